@@ -1,0 +1,67 @@
+// Free-form (list-directed) lines: console output in gfortran's list-directed layout, and
+// list-directed reading of numbers from a text or from keyboard lines.
+//
+// Output: a line starts with one blank; texts are written as they stand (a text that follows a
+// number gets one separating blank, as gfortran writes it); a 32-bit integer takes 12 columns
+// right-justified (11 after the blank that separates it); reals are written as gfortran writes
+// them (0.2f as "  0.200000003    ", 64-bit reals with 17 significant digits).
+//
+// Input: values separated by blanks or commas; an empty value between two commas leaves its
+// variable unchanged; "/" ends the input and leaves the remaining variables unchanged. Integers
+// accept an optional sign and digits; reals also a decimal point and an exponent (E or D), but
+// never NaN or Infinity. A value that cannot be read is an error.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "common/layout.hpp"
+
+namespace quillet {
+
+// Builds one free-form line: FreeLine() << "Error code was " << code; then .str().
+class FreeLine {
+ public:
+  FreeLine& operator<<(std::string_view text);
+  FreeLine& operator<<(const char* text) { return *this << std::string_view(text); }
+  FreeLine& operator<<(const std::string& text) { return *this << std::string_view(text); }
+  FreeLine& operator<<(std::int32_t value);
+  FreeLine& operator<<(float value);
+  FreeLine& operator<<(double value);
+  const std::string& str() const { return line_; }
+
+ private:
+  std::string line_ = " ";
+  bool empty_ = true;
+  bool last_was_text_ = false;
+};
+
+enum class FreeReadStatus {
+  Ok,          // every variable got a value, or a "/" ended the input
+  EndOfInput,  // the text (or the keyboard) ran out before every variable was read
+  BadValue,    // a value could not be read as its variable's kind
+};
+
+struct FreeReadResult {
+  FreeReadStatus status = FreeReadStatus::Ok;
+  int assigned = 0;  // number of variables that received a value
+};
+
+// Reads the variables from one text (an internal read: the text is all there is). Only
+// In::Kind::Int, Real32 and Real64 variables are allowed.
+FreeReadResult read_free(std::string_view text, std::initializer_list<In> targets);
+
+// Source of further lines for a read that spans lines (the keyboard). Returns false at the end of
+// input. The carriage return of a Windows line end is already removed by the source.
+class LineSource {
+ public:
+  virtual ~LineSource() = default;
+  virtual bool next_line(std::string& line) = 0;
+};
+
+// Reads the variables from as many lines of `source` as needed: an empty line gives no value and
+// the read goes on with the next line, as a Fortran list-directed read from the keyboard does.
+FreeReadResult read_free(LineSource& source, std::initializer_list<In> targets);
+
+}  // namespace quillet

@@ -1,0 +1,104 @@
+// Fixed-column record layouts, written as Fortran format texts and executed by one engine.
+//
+// A `Layout` is parsed once from a text such as "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2)" and
+// then used to write or read one line at a time. The semantics are those of Fortran formatted
+// I/O as gfortran implements it:
+//  - Iw, Fw.d, Aw, A, nX, 'text' (or "text"), k(...) and groups whose repeat count is given at
+//    call time: N(...), (N-1)(...), (4N)F9.2, M(F9.4), (M-1)I6. Every run-time count is
+//    a*n + b for the one value `n` passed to the call (the number of coil arrays, or of EMS
+//    channels); a count that comes out below 0 counts as 0.
+//  - Output: numbers right-justified, a field too narrow is filled with asterisks, Fw.d rounds
+//    the exact binary value (ties to even), "-0.00" for negative values that round to zero, the
+//    leading zero dropped when the field has no room for it, Aw pads on the left or keeps the
+//    first w characters. Output stops at the first data descriptor for which no value is left
+//    (literals and blanks before it are written; blanks at the end of the record are not).
+//  - Input: blanks inside numeric fields are ignored, an all-blank field is zero, an explicit
+//    decimal point overrides d, a line shorter than the layout reads blanks. Numeric fields accept
+//    only blanks, one sign before the first digit or point, digits and, for F, one point; anything
+//    else (exponents, NaN, Inf, letters) is an error of that field.
+// A layout text that cannot be parsed is a programming error: the constructor aborts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+// One value handed to a write. Integers go to Iw, reals to Fw.d, texts to Aw/A.
+struct Out {
+  enum class Kind : std::uint8_t { Int, Real32, Real64, Text };
+  Kind kind;
+  union {
+    std::int32_t i;
+    float f;
+    double d;
+  };
+  std::string_view s;
+
+  constexpr Out(std::int32_t v) : kind(Kind::Int), i(v) {}
+  constexpr Out(float v) : kind(Kind::Real32), f(v) {}
+  constexpr Out(double v) : kind(Kind::Real64), d(v) {}
+  constexpr Out(std::string_view v) : kind(Kind::Text), i(0), s(v) {}
+  constexpr Out(const char* v) : kind(Kind::Text), i(0), s(v) {}
+  Out(const std::string& v) : kind(Kind::Text), i(0), s(v) {}
+};
+
+// One variable filled by a read. A texts take the field's characters as a view into the line
+// (cut short where the line ends; use `pad_to` for a blank-padded copy).
+struct In {
+  enum class Kind : std::uint8_t { Int, Real32, Real64, Text, Char };
+  Kind kind;
+  void* target;
+
+  In(std::int32_t& v) : kind(Kind::Int), target(&v) {}
+  In(float& v) : kind(Kind::Real32), target(&v) {}
+  In(double& v) : kind(Kind::Real64), target(&v) {}
+  In(std::string_view& v) : kind(Kind::Text), target(&v) {}
+  In(char& v) : kind(Kind::Char), target(&v) {}  // A1: a blank when the line has ended
+};
+
+enum class ReadStatus : std::uint8_t {
+  Ok,
+  BadField,     // a field is not a number of its descriptor (or does not fit the variable)
+  EndOfRecord,  // more variables than the layout has data descriptors
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::Ok;
+  int item = 0;  // 0-based index of the variable whose field failed
+  bool ok() const { return status == ReadStatus::Ok; }
+};
+
+class Layout {
+ public:
+  // Parses the layout text; aborts with a message on a malformed text.
+  explicit Layout(std::string_view text);
+
+  // Formats one record into `line` (cleared first; no newline added) from the values in order.
+  // `n` is the value of the run-time repeat count. Returns false when a value's kind does not
+  // suit its descriptor (a programming error; the record is then incomplete).
+  bool write(std::string& line, std::initializer_list<Out> values, int n = 0) const;
+  bool write(std::string& line, const Out* values, std::size_t count, int n = 0) const;
+
+  // Reads one record from `line` into the variables in order. Variables before a failing field
+  // keep what was read into them.
+  ReadResult read(std::string_view line, std::initializer_list<In> targets, int n = 0) const;
+  ReadResult read(std::string_view line, const In* targets, std::size_t count, int n = 0) const;
+
+  const std::string& text() const { return text_; }
+
+  struct Item;  // one parsed descriptor or group marker (layout.cpp)
+
+ private:
+  std::string text_;
+  std::vector<Item> items_;
+};
+
+// `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).
+std::string pad_to(std::string_view text, std::size_t width);
+
+}  // namespace quillet
