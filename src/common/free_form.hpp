@@ -1,7 +1,8 @@
 // Free-form (list-directed) lines: console output in gfortran's list-directed layout, and
 // list-directed reading of numbers from a text or from keyboard lines.
 //
-// Output: a line starts with one blank; texts are written as they stand (a text that follows a
+// Output: a line starts with one blank (a line without items is empty, as gfortran's bare
+// `print *` writes it); texts are written as they stand (a text that follows a
 // number gets one separating blank, as gfortran writes it); a 32-bit integer takes 12 columns
 // right-justified (11 after the blank that separates it); reals are written as gfortran writes
 // them (0.2f as "  0.200000003    ", 64-bit reals with 17 significant digits).
@@ -9,7 +10,9 @@
 // Input: values separated by blanks or commas; an empty value between two commas leaves its
 // variable unchanged; "/" ends the input and leaves the remaining variables unchanged. Integers
 // accept an optional sign and digits; reals also a decimal point and an exponent (E or D), but
-// never NaN or Infinity. A value that cannot be read is an error.
+// never NaN or Infinity, nor a value too large for the variable (one too small reads as zero).
+// A value that cannot be read is an error. Blanks and tabs separate values; gfortran's
+// extensions (repeat counts such as 3*1.0, semicolons, exponents without a letter) are errors.
 #pragma once
 
 #include <initializer_list>
@@ -32,8 +35,7 @@ class FreeLine {
   const std::string& str() const { return line_; }
 
  private:
-  std::string line_ = " ";
-  bool empty_ = true;
+  std::string line_;
   bool last_was_text_ = false;
 };
 

@@ -16,7 +16,9 @@
 //    decimal point overrides d, a line shorter than the layout reads blanks. Numeric fields accept
 //    only blanks, one sign before the first digit or point, digits and, for F, one point; anything
 //    else (exponents, NaN, Inf, letters) is an error of that field.
-// A layout text that cannot be parsed is a programming error: the constructor aborts.
+// A layout text that cannot be parsed is a programming error: the constructor aborts. So is a
+// value of a kind that does not suit its descriptor: `write` returns false, `read` reports the
+// variable as BadField. On input a literal skips as many columns as it has characters.
 #pragma once
 
 #include <cstddef>
@@ -28,18 +30,20 @@
 
 namespace quillet {
 
-// One value handed to a write. Integers go to Iw, reals to Fw.d, texts to Aw/A.
+// One value handed to a write. Integers go to Iw, reals to Fw.d, texts and characters to Aw/A.
 struct Out {
-  enum class Kind : std::uint8_t { Int, Real32, Real64, Text };
+  enum class Kind : std::uint8_t { Int, Real32, Real64, Text, Char };
   Kind kind;
   union {
     std::int32_t i;
     float f;
     double d;
+    char c;
   };
   std::string_view s;
 
   constexpr Out(std::int32_t v) : kind(Kind::Int), i(v) {}
+  constexpr Out(char v) : kind(Kind::Char), c(v) {}  // a one-character text (a suffix letter)
   constexpr Out(float v) : kind(Kind::Real32), f(v) {}
   constexpr Out(double v) : kind(Kind::Real64), d(v) {}
   constexpr Out(std::string_view v) : kind(Kind::Text), i(0), s(v) {}
@@ -80,7 +84,9 @@ class Layout {
 
   // Formats one record into `line` (cleared first; no newline added) from the values in order.
   // `n` is the value of the run-time repeat count. Returns false when a value's kind does not
-  // suit its descriptor (a programming error; the record is then incomplete).
+  // suit its descriptor (a programming error; the record is then incomplete) or when values are
+  // left over at the end of the layout. `line` keeps its capacity, so a reused string does not
+  // allocate.
   bool write(std::string& line, std::initializer_list<Out> values, int n = 0) const;
   bool write(std::string& line, const Out* values, std::size_t count, int n = 0) const;
 
@@ -91,11 +97,18 @@ class Layout {
 
   const std::string& text() const { return text_; }
 
+  Layout(const Layout& other);
+  Layout(Layout&& other) noexcept;
+  Layout& operator=(const Layout& other);
+  Layout& operator=(Layout&& other) noexcept;
+  ~Layout();
+
   struct Item;  // one parsed descriptor or group marker (layout.cpp)
 
  private:
   std::string text_;
-  std::vector<Item> items_;
+  std::string literals_;     // the texts of all literals, one after another
+  std::vector<Item> items_;  // the layout as a flat program; groups jump back to their start
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).
