@@ -45,9 +45,9 @@ const std::string kLabels4 = "HC4-mS/m.HI4-ppt.PC4-mS/m..PI4-ppt.";
 const std::string kLabels6 = "HC6-mS/m.HI6-ppt.PC6-mS/m..PI6-ppt.";
 const std::string kDefaultLabels = ".HC4-mS/m.HI4-ppt.PC4-mS/m..PI4-ppt.";
 
-// Factor of each spacing: the digits of the instrument's documentation, and the bits that a
-// gfortran program stores from c*s*s*0.25*1000.0/1000.0 in real*8 into real*4 (it stores the same
-// bits for the order s*c*s*...).
+// Factor of each spacing: the digits of the instrument's documentation, and the bits that
+// coil_factors_oracle.f90 (gfortran) stores from c*s*s*0.25*1000.0/1000.0 in real*8 into real*4;
+// it stores the same bits for the order s*c*s*... of the X$ packets.
 struct FactorCase {
   float spacing;
   const char* digits;
@@ -76,7 +76,7 @@ float factor_for(float spacing) {
 TEST(CoilFactors, ConstantIsOmegaMu0WithSinglePrecisionPiAndMu0) {
   CoilConfiguration config;
   EXPECT_EQ(config.PI_D, static_cast<double>(3.1415927f));
-  // gfortran: pi_d*2.0*9000.0*4.0e-7*pi_d in real*8, printed with ES25.17.
+  // coil_factors_oracle.f90: pi_d*2.0*9000.0*4.0e-7*pi_d in real*8, printed with ES25.17.
   EXPECT_EQ(factor_constant(config.PI_D), 7.10611564731844225e-02);
 }
 
