@@ -1,12 +1,15 @@
 #include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "common/console.hpp"
+#include "driver/driver.hpp"
 
-int main() {
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string> args(argv + 1, argv + argc);
   quillet::StreamConsole console(std::cin, std::cout);
-  console.write_line(" ***************************************************");
-  console.write_line(" ************* Program QUILLET5 V1.71 **************");
-  console.write_line(" ******* Transcribes Veltor Data RAW Files  ********");
-  console.write_line(" ***************************************************");
-  return 0;
+  auto program = std::make_unique<quillet::ProgramState>();
+  return quillet::run_program(args, *program, console);
 }

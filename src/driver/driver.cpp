@@ -1,0 +1,166 @@
+#include "driver/driver.hpp"
+
+#include <cmath>
+#include <optional>
+
+#include "common/free_form.hpp"
+#include "common/text.hpp"
+#include "run/run.hpp"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::size_t kCodesWidth = 10;  // `type_codes` holds ten code letters
+
+void print_banner(Console& console) {
+  console.write(FreeLine() << "***************************************************");
+  console.write(FreeLine() << "************* Program QUILLET5 V1.71 **************");
+  console.write(FreeLine() << "******* Transcribes Veltor Data RAW Files  ********");
+  console.write(FreeLine() << "***************************************************");
+}
+
+void print_usage(Console& console) {
+  console.write(FreeLine() << "This program may be used with command line arguments:");
+  console.write(FreeLine() << "QuIllet ve_infile rectfile_type");
+  console.write(FreeLine() << "where ve_infile is the Veltor output data file,");
+  console.write(FreeLine() << "and rectfile_type values are as follows:");
+  console.write(FreeLine() << "    X to make a simple XYZ file (station, line#, ...");
+  console.write(FreeLine() << "    G to make a Geosoft XYZ file, ");
+  console.write(FreeLine() << "    D to make a DAT31-compatible file, or ");
+  console.write(FreeLine() << "    L to make a \"log\" format output file.");
+  console.write(FreeLine() << "    S to make a Santos inversion-compatible output file (not tested).");
+  console.write(FreeLine() << "    P to make an ppm output file (*.IDF).");
+  console.write_line("");
+  console.write(FreeLine()
+                << "You may also operate the program interactively by answering the following:");
+}
+
+// The first `kCodesWidth` characters of a codes text, blank-padded as `type_codes` holds them.
+std::string codes_text(std::string_view given) {
+  std::string codes(given.substr(0, std::min(given.size(), kCodesWidth)));
+  codes.resize(kCodesWidth, ' ');
+  return codes;
+}
+
+bool is_valid_prompt_code(char c) {
+  switch (c) {
+    case 'S': case 's': case 'L': case 'l': case 'P': case 'p':
+    case 'D': case 'd': case 'G': case 'g': case 'x': case 'X':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The 50-column field in which the console shows a file name; a longer name is shown whole.
+std::string name_field(std::string_view name) {
+  std::string field(name);
+  if (field.size() < 50) field.resize(50, ' ');
+  return field;
+}
+
+bool can_open_input(const std::string& name) {
+  InputFile probe;
+  return probe.open(std::string(trim_right(name)));
+}
+
+void print_end_of_keyboard(Console& console) {
+  console.write(FreeLine() << "End of keyboard input.  Exiting...");
+}
+
+// Interactive prompts. Returns the name and the codes, or nothing when the program is to stop.
+std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& console) {
+  std::string input_name;
+  for (;;) {
+    console.write(FreeLine() << "Enter input filename (type \"quit\" to exit program)");
+    if (!console.next_line(input_name)) {
+      print_end_of_keyboard(console);
+      return std::nullopt;
+    }
+    if (input_name.find("QUIT") != std::string::npos ||
+        input_name.find("quit") != std::string::npos) {
+      return std::nullopt;
+    }
+    if (can_open_input(input_name)) break;
+    console.write(FreeLine() << "Error opening file " << name_field(input_name));
+  }
+
+  for (;;) {
+    console.write(FreeLine()
+                  << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):");
+    std::string typed;
+    if (!console.next_line(typed)) {
+      print_end_of_keyboard(console);
+      return std::nullopt;
+    }
+    const std::string type_codes = codes_text(typed);
+    const std::string codes_upper = SHIFTUP(type_codes, 16);
+    const std::size_t m = trimmed_length(codes_upper);
+    bool accepted = true;
+    for (std::size_t i = 1; i <= m; ++i) {
+      const char current_code = codes_upper[i - 1];
+      console.write(FreeLine() << "Checking output file type code #" << static_cast<std::int32_t>(i)
+                               << (std::string(", which is ") + current_code));
+      if (!is_valid_prompt_code(current_code)) {
+        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S or P");
+        accepted = false;
+        break;
+      }
+    }
+    if (accepted) return std::make_pair(std::string(trim_right(input_name)), type_codes);
+  }
+}
+
+}  // namespace
+
+int run_program(std::span<const std::string> args, ProgramState& program, Console& console) {
+  print_banner(console);
+
+  std::string input_name;
+  std::string type_codes;
+  float sensor_height = 0.2f;
+  bool height_given = false;
+
+  if (!args.empty()) {
+    input_name = args[0];
+    type_codes = codes_text(args.size() >= 2 ? std::string_view(args[1]) : std::string_view());
+    if (args.size() < 2 || args[1].empty()) type_codes[0] = 'G';
+    if (args.size() == 3) {
+      float height = sensor_height;
+      const FreeReadResult read = read_free(args[2], {height});
+      if (read.status != FreeReadStatus::Ok || read.assigned != 1 || !std::isfinite(height)) {
+        console.write(FreeLine() << "*** Sensor height argument is not a number: " << args[2]);
+        return 1;
+      }
+      sensor_height = height;
+      height_given = true;
+    }
+  } else {
+    print_usage(console);
+    auto answers = ask_file_and_codes(console);
+    if (!answers) return 0;
+    input_name = std::move(answers->first);
+    type_codes = std::move(answers->second);
+  }
+
+  const std::string_view name = trim_right(input_name);
+  const std::size_t k = trimmed_length(type_codes);
+  int status = 0;
+  for (std::size_t i = 0; i < k; ++i) {
+    const char current_code = type_codes[i];
+    console.write(FreeLine() << (std::string(">>>Transcribe file ") + std::string(name) +
+                                 " to file type " + current_code));
+    const std::int32_t run_error =
+        QUILLETSUB(name, current_code, sensor_height, height_given, program, console);
+    if (run_error == 0) {
+      console.write(FreeLine() << "   Data  successfully transcribed!");
+    } else {
+      console.write(FreeLine() << "   Error code was " << run_error);
+      if (status == 0) status = run_error;
+    }
+  }
+  return status;
+}
+
+}  // namespace quillet

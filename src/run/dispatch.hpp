@@ -1,0 +1,18 @@
+// Hands a classified line to its handler.
+#pragma once
+
+#include "common/console.hpp"
+#include "run/exits.hpp"
+#include "run/files.hpp"
+#include "run/record_loop.hpp"
+#include "run/state.hpp"
+
+namespace quillet {
+
+Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
+                   Console& console);
+
+// Line kinds whose handlers are still to be written come here and are passed over.
+Flow not_yet_handled(LineKind kind, const RunState& run);
+
+}  // namespace quillet

@@ -1,0 +1,35 @@
+// How a handler leaves, and how a run ends: one enumeration, with the run's error code of each
+// ending in one place.
+#pragma once
+
+#include <cstdint>
+
+namespace quillet {
+
+enum class Flow : std::uint8_t {
+  NextLine,         // back to the loop head
+  PacketSkip,       // a field of the line could not be read: two messages, then the next line
+  NormalEnd,        // "Z$" line                                   error code 0
+  EndOfFile,        // the input ended                             error code 0
+  InputReadError,   // the read of a line failed                   error code 1
+  FatalReadError,   // a header field could not be read            error code 2
+  InputOpenError,   // the input file could not be opened          error code 3
+  OutputOpenError,  // an output file could not be opened          error code 4
+  NotAllowedType,   // the output-type code is not known           error code 5
+};
+
+// True for the flows that end the run.
+constexpr bool ends_run(Flow flow) { return flow != Flow::NextLine && flow != Flow::PacketSkip; }
+
+constexpr std::int32_t error_code(Flow flow) {
+  switch (flow) {
+    case Flow::InputReadError: return 1;
+    case Flow::FatalReadError: return 2;
+    case Flow::InputOpenError: return 3;
+    case Flow::OutputOpenError: return 4;
+    case Flow::NotAllowedType: return 5;
+    default: return 0;
+  }
+}
+
+}  // namespace quillet

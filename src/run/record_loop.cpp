@@ -1,0 +1,63 @@
+#include "run/record_loop.hpp"
+
+#include "common/free_form.hpp"
+#include "run/dispatch.hpp"
+
+namespace quillet {
+
+LineKind classify_line(const Line& line) {
+  const std::string_view marker = line.columns(2, 3);
+  if (marker == "C$") return LineKind::Config;
+  if (line.view().find("H$") != std::string_view::npos) return LineKind::FileHeader;
+  if (marker == "O$") return LineKind::Offset;
+  if (marker == "R$") return LineKind::Raw;
+  if (marker == "A$") return LineKind::Aux;
+  if (marker == "S$") return LineKind::Status;
+  if (marker == "Z$") return LineKind::EndOfData;
+  if (marker == "T$") return LineKind::T;
+  if (line.columns(1, 6) == "$PDLMT") return LineKind::Pdlmt;
+  if (marker == "D$") return LineKind::D;
+  if (marker == "X$") return LineKind::X;
+  if (marker == "N$") return LineKind::N;
+  if (marker == "I$") return LineKind::I;
+  if (marker == "G$") return LineKind::Gps;
+  return LineKind::Ignored;
+}
+
+Flow read_next_line(RunState& run, FileUnits& files) {
+  ++run.line_number;
+  std::string_view raw;
+  switch (files.input.next_line(raw)) {
+    case InputFile::Read::Line:
+      break;
+    case InputFile::Read::End:
+      return Flow::EndOfFile;
+    case InputFile::Read::Error:
+      run.read_status = files.input.error_status();
+      return Flow::InputReadError;
+  }
+  run.LINE.assign(raw);
+  run.LINE.align_marker();
+  return Flow::NextLine;
+}
+
+void report_packet_skip(const RunState& run, Console& console) {
+  console.write(FreeLine() << "*** Read error in input buffer at " << run.line_number
+                           << run.LINE.view());
+  console.write(FreeLine() << "*** Skipping this packet or station");
+}
+
+Flow record_loop(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  for (;;) {
+    const Flow read = read_next_line(run, files);
+    if (read != Flow::NextLine) return read;
+    const Flow flow = dispatch_line(classify_line(run.LINE), program, run, files, console);
+    if (flow == Flow::PacketSkip) {
+      report_packet_skip(run, console);
+    } else if (flow != Flow::NextLine) {
+      return flow;
+    }
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,170 @@
+#include "run/run.hpp"
+
+#include <cmath>
+
+#include "common/free_form.hpp"
+#include "positioning/gps_prescan.hpp"
+#include "run/record_loop.hpp"
+
+namespace quillet {
+
+namespace {
+
+// The default-named files of one output-type code, opened in this order after the main file.
+struct DefaultSet {
+  OutputType type;
+  const char* main_name;  // nullptr: no main output file (code R)
+  bool xyx;
+  bool binary;
+  bool comment;
+};
+
+const DefaultSet* default_set(char code_upper) {
+  static const DefaultSet kSets[] = {
+      {OutputType::X, "Default.xyz", true, false, true},
+      {OutputType::G, "Default.xyz", true, false, true},
+      {OutputType::D, "Default.G31", false, false, false},
+      {OutputType::L, "Default.LOG", false, false, true},
+      {OutputType::S, "Default.SAN", false, false, true},
+      {OutputType::I, "Default.ICE", false, true, true},
+      {OutputType::P, "Default.IDF", false, false, true},
+      {OutputType::None, nullptr, false, false, false},
+  };
+  static const char kLetters[] = "XGDLSIPR";
+  for (int k = 0; k < 8; ++k) {
+    if (kLetters[k] == code_upper) return &kSets[k];
+  }
+  return nullptr;
+}
+
+bool open_output(RunState& run, FileUnits& files, OutputFile& file, std::string_view name) {
+  std::string path = run.input_folder;
+  path += name;
+  if (files.open(file, path)) return true;
+  run.failed_output_name = path;
+  return false;
+}
+
+void ask_sensor_height(RunState& run, Console& console) {
+  if (!run.height_given) {
+    run.sensor_height = 0.2f;
+    console.write_line("");
+    console.write(FreeLine() << "QUILLetSub--default height set by this routine to " << 0.2f);
+  } else {
+    console.write_line("");
+  }
+  console.write(FreeLine() << "Default/user-set instrument height (at axis of sensor) is "
+                           << run.sensor_height);
+  console.write(FreeLine()
+                << "Enter Sensor height manually or type / followed by <ENTER> to accept this value ");
+  // The end of keyboard input, "/", and anything that is not a finite number keep the value.
+  float typed = run.sensor_height;
+  const FreeReadResult result = read_free(console, {typed});
+  if (result.status == FreeReadStatus::Ok && result.assigned == 1 && std::isfinite(typed)) {
+    run.sensor_height = typed;
+  }
+}
+
+}  // namespace
+
+std::string_view output_folder(std::string_view input_name) {
+  const std::size_t last = input_name.find_last_of("/\\");
+  return last == std::string_view::npos ? std::string_view() : input_name.substr(0, last + 1);
+}
+
+Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  (void)program;
+  console.write_line("");
+  console.write(FreeLine() << "*** Transcription v1.20 ***");
+  ask_sensor_height(run, console);
+  run.input_folder = std::string(output_folder(run.input_name));
+
+  if (!files.input.open(run.input_name)) return Flow::InputOpenError;
+
+  run.type = OutputType::None;
+  const DefaultSet* set = default_set(run.code_upper());
+  if (set == nullptr) return Flow::NotAllowedType;
+
+  if (set->main_name != nullptr) {
+    if (!open_output(run, files, files.main, set->main_name)) return Flow::OutputOpenError;
+    run.type = set->type;
+  }
+  if (set->xyx && !open_output(run, files, files.xyx, "Default.xyx")) return Flow::OutputOpenError;
+  if (set->binary && !open_output(run, files, files.binary, "Default.DAT")) {
+    return Flow::OutputOpenError;
+  }
+  if (set->comment && !open_output(run, files, files.comment, "Default.CMT")) {
+    return Flow::OutputOpenError;
+  }
+  if (!open_output(run, files, files.raw, "Default.RAW")) return Flow::OutputOpenError;
+  run.xyx_record_count = 0;
+  if (!open_output(run, files, files.gps, "DEFAULT.GPS")) return Flow::OutputOpenError;
+
+  const Flow scan = gps_prescan(program, run, files, console);
+  if (scan != Flow::NextLine) return scan;
+
+  run.gps_fix_count = 0;
+  run.end_of_input = false;
+  run.line_number = 0;
+  return Flow::NextLine;
+}
+
+Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  switch (exit) {
+    case Flow::NormalEnd:
+      console.write(FreeLine() << "   Normal end of data encountered.");
+      break;
+    case Flow::EndOfFile:
+      run.end_of_input = true;
+      console.write(FreeLine() << "End of file reached.  Exiting...");
+      break;
+    case Flow::InputReadError:
+      console.write(FreeLine() << "*** Read error in input file at line " << run.line_number);
+      console.write(FreeLine() << "IOSTAT=" << static_cast<std::int32_t>(run.read_status));
+      break;
+    case Flow::FatalReadError:
+      console.write(FreeLine() << "*** Fatal read error in input at " << run.line_number
+                               << run.LINE.view());
+      break;
+    case Flow::InputOpenError:
+      console.write(FreeLine() << "*** Open error for input file=" << run.input_name);
+      break;
+    case Flow::OutputOpenError:
+      console.write(FreeLine() << "*** Open error for outfile=" << run.failed_output_name);
+      break;
+    case Flow::NotAllowedType:
+      console.write(FreeLine() << "*** Error:  not an allowed output type ");
+      console.write(FreeLine() << "  You must use X, G, D or L as second command-line argument.");
+      break;
+    case Flow::NextLine:
+    case Flow::PacketSkip:
+      break;
+  }
+
+  files.main.close(Disposition::Keep);
+  files.xyx.close(run.xyx_record_count > 0 ? Disposition::Keep : Disposition::Delete);
+  files.binary.close(Disposition::Keep);
+  files.input.close();
+  files.raw.close(program.R_SEEN ? Disposition::Keep : Disposition::Delete);
+  files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
+  files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
+  return exit;
+}
+
+std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_height,
+                        bool height_given, ProgramState& program, Console& console) {
+  RunState run;
+  run.input_name = std::string(input_name);
+  run.code = code;
+  run.sensor_height = sensor_height;
+  run.height_given = height_given;
+  FileUnits files;
+
+  Flow exit = set_up_run(program, run, files, console);
+  if (exit == Flow::NextLine) exit = record_loop(program, run, files, console);
+  end_run(exit, program, run, files, console);
+  sensor_height = run.sensor_height;
+  return error_code(exit);
+}
+
+}  // namespace quillet

@@ -1,0 +1,29 @@
+// One transcription run, `QUILLETSUB`: set-up, GPS pre-scan, record loop and end of run for one
+// input file and one output-type code.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "common/console.hpp"
+#include "run/exits.hpp"
+#include "run/files.hpp"
+#include "run/state.hpp"
+
+namespace quillet {
+
+// Transcribes `input_name` into the output type of `code` (either case). `sensor_height` is the
+// value offered at the height prompt and receives the height the run ended with; `height_given`
+// tells that it came from the command line. Returns the run's error code (0 = success). Every
+// file the run opened is closed when it returns.
+std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_height,
+                        bool height_given, ProgramState& program, Console& console);
+
+// The stages, exposed for the tests and for the handlers that end a run.
+Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, Console& console);
+
+// Output folder of an input name: everything up to and including its last "/" or "\".
+std::string_view output_folder(std::string_view input_name);
+
+}  // namespace quillet

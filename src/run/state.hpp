@@ -1,0 +1,80 @@
+// The state the handlers share, as two explicit objects:
+//  - `ProgramState` lives for the whole program: the runs for the different output-type codes
+//    see what earlier runs left in it (coil configuration, station record, GPS fix, ...);
+//  - `RunState` belongs to one transcription run and starts afresh with each.
+// The files of a run are the third object, `FileUnits` (run/files.hpp). Each module adds its own
+// part here as a member struct, so a handler's signature shows which objects it touches.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+// Width of `LINE`: a longer input line is cut, a shorter one blank-padded.
+inline constexpr std::size_t kLineWidth = 120;
+
+// The current input line, `LINE`, blank-padded to 120 columns (columns counted from 1).
+class Line {
+ public:
+  Line() { text_.fill(' '); }
+  void assign(std::string_view raw);
+  std::string_view view() const { return {text_.data(), text_.size()}; }
+  // The line without trailing blanks.
+  std::string_view trimmed() const;
+  // Columns first..last (1-based, inclusive).
+  std::string_view columns(std::size_t first, std::size_t last) const {
+    return view().substr(first - 1, last - first + 1);
+  }
+  char column(std::size_t k) const { return text_[k - 1]; }
+  // When the first "$" of columns 1-5 stands in column 2, shifts the line right by one column so
+  // that every marker stands in columns 2-3.
+  void align_marker();
+
+ private:
+  std::array<char, kLineWidth> text_;
+};
+
+// Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's
+// main output file, and for code R, which has none.
+enum class OutputType : std::uint8_t { None, X, G, D, L, S, I, P };
+
+struct RunState {
+  std::string input_name;  // as passed to the run (never cut)
+  char code = ' ';         // the code letter as given, either case
+  OutputType type = OutputType::None;
+  float sensor_height = 0.2f;
+  bool height_given = false;
+  std::string input_folder;  // input name up to and including its last "/" or "\"
+
+  Line LINE;
+  std::int32_t line_number = 0;
+  std::int32_t gps_fix_count = 0;
+  bool end_of_input = false;
+
+  // File header bookkeeping of this run.
+  std::int32_t FILE_COUNT = 0;
+  std::vector<std::string> FILE_NAMES;
+  std::int32_t xyx_record_count = 0;
+  bool SANTOS_HEADER_DUE = false;
+  bool HAS_GPS = false;
+
+  // What the end of the run reports.
+  int read_status = 0;                // system error number of a failed line read
+  std::string failed_output_name;     // output file that could not be opened, folder included
+
+  // Upper-case code letter.
+  char code_upper() const { return (code >= 'a' && code <= 'z') ? char(code - 'a' + 'A') : code; }
+};
+
+struct ProgramState {
+  // Current comment number: set by a comment line, carried by the next station record, then 0.
+  std::int32_t CN = -1;
+  // An R$ line was met in some run of this program: raw copy files are kept from then on.
+  bool R_SEEN = false;
+};
+
+}  // namespace quillet

@@ -1,0 +1,154 @@
+// The driver in both modes, run in-process with scripted keyboard lines and once as a process.
+#include "driver/driver.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/e2e.hpp"
+
+namespace quillet {
+namespace {
+
+using testing::lines_of;
+using testing::run_quillet;
+using testing::TempDir;
+
+std::vector<std::string> matching(const std::string& console, const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const auto& line : lines_of(console)) {
+    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+  }
+  return found;
+}
+
+const std::vector<std::string> kBanner = {
+    " ***************************************************",
+    " ************* Program QUILLET5 V1.71 **************",
+    " ******* Transcribes Veltor Data RAW Files  ********",
+    " ***************************************************"};
+
+TEST(DriverArguments, OneArgumentMakesOneGeosoftRun) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  const auto result = run_quillet({input});
+  const auto lines = lines_of(result.console);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4), kBanner);
+  EXPECT_EQ(lines[4], " >>>Transcribe file " + input + " to file type G");
+  EXPECT_EQ(lines.back(), "    Data  successfully transcribed!");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("Default.xyz")));
+}
+
+TEST(DriverArguments, EveryCodeIsARunWithItsOwnHeightPrompt) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  const auto result = run_quillet({input, "XG"}, "/\n/\n");
+  EXPECT_EQ(matching(result.console, " >>>Transcribe"),
+            (std::vector<std::string>{" >>>Transcribe file " + input + " to file type X",
+                                      " >>>Transcribe file " + input + " to file type G"}));
+  EXPECT_EQ(matching(result.console, " Enter Sensor height").size(), 2u);
+  EXPECT_EQ(result.status, 0);
+}
+
+TEST(DriverArguments, ThirdArgumentIsTheHeightAndAFourthDropsIt) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  auto given = run_quillet({input, "X", "0.35"});
+  EXPECT_EQ(matching(given.console, " Default/user-set"),
+            (std::vector<std::string>{
+                " Default/user-set instrument height (at axis of sensor) is   0.349999994    "}));
+  EXPECT_TRUE(matching(given.console, " QUILLetSub--default").empty());
+  auto ignored = run_quillet({input, "X", "0.35", "extra"});
+  EXPECT_EQ(matching(ignored.console, " QUILLetSub--default").size(), 1u);
+  // A height typed at the first run is what the second run offers.
+  auto typed = run_quillet({input, "XG", "0.35"}, "0.3\n/\n");
+  EXPECT_EQ(matching(typed.console, " Default/user-set").back(),
+            " Default/user-set instrument height (at axis of sensor) is   0.300000012    ");
+}
+
+TEST(DriverArguments, HeightArgumentThatIsNoNumberStopsBeforeAnyRun) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  for (const std::string bad : {"abc", "", "nan", "inf", "1e99"}) {
+    const auto result = run_quillet({input, "X", bad});
+    EXPECT_EQ(result.status, 1) << bad;
+    EXPECT_EQ(lines_of(result.console).back(), " *** Sensor height argument is not a number: " + bad);
+    EXPECT_TRUE(matching(result.console, " >>>Transcribe").empty());
+  }
+}
+
+TEST(DriverArguments, FailedRunIsReportedAndTheExitStatusIsTheFirstError) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  const auto result = run_quillet({input, "XQ G"});
+  EXPECT_EQ(matching(result.console, "    Data  successfully").size(), 2u);
+  EXPECT_EQ(matching(result.console, "    Error code was "),
+            (std::vector<std::string>{"    Error code was            5",
+                                      "    Error code was            5"}));
+  EXPECT_EQ(result.status, 5);
+  const auto missing = run_quillet({dir.file("none.raw"), "X"});
+  EXPECT_EQ(missing.status, 3);
+}
+
+TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  const std::string missing = dir.file("none.raw");
+  const auto result =
+      run_quillet({}, missing + "\n" + input + "\nX G\nxI\nxg\n/\n/\n");
+  const auto lines = lines_of(result.console);
+  EXPECT_EQ(lines[4], " This program may be used with command line arguments:");
+  EXPECT_EQ(lines[11], "     L to make a \"log\" format output file.");
+  EXPECT_EQ(lines[14], "");
+  EXPECT_EQ(lines[15], " You may also operate the program interactively by answering the following:");
+  EXPECT_EQ(lines[16], " Enter input filename (type \"quit\" to exit program)");
+  std::string padded = missing;
+  padded.resize(std::max<std::size_t>(50, padded.size()), ' ');
+  EXPECT_EQ(lines[17], " Error opening file " + padded);
+  EXPECT_EQ(matching(result.console, " Checking output file type code #"),
+            (std::vector<std::string>{
+                " Checking output file type code #           1 , which is X",
+                " Checking output file type code #           2 , which is  ",
+                " Checking output file type code #           1 , which is X",
+                " Checking output file type code #           2 , which is I",
+                " Checking output file type code #           1 , which is X",
+                " Checking output file type code #           2 , which is G"}));
+  EXPECT_EQ(matching(result.console, " Error:  output file type").size(), 2u);
+  // The codes reach the runs in the case in which they were typed.
+  EXPECT_EQ(matching(result.console, " >>>Transcribe"),
+            (std::vector<std::string>{" >>>Transcribe file " + input + " to file type x",
+                                      " >>>Transcribe file " + input + " to file type g"}));
+  EXPECT_EQ(result.status, 0);
+}
+
+TEST(DriverPrompts, QuitWordEmptyCodesAndEndOfInputStopCleanly) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  auto quit = run_quillet({}, "/data/quit/a.raw\n");
+  EXPECT_TRUE(matching(quit.console, " Enter output formats").empty());
+  EXPECT_EQ(quit.status, 0);
+  // "quiet" and "Quit" are no quit words: the name is tried as a file.
+  auto quiet = run_quillet({}, "quiet.raw\nQuit\nQUIT\n");
+  EXPECT_EQ(matching(quiet.console, " Error opening file ").size(), 2u);
+  auto no_codes = run_quillet({}, input + "\n\n");
+  EXPECT_TRUE(matching(no_codes.console, " >>>Transcribe").empty());
+  EXPECT_EQ(no_codes.status, 0);
+  auto ended = run_quillet({}, input + "\n");
+  EXPECT_EQ(lines_of(ended.console).back(), " End of keyboard input.  Exiting...");
+  EXPECT_EQ(ended.status, 0);
+  auto ended_early = run_quillet({}, "");
+  EXPECT_EQ(lines_of(ended_early.console).back(), " End of keyboard input.  Exiting...");
+}
+
+TEST(DriverProcess, RunsUnattendedWithStandardInputClosed) {
+  TempDir dir;
+  dir.write("empty.raw", "");
+  const auto result = testing::run_quillet_process({"empty.raw", "X"}, "", dir.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(lines_of(result.console).back(), "    Data  successfully transcribed!");
+  EXPECT_TRUE(testing::file_equals(dir.file("Default.xyz"), ""));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.xyz", "empty.raw"}));
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,179 @@
+// End-to-end checks of one transcription run: set-up, record loop and every ending, with the
+// files each leaves on disk. Expected console lines are written out by hand in gfortran's
+// list-directed layout (a 32-bit integer after a text takes 12 columns, a 32-bit real 17).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "common/console.hpp"
+#include "run/run.hpp"
+#include "run/state.hpp"
+#include "support/e2e.hpp"
+
+namespace quillet {
+namespace {
+
+using testing::file_equals;
+using testing::lines_of;
+using testing::TempDir;
+
+struct RunOutcome {
+  std::int32_t error = 0;
+  float height = 0.0f;
+  std::vector<std::string> console;
+};
+
+RunOutcome run_once(const std::string& input, char code, const std::string& keyboard = "/\n",
+                    float height = 0.2f, bool height_given = false) {
+  std::istringstream in(keyboard);
+  std::ostringstream out;
+  StreamConsole console(in, out);
+  auto program = std::make_unique<ProgramState>();
+  RunOutcome outcome;
+  outcome.height = height;
+  outcome.error = QUILLETSUB(input, code, outcome.height, height_given, *program, console);
+  outcome.console = lines_of(out.str());
+  return outcome;
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& wanted) {
+  return std::find(lines.begin(), lines.end(), wanted) != lines.end();
+}
+
+TEST(RunSetUp, PrintsVersionAndHeightPromptAndKeepsHeightOnSlash) {
+  TempDir dir;
+  const std::string input = dir.write("empty.raw", "");
+  const RunOutcome run = run_once(input, 'X', "/\n", 0.7f, false);
+  ASSERT_GE(run.console.size(), 6u);
+  EXPECT_EQ(run.console[0], "");
+  EXPECT_EQ(run.console[1], " *** Transcription v1.20 ***");
+  EXPECT_EQ(run.console[2], "");
+  EXPECT_EQ(run.console[3],
+            " QUILLetSub--default height set by this routine to   0.200000003    ");
+  EXPECT_EQ(run.console[4],
+            " Default/user-set instrument height (at axis of sensor) is   0.200000003    ");
+  EXPECT_EQ(run.console[5],
+            " Enter Sensor height manually or type / followed by <ENTER> to accept this value ");
+  EXPECT_EQ(run.height, 0.2f);  // the caller's value is replaced when it was not given
+}
+
+TEST(RunSetUp, GivenHeightIsOfferedAndCanBeReplacedOrKept) {
+  TempDir dir;
+  const std::string input = dir.write("empty.raw", "");
+  RunOutcome kept = run_once(input, 'X', "/\n", 0.5f, true);
+  EXPECT_EQ(kept.console[2], " Default/user-set instrument height (at axis of sensor) is   0.500000000    ");
+  EXPECT_EQ(kept.height, 0.5f);
+  // An empty line gives no value: the read goes on with the next line.
+  EXPECT_EQ(run_once(input, 'X', "\n0.3\n", 0.5f, true).height, 0.3f);
+  // Not a number, or no keyboard input at all: the value in force stays.
+  EXPECT_EQ(run_once(input, 'X', "abc\n", 0.5f, true).height, 0.5f);
+  EXPECT_EQ(run_once(input, 'X', "", 0.5f, true).height, 0.5f);
+  EXPECT_EQ(run_once(input, 'X', "nan\n", 0.5f, true).height, 0.5f);
+}
+
+TEST(RunEnd, EmptyInputKeepsOnlyTheEmptyMainFile) {
+  for (char code : {'X', 'x', 'G'}) {
+    TempDir dir;
+    const std::string input = dir.write("empty.raw", "");
+    const RunOutcome run = run_once(input, code);
+    EXPECT_EQ(run.error, 0);
+    EXPECT_EQ(run.console.back(), " End of file reached.  Exiting...");
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.xyz", "empty.raw"}));
+    EXPECT_TRUE(file_equals(dir.file("Default.xyz"), ""));
+  }
+}
+
+TEST(RunEnd, EachCodeOpensItsOwnDefaultMainFile) {
+  const std::pair<char, const char*> cases[] = {{'D', "Default.G31"}, {'l', "Default.LOG"},
+                                                {'S', "Default.SAN"}, {'P', "Default.IDF"},
+                                                {'p', "Default.IDF"}};
+  for (const auto& [code, name] : cases) {
+    TempDir dir;
+    const std::string input = dir.write("empty.raw", "");
+    EXPECT_EQ(run_once(input, code).error, 0);
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{name, "empty.raw"})) << code;
+  }
+  // I also keeps its binary data file; R has no main file at all.
+  TempDir dir;
+  const std::string input = dir.write("empty.raw", "");
+  EXPECT_EQ(run_once(input, 'I').error, 0);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.DAT", "Default.ICE", "empty.raw"}));
+  TempDir raw_dir;
+  const std::string raw_input = raw_dir.write("empty.raw", "");
+  EXPECT_EQ(run_once(raw_input, 'r').error, 0);
+  EXPECT_EQ(raw_dir.files(), (std::vector<std::string>{"empty.raw"}));
+}
+
+TEST(RunEnd, EndMarkerStopsTheRunAndLaterLinesAreNotRead) {
+  TempDir dir;
+  const std::string input = dir.write("survey.raw", "junk\r\nZ$\r\n");
+  const RunOutcome run = run_once(input, 'G');
+  EXPECT_EQ(run.error, 0);
+  EXPECT_EQ(run.console.back(), "    Normal end of data encountered.");
+}
+
+TEST(RunEnd, MissingInputIsAnOpenErrorAndMakesNoFile) {
+  TempDir dir;
+  const RunOutcome run = run_once(dir.file("missing.raw"), 'X');
+  EXPECT_EQ(run.error, 3);
+  EXPECT_EQ(run.console.back(), " *** Open error for input file=" + dir.file("missing.raw"));
+  EXPECT_TRUE(dir.files().empty());
+}
+
+TEST(RunEnd, UnknownCodeIsNotAllowedAfterTheInputWasOpened) {
+  TempDir dir;
+  const std::string input = dir.write("survey.raw", "Z$\n");
+  const RunOutcome run = run_once(input, 'Q');
+  EXPECT_EQ(run.error, 5);
+  ASSERT_GE(run.console.size(), 2u);
+  EXPECT_EQ(run.console[run.console.size() - 2], " *** Error:  not an allowed output type ");
+  EXPECT_EQ(run.console.back(), "   You must use X, G, D or L as second command-line argument.");
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"survey.raw"}));
+}
+
+TEST(RunEnd, OutputThatCannotBeOpenedEndsTheRunAndClosesTheOthers) {
+  TempDir dir;
+  const std::string input = dir.write("survey.raw", "Z$\n");
+  // A folder where the raw copy file should go: the fourth open of an X run fails.
+  std::filesystem::create_directory(dir.file("Default.RAW"));
+  const RunOutcome run = run_once(input, 'X');
+  EXPECT_EQ(run.error, 4);
+  EXPECT_EQ(run.console.back(), " *** Open error for outfile=" + dir.file("Default.RAW"));
+  // The files opened before it are closed by their rules: main kept, empty side files deleted.
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.RAW", "Default.xyz", "survey.raw"}));
+}
+
+TEST(RunEnd, TheInputIsNeverAnOutput) {
+  TempDir dir;
+  const std::string input = dir.write("Default.xyz", "precious\n");
+  const RunOutcome run = run_once(input, 'X');
+  EXPECT_EQ(run.error, 4);
+  EXPECT_EQ(run.console.back(), " *** Open error for outfile=" + dir.file("Default.xyz"));
+  EXPECT_TRUE(file_equals(input, "precious\n"));
+}
+
+TEST(RunEnd, ReadFailureReportsTheLineAndStatus) {
+  // Reading this file fails at once with an input/output error.
+  const RunOutcome run = run_once("/proc/self/mem", 'R');
+  EXPECT_EQ(run.error, 1);
+  ASSERT_GE(run.console.size(), 2u);
+  EXPECT_EQ(run.console[run.console.size() - 2],
+            " *** Read error in input file at line            1");
+  EXPECT_EQ(run.console.back(), " IOSTAT=           5");
+}
+
+TEST(RunSetUp, OutputsLandInTheInputsFolderWhateverTheSeparator) {
+  EXPECT_EQ(output_folder("d:\\survey\\line1.raw"), "d:\\survey\\");
+  EXPECT_EQ(output_folder("a/b\\c/line1.raw"), "a/b\\c/");
+  EXPECT_EQ(output_folder("line1.raw"), "");
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("day1"));
+  const std::string input = dir.write("day1/survey.raw", "");
+  EXPECT_EQ(run_once(input, 'D').error, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("day1/Default.G31")));
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,131 @@
+#include "support/e2e.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "common/console.hpp"
+#include "driver/driver.hpp"
+#include "run/state.hpp"
+
+namespace quillet::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& content) const {
+  const std::string path = file(name);
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+  return path;
+}
+
+std::vector<std::string> TempDir::files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+ProgramResult run_quillet(const std::vector<std::string>& args, const std::string& keyboard) {
+  std::istringstream in(keyboard);
+  std::ostringstream out;
+  StreamConsole console(in, out);
+  auto program = std::make_unique<ProgramState>();
+  ProgramResult result;
+  result.status = run_program(args, *program, console);
+  result.console = out.str();
+  return result;
+}
+
+ProgramResult run_quillet_process(const std::vector<std::string>& args, const std::string& keyboard,
+                                  const std::filesystem::path& cwd) {
+  const std::filesystem::path dir = cwd;
+  const std::string input_path = (dir / ".keyboard").string();
+  const std::string output_path = (dir / ".console").string();
+  {
+    std::ofstream(input_path, std::ios::binary) << keyboard;
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (!std::freopen(input_path.c_str(), "rb", stdin)) ::_exit(127);
+    if (!std::freopen(output_path.c_str(), "wb", stdout)) ::_exit(127);
+    std::vector<char*> argv;
+    std::string binary = QUILLET_BINARY;
+    argv.push_back(binary.data());
+    std::vector<std::string> copies(args);
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(binary.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  ProgramResult result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  result.console = read_file(output_path);
+  std::filesystem::remove(input_path);
+  std::filesystem::remove(output_path);
+  return result;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+::testing::AssertionResult file_equals(const std::string& path, const std::string& expected) {
+  if (!std::filesystem::exists(path)) return ::testing::AssertionFailure() << path << " does not exist";
+  const std::string actual = read_file(path);
+  if (actual == expected) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  std::size_t line = 1 + static_cast<std::size_t>(std::count(actual.begin(), actual.begin() + at, '\n'));
+  const std::size_t line_start = actual.rfind('\n', at == 0 ? 0 : at - 1);
+  const std::size_t first = (at == 0 || line_start == std::string::npos) ? 0 : line_start + 1;
+  const std::size_t column = at - first + 1;
+  auto line_at = [&](const std::string& text) {
+    if (first >= text.size()) return std::string("<end of file>");
+    const std::size_t end = text.find('\n', first);
+    return "\"" + text.substr(first, end == std::string::npos ? std::string::npos : end - first) + "\"";
+  };
+  return ::testing::AssertionFailure()
+         << path << " differs at line " << line << ", column " << column << "\n  actual:   "
+         << line_at(actual) << "\n  expected: " << line_at(expected) << "\n  (" << actual.size()
+         << " bytes actual, " << expected.size() << " expected)";
+}
+
+}  // namespace quillet::testing
