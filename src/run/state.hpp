@@ -70,9 +70,37 @@ struct RunState {
   char code_upper() const { return (code >= 'a' && code <= 'z') ? char(code - 'a' + 'A') : code; }
 };
 
+// What the identification and sampling lines tell about the instrument.
+struct Identification {
+  std::string INSTRUMENT_ID = std::string(40, ' ');
+  bool KORAB_FAMILY = false;  // stations are numbered by the time of day
+  float SW_VERSION = 0.0f;    // packet decoders choose their layouts by it
+  std::int32_t SAMPLE_RATE = 0;
+};
+
+// Names and dates of the current logger file's output set, and the one-time outputs still due.
+struct OutputSetNames {
+  std::string FILE_NAME = std::string(19, ' ');  // name, ".", extension; time stamp if repeated
+  std::int32_t NAME_LEN = 12;                     // characters of FILE_NAME that name the file
+  std::string EXT = "   ";
+  std::int32_t FILE_YEAR = 0;
+  std::int32_t FILE_MONTH = 0;
+  std::int32_t FILE_DAY = 0;
+  std::string comment_file_name = "Default.CMT";
+  std::string SDF_NAME = "Default.SDF";
+  std::string LAST_SDF_NAME;   // name of the sensor-definition file written last
+  bool SDF_PENDING = false;    // P: the sensor-definition file is still to be written
+  std::string dat_file_name;   // I: binary data file of the current set
+  bool type_i_pending = false; // I: the start output of the binary data file is still due
+};
+
 struct ProgramState {
+  Identification identification;
+  OutputSetNames names;
   // Current comment number: set by a comment line, carried by the next station record, then 0.
   std::int32_t CN = -1;
+  // Line number of the last DAT31 line header; the first record of a file always starts a line.
+  std::int32_t DAT31_LAST_LINE = -9999999;
   // An R$ line was met in some run of this program: raw copy files are kept from then on.
   bool R_SEEN = false;
 };
