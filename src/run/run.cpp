@@ -73,7 +73,6 @@ std::string_view output_folder(std::string_view input_name) {
 }
 
 Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  (void)program;
   console.write_line("");
   console.write(FreeLine() << "*** Transcription v1.20 ***");
   ask_sensor_height(run, console);
@@ -93,11 +92,19 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (set->binary && !open_output(run, files, files.binary, "Default.DAT")) {
     return Flow::OutputOpenError;
   }
-  if (set->comment && !open_output(run, files, files.comment, "Default.CMT")) {
+  if (set->type == OutputType::I) program.names.type_i_pending = true;
+  if (set->type == OutputType::P) program.names.SDF_PENDING = true;
+  if (set->type == OutputType::I || set->type == OutputType::P) {
+    program.names.SDF_NAME = "Default.SDF";
+    program.names.LAST_SDF_NAME.clear();
+  }
+  if (set->comment) program.names.comment_file_name = "Default.CMT";
+  if (set->comment && !open_output(run, files, files.comment, program.names.comment_file_name)) {
     return Flow::OutputOpenError;
   }
   if (!open_output(run, files, files.raw, "Default.RAW")) return Flow::OutputOpenError;
   run.xyx_record_count = 0;
+  run.SANTOS_HEADER_DUE = run.type == OutputType::S;
   if (!open_output(run, files, files.gps, "DEFAULT.GPS")) return Flow::OutputOpenError;
 
   const Flow scan = gps_prescan(program, run, files, console);
