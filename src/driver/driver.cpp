@@ -29,11 +29,12 @@ void print_usage(Console& console) {
   console.write(FreeLine() << "    G to make a Geosoft XYZ file, ");
   console.write(FreeLine() << "    D to make a DAT31-compatible file, or ");
   console.write(FreeLine() << "    L to make a \"log\" format output file.");
-  console.write(FreeLine() << "    S to make a Santos inversion-compatible output file (not tested).");
+  console.write(
+      FreeLine() << "    S to make a Santos inversion-compatible output file (not tested).");
   console.write(FreeLine() << "    P to make an ppm output file (*.IDF).");
   console.write_line("");
-  console.write(FreeLine()
-                << "You may also operate the program interactively by answering the following:");
+  console.write(
+      FreeLine() << "You may also operate the program interactively by answering the following:");
 }
 
 // The first `kCodesWidth` characters of a codes text, blank-padded as `type_codes` holds them.
@@ -45,8 +46,18 @@ std::string codes_text(std::string_view given) {
 
 bool is_valid_prompt_code(char c) {
   switch (c) {
-    case 'S': case 's': case 'L': case 'l': case 'P': case 'p':
-    case 'D': case 'd': case 'G': case 'g': case 'x': case 'X':
+    case 'S':
+    case 's':
+    case 'L':
+    case 'l':
+    case 'P':
+    case 'p':
+    case 'D':
+    case 'd':
+    case 'G':
+    case 'g':
+    case 'x':
+    case 'X':
       return true;
     default:
       return false;
@@ -87,8 +98,8 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
   }
 
   for (;;) {
-    console.write(FreeLine()
-                  << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):");
+    console.write(
+        FreeLine() << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):");
     std::string typed;
     if (!console.next_line(typed)) {
       print_end_of_keyboard(console);

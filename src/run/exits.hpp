@@ -19,16 +19,24 @@ enum class Flow : std::uint8_t {
 };
 
 // True for the flows that end the run.
-constexpr bool ends_run(Flow flow) { return flow != Flow::NextLine && flow != Flow::PacketSkip; }
+constexpr bool ends_run(Flow flow) {
+  return flow != Flow::NextLine && flow != Flow::PacketSkip;
+}
 
 constexpr std::int32_t error_code(Flow flow) {
   switch (flow) {
-    case Flow::InputReadError: return 1;
-    case Flow::FatalReadError: return 2;
-    case Flow::InputOpenError: return 3;
-    case Flow::OutputOpenError: return 4;
-    case Flow::NotAllowedType: return 5;
-    default: return 0;
+    case Flow::InputReadError:
+      return 1;
+    case Flow::FatalReadError:
+      return 2;
+    case Flow::InputOpenError:
+      return 3;
+    case Flow::OutputOpenError:
+      return 4;
+    case Flow::NotAllowedType:
+      return 5;
+    default:
+      return 0;
   }
 }
 

@@ -17,7 +17,9 @@ constexpr std::size_t kLongLineKept = 256;
 
 }  // namespace
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+  close();
+}
 
 bool InputFile::open(const std::string& path) {
   close();
@@ -70,7 +72,8 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
   for (;;) {
     const void* found = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
     if (found != nullptr) {
-      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
+      const std::size_t at =
+          static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
       std::size_t stop = at;
       if (stop > begin_ && buffer_[stop - 1] == '\r') --stop;
       line = std::string_view(buffer_.data() + begin_, stop - begin_);
@@ -132,7 +135,9 @@ void InputFile::close() {
   at_end_ = false;
 }
 
-OutputFile::~OutputFile() { close(Disposition::Keep); }
+OutputFile::~OutputFile() {
+  close(Disposition::Keep);
+}
 
 bool OutputFile::open(const std::string& path, const InputFile& input) {
   close(Disposition::Keep);

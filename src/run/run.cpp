@@ -55,8 +55,9 @@ void ask_sensor_height(RunState& run, Console& console) {
   }
   console.write(FreeLine() << "Default/user-set instrument height (at axis of sensor) is "
                            << run.sensor_height);
-  console.write(FreeLine()
-                << "Enter Sensor height manually or type / followed by <ENTER> to accept this value ");
+  console.write(
+      FreeLine()
+      << "Enter Sensor height manually or type / followed by <ENTER> to accept this value ");
   // The end of keyboard input, "/", and anything that is not a finite number keep the value.
   float typed = run.sensor_height;
   const FreeReadResult result = read_free(console, {typed});

@@ -63,8 +63,8 @@ struct RunState {
   bool HAS_GPS = false;
 
   // What the end of the run reports.
-  int read_status = 0;                // system error number of a failed line read
-  std::string failed_output_name;     // output file that could not be opened, folder included
+  int read_status = 0;             // system error number of a failed line read
+  std::string failed_output_name;  // output file that could not be opened, folder included
 
   // Upper-case code letter.
   char code_upper() const { return (code >= 'a' && code <= 'z') ? char(code - 'a' + 'A') : code; }
@@ -81,17 +81,17 @@ struct Identification {
 // Names and dates of the current logger file's output set, and the one-time outputs still due.
 struct OutputSetNames {
   std::string FILE_NAME = std::string(19, ' ');  // name, ".", extension; time stamp if repeated
-  std::int32_t NAME_LEN = 12;                     // characters of FILE_NAME that name the file
+  std::int32_t NAME_LEN = 12;                    // characters of FILE_NAME that name the file
   std::string EXT = "   ";
   std::int32_t FILE_YEAR = 0;
   std::int32_t FILE_MONTH = 0;
   std::int32_t FILE_DAY = 0;
   std::string comment_file_name = "Default.CMT";
   std::string SDF_NAME = "Default.SDF";
-  std::string LAST_SDF_NAME;   // name of the sensor-definition file written last
-  bool SDF_PENDING = false;    // P: the sensor-definition file is still to be written
-  std::string dat_file_name;   // I: binary data file of the current set
-  bool type_i_pending = false; // I: the start output of the binary data file is still due
+  std::string LAST_SDF_NAME;    // name of the sensor-definition file written last
+  bool SDF_PENDING = false;     // P: the sensor-definition file is still to be written
+  std::string dat_file_name;    // I: binary data file of the current set
+  bool type_i_pending = false;  // I: the start output of the binary data file is still due
 };
 
 struct ProgramState {

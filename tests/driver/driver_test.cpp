@@ -20,11 +20,10 @@ std::vector<std::string> matching(const std::string& console, const std::string&
   return found;
 }
 
-const std::vector<std::string> kBanner = {
-    " ***************************************************",
-    " ************* Program QUILLET5 V1.71 **************",
-    " ******* Transcribes Veltor Data RAW Files  ********",
-    " ***************************************************"};
+const std::vector<std::string> kBanner = {" ***************************************************",
+                                          " ************* Program QUILLET5 V1.71 **************",
+                                          " ******* Transcribes Veltor Data RAW Files  ********",
+                                          " ***************************************************"};
 
 TEST(DriverArguments, OneArgumentMakesOneGeosoftRun) {
   TempDir dir;
@@ -72,7 +71,8 @@ TEST(DriverArguments, HeightArgumentThatIsNoNumberStopsBeforeAnyRun) {
   for (const std::string bad : {"abc", "", "nan", "inf", "1e99"}) {
     const auto result = run_quillet({input, "X", bad});
     EXPECT_EQ(result.status, 1) << bad;
-    EXPECT_EQ(lines_of(result.console).back(), " *** Sensor height argument is not a number: " + bad);
+    EXPECT_EQ(lines_of(result.console).back(),
+              " *** Sensor height argument is not a number: " + bad);
     EXPECT_TRUE(matching(result.console, " >>>Transcribe").empty());
   }
 }
@@ -94,25 +94,25 @@ TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
   TempDir dir;
   const std::string input = dir.write("a.raw", "Z$\n");
   const std::string missing = dir.file("none.raw");
-  const auto result =
-      run_quillet({}, missing + "\n" + input + "\nX G\nxI\nxg\n/\n/\n");
+  const auto result = run_quillet({}, missing + "\n" + input + "\nX G\nxI\nxg\n/\n/\n");
   const auto lines = lines_of(result.console);
   EXPECT_EQ(lines[4], " This program may be used with command line arguments:");
   EXPECT_EQ(lines[11], "     L to make a \"log\" format output file.");
   EXPECT_EQ(lines[14], "");
-  EXPECT_EQ(lines[15], " You may also operate the program interactively by answering the following:");
+  EXPECT_EQ(lines[15],
+            " You may also operate the program interactively by answering the following:");
   EXPECT_EQ(lines[16], " Enter input filename (type \"quit\" to exit program)");
   std::string padded = missing;
   padded.resize(std::max<std::size_t>(50, padded.size()), ' ');
   EXPECT_EQ(lines[17], " Error opening file " + padded);
-  EXPECT_EQ(matching(result.console, " Checking output file type code #"),
-            (std::vector<std::string>{
-                " Checking output file type code #           1 , which is X",
-                " Checking output file type code #           2 , which is  ",
-                " Checking output file type code #           1 , which is X",
-                " Checking output file type code #           2 , which is I",
-                " Checking output file type code #           1 , which is X",
-                " Checking output file type code #           2 , which is G"}));
+  EXPECT_EQ(
+      matching(result.console, " Checking output file type code #"),
+      (std::vector<std::string>{" Checking output file type code #           1 , which is X",
+                                " Checking output file type code #           2 , which is  ",
+                                " Checking output file type code #           1 , which is X",
+                                " Checking output file type code #           2 , which is I",
+                                " Checking output file type code #           1 , which is X",
+                                " Checking output file type code #           2 , which is G"}));
   EXPECT_EQ(matching(result.console, " Error:  output file type").size(), 2u);
   // The codes reach the runs in the case in which they were typed.
   EXPECT_EQ(matching(result.console, " >>>Transcribe"),

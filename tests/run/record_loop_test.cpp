@@ -24,7 +24,7 @@ TEST(MarkerAlignment, ShiftsOnlyLinesWhoseFirstDollarIsInColumnTwo) {
   EXPECT_EQ(aligned("$PDLMT,1").trimmed(), "$PDLMT,1");  // "$" in column 1 stays
   EXPECT_EQ(aligned("abcdefg$").trimmed(), "abcdefg$");  // no "$" in columns 1-5
   // The shift drops the last of the 120 columns.
-  const Line full = aligned("G$" + std::string(117, 'x') + "END");
+  const Line full = aligned("G$" + std::string(115, 'x') + "END");
   EXPECT_EQ(full.view().size(), 120u);
   EXPECT_EQ(full.view().substr(0, 3), " G$");
   EXPECT_EQ(full.view().substr(117), "xEN");

@@ -61,9 +61,7 @@ ProgramResult run_quillet_process(const std::vector<std::string>& args, const st
   const std::filesystem::path dir = cwd;
   const std::string input_path = (dir / ".keyboard").string();
   const std::string output_path = (dir / ".console").string();
-  {
-    std::ofstream(input_path, std::ios::binary) << keyboard;
-  }
+  { std::ofstream(input_path, std::ios::binary) << keyboard; }
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
@@ -108,24 +106,29 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 ::testing::AssertionResult file_equals(const std::string& path, const std::string& expected) {
-  if (!std::filesystem::exists(path)) return ::testing::AssertionFailure() << path << " does not exist";
+  if (!std::filesystem::exists(path))
+    return ::testing::AssertionFailure() << path << " does not exist";
   const std::string actual = read_file(path);
   if (actual == expected) return ::testing::AssertionSuccess();
   std::size_t at = 0;
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  std::size_t line = 1 + static_cast<std::size_t>(std::count(actual.begin(), actual.begin() + at, '\n'));
+  std::size_t line =
+      1 + static_cast<std::size_t>(std::count(actual.begin(), actual.begin() + at, '\n'));
   const std::size_t line_start = actual.rfind('\n', at == 0 ? 0 : at - 1);
   const std::size_t first = (at == 0 || line_start == std::string::npos) ? 0 : line_start + 1;
   const std::size_t column = at - first + 1;
   auto line_at = [&](const std::string& text) {
     if (first >= text.size()) return std::string("<end of file>");
     const std::size_t end = text.find('\n', first);
-    return "\"" + text.substr(first, end == std::string::npos ? std::string::npos : end - first) + "\"";
+    std::string shown(1, '"');
+    shown.append(text, first, end == std::string::npos ? std::string::npos : end - first);
+    shown.push_back('"');
+    return shown;
   };
   return ::testing::AssertionFailure()
-         << path << " differs at line " << line << ", column " << column << "\n  actual:   "
-         << line_at(actual) << "\n  expected: " << line_at(expected) << "\n  (" << actual.size()
-         << " bytes actual, " << expected.size() << " expected)";
+         << path << " differs at line " << line << ", column " << column
+         << "\n  actual:   " << line_at(actual) << "\n  expected: " << line_at(expected) << "\n  ("
+         << actual.size() << " bytes actual, " << expected.size() << " expected)";
 }
 
 }  // namespace quillet::testing
