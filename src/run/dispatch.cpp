@@ -1,5 +1,7 @@
 #include "run/dispatch.hpp"
 
+#include "packets/t_packet.hpp"
+
 namespace quillet {
 
 Flow not_yet_handled(LineKind kind, const RunState& run) {
@@ -16,6 +18,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
   switch (kind) {
     case LineKind::EndOfData:
       return Flow::NormalEnd;
+    case LineKind::T:
+      return handle_t_packet(program, run, files, console);
     case LineKind::Ignored:
       return Flow::NextLine;
     default:

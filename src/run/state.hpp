@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "header/coil_configuration.hpp"
+#include "packets/station_record.hpp"
+
 namespace quillet {
 
 // Width of `LINE`: a longer input line is cut, a shorter one blank-padded.
@@ -66,6 +69,9 @@ struct RunState {
   int read_status = 0;             // system error number of a failed line read
   std::string failed_output_name;  // output file that could not be opened, folder included
 
+  // Text of the output record being formatted, reused so that a record does not allocate.
+  std::string record;
+
   // Upper-case code letter.
   char code_upper() const { return (code >= 'a' && code <= 'z') ? char(code - 'a' + 'A') : code; }
 };
@@ -94,9 +100,23 @@ struct OutputSetNames {
   bool type_i_pending = false;  // I: the start output of the binary data file is still due
 };
 
+// The current GPS fix: the values of the last GGA sentence.
+struct GpsFix {
+  std::int32_t GPS_TIME = 0;  // milliseconds since midnight
+  double LAT = 0.0;           // degrees, north positive
+  double LON = 0.0;           // degrees, east positive
+  std::int32_t DMODE = 0;     // fix quality
+  std::int32_t GPS_SATS = 0;  // satellites in use
+  float GPS_HDOP = 0.0f;      // horizontal dilution of precision
+  float GPS_ALT = 0.0f;       // altitude, m
+};
+
 struct ProgramState {
   Identification identification;
   OutputSetNames names;
+  CoilConfiguration coils;
+  StationRecord station;
+  GpsFix current_fix;
   // Current comment number: set by a comment line, carried by the next station record, then 0.
   std::int32_t CN = -1;
   // Line number of the last DAT31 line header; the first record of a file always starts a line.

@@ -1,0 +1,263 @@
+#include "packets/station_output.hpp"
+
+#include <string_view>
+
+#include "common/free_form.hpp"
+#include "common/layout.hpp"
+#include "common/text.hpp"
+#include "packets/record_values.hpp"
+
+namespace quillet {
+
+namespace {
+
+// A suffix letter as a one-character text (A fields).
+std::string_view letter(const char& c) {
+  return {&c, 1};
+}
+
+// A suffix letter as its character code (I fields): a blank gives 32.
+std::int32_t letter_code(char c) {
+  return static_cast<unsigned char>(c);
+}
+
+// Seconds of a T$ time stamp with their fraction.
+float seconds_with_fraction(const StationRecord& s) {
+  return static_cast<float>(s.SECOND) + static_cast<float>(s.MSEC) / 1000.0f;
+}
+
+// The four channels of arrays 1..n in the order HC, HI, PC, PI.
+void add_channels(RecordValues& v, const StationRecord& s, int n) {
+  for (int k = 0; k < n; ++k) v << s.HC[k] << s.HI[k] << s.PC[k] << s.PI[k];
+}
+
+// The closing columns of the log, XYZ and Geosoft records: the current fix.
+void add_fix(RecordValues& v, const GpsFix& fix) {
+  v << fix.GPS_TIME << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE;
+}
+
+void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, FileUnits& files) {
+  v.write(layout, run.record, n);
+  files.main.write_line(run.record);
+}
+
+void write_log_record(PacketKind kind, const ProgramState& program, RunState& run,
+                      FileUnits& files) {
+  const StationRecord& s = program.station;
+  const GpsFix& fix = program.current_fix;
+  // The auxiliary integers are shown as reals without decimals.
+  const float aux1 = static_cast<float>(s.AUX1);
+  const float aux2 = static_cast<float>(s.AUX2);
+  RecordValues v;
+  if (kind == PacketKind::T) {
+    static const Layout kLogT(
+        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
+        "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+    v << s.STATION;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
+      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K << aux1 << aux2
+      << program.CN << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kLogT, program.coils.N, run, files);
+  } else {
+    static const Layout kLogPdlmt(
+        "(I6, 4F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.2, 2F10.0, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+        "F12.6, 1X, F7.1, 1X, I2)");
+    v << s.STATION;
+    add_channels(v, s, 1);
+    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
+      << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << aux1 << aux2 << program.CN
+      << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kLogPdlmt, 1, run, files);
+  }
+}
+
+void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& run,
+                      FileUnits& files) {
+  const StationRecord& s = program.station;
+  const GpsFix& fix = program.current_fix;
+  RecordValues v;
+  if (kind == PacketKind::T) {
+    static const Layout kXyzT(
+        "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
+        "1X, F7.1, 1X, I2)");
+    v << s.STATION << s.LINENO;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K
+      << program.CN << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kXyzT, program.coils.N, run, files);
+  } else {
+    static const Layout kXyzPdlmt(
+        "(I6, I6, 4F9.2, I2, 3I3, F7.3, F7.2, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, "
+        "1X, I2)");
+    v << s.STATION << s.LINENO;
+    add_channels(v, s, 1);
+    v << s.N_DIGIT << s.HOUR << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN
+      << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kXyzPdlmt, 1, run, files);
+  }
+}
+
+void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
+                          FileUnits& files) {
+  const StationRecord& s = program.station;
+  const GpsFix& fix = program.current_fix;
+  // A $PDLMT packet carries array 1 only, whatever N is, and whole seconds.
+  const bool t = kind == PacketKind::T;
+  const int arrays = t ? program.coils.N : 1;
+  const float seconds = t ? seconds_with_fraction(s) : static_cast<float>(s.SECOND);
+  static const Layout kGeosoft(
+      "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+  RecordValues v;
+  v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
+  add_channels(v, s, arrays);
+  v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds << s.VOLTAGE << s.TEMPERATURE_K << program.CN
+    << s.PITCH << s.ROLL;
+  add_fix(v, fix);
+  emit(v, kGeosoft, arrays, run, files);
+}
+
+// The sensor-definition file: the number of receivers, then one record per receiver of arrays
+// 1..N. Written and closed at once, so it holds the configuration of the moment it was written.
+Flow write_sensor_definition_file(ProgramState& program, RunState& run, FileUnits& files) {
+  const CoilConfiguration& coils = program.coils;
+  OutputFile sdf;  // unit 8
+  std::string path = run.input_folder;
+  path += trim_right(program.names.SDF_NAME);
+  if (!files.open(sdf, path)) {
+    run.failed_output_name = path;
+    return Flow::OutputOpenError;
+  }
+  sdf.write_line((FreeLine() << static_cast<std::int32_t>(2 * coils.N)).str());
+  static const Layout kReceiver("(2I3, F8.0, F5.2, I4, F5.2, 2F8.5, 2F5.1)");
+  for (int k = 0; k < coils.N; ++k) {
+    kReceiver.write(run.record, {1, 1, 9000.0f, coils.S_HC[k], 3, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f});
+    sdf.write_line(run.record);
+    kReceiver.write(run.record, {0, 1, 9000.0f, coils.S_PC[k], 4, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f});
+    sdf.write_line(run.record);
+  }
+  sdf.close(Disposition::Keep);
+  program.names.LAST_SDF_NAME = program.names.SDF_NAME;
+  return Flow::NextLine;
+}
+
+}  // namespace
+
+Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files) {
+  const StationRecord& s = program.station;
+  const CoilConfiguration& coils = program.coils;
+  if (program.names.SDF_PENDING && coils.S_HC[0] != 0.0f && coils.S_PC[0] != 0.0f) {
+    const Flow flow = write_sensor_definition_file(program, run, files);
+    if (flow != Flow::NextLine) return flow;
+    program.names.SDF_PENDING = false;
+  }
+  const GpsFix& fix = program.current_fix;
+  static const Layout kPpm(
+      "(I6, F6.2, 2F7.2, N(4F9.0), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)");
+  RecordValues v;
+  v << s.STATION << run.sensor_height << s.PITCH << s.ROLL;
+  // In-phase and quadrature of both receivers in ppm, the quadratures taken back from the
+  // conductivities.
+  for (int k = 0; k < coils.N; ++k) {
+    v << 1000.0f * s.HI[k] << 1000.0f * s.HC[k] * coils.F_HC[k] << 1000.0f * s.PI[k]
+      << 1000.0f * s.PC[k] * coils.F_PC[k];
+  }
+  v << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE << fix.GPS_TIME << 0 << 0 << fix.GPS_SATS
+    << fix.GPS_HDOP;
+  emit(v, kPpm, coils.N, run, files);
+  return Flow::NextLine;
+}
+
+void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files) {
+  const StationRecord& s = program.station;
+  if (s.LINENO != program.DAT31_LAST_LINE) {
+    static const Layout kLine("('L', I5, 7X, 'BB', I1, A3, A2, F4.1)");
+    kLine.write(run.record,
+                {s.LINENO, s.N_DIGIT, letter(s.LINE_SUFFIX), letter(s.STN_SUFFIX), 1.0f});
+    files.main.write_line(run.record);
+    static const Layout kTime("('T', I5, ':', I2, I3, '-', I2, '-', I2)");
+    kTime.write(run.record, {s.HOUR, s.MINUTE, program.names.FILE_DAY, program.names.FILE_MONTH,
+                             program.names.FILE_YEAR});
+    files.main.write_line(run.record);
+    program.DAT31_LAST_LINE = s.LINENO;
+  }
+  static const Layout kStation("('S', A1, '10', I6, '.000', 2F10.3)");
+  kStation.write(run.record, {"V", s.STATION, s.HC[0], s.HI[0]});
+  files.main.write_line(run.record);
+  kStation.write(run.record, {"H", s.STATION, s.PC[0], s.PI[0]});
+  files.main.write_line(run.record);
+}
+
+SantosPosition santos_position(const ProgramState& program, const RunState& run) {
+  // Hook of the UTM projection: with positions, X and Y become the easting and northing of the
+  // current fix in the survey's zone. The projection comes with the positioning module; until
+  // it is there the pre-scan finds no positions, so HAS_GPS is never true here.
+  (void)run.HAS_GPS;
+  return {static_cast<double>(program.station.LINENO),
+          static_cast<double>(program.station.STATION)};
+}
+
+void write_santos_record(const ProgramState& program, RunState& run, FileUnits& files) {
+  if (run.SANTOS_HEADER_DUE) {
+    // The third field stays empty: output stops where the values end.
+    static const Layout kHeader("(I6, F12.2, I6)");
+    kHeader.write(run.record, {-9, run.sensor_height});
+    files.main.write_line(run.record);
+    run.SANTOS_HEADER_DUE = false;
+  }
+  const StationRecord& s = program.station;
+  const GpsFix& fix = program.current_fix;
+  const SantosPosition xy = santos_position(program, run);
+  const int arrays = program.coils.N;
+  static const Layout kData("(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)");
+  RecordValues v;
+  v << xy.x << xy.y << 0.0f;
+  for (int k = 0; k < arrays; ++k) v << s.HC[k] << s.PC[k];
+  v << fix.LAT << fix.LON << fix.GPS_TIME;
+  emit(v, kData, arrays, run, files);
+}
+
+Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
+  // T$ packets of a multi-array instrument: the other arrays come with X$ packets, whose handler
+  // writes the station; only the DAT31 records (array 1) are written here.
+  const bool single = kind == PacketKind::Pdlmt || program.coils.N == 1;
+  Flow flow = Flow::NextLine;
+  switch (run.type) {
+    case OutputType::D:
+      write_dat31_records(program, run, files);
+      break;
+    case OutputType::L:
+      if (single) write_log_record(kind, program, run, files);
+      break;
+    case OutputType::X:
+      if (single) write_xyz_record(kind, program, run, files);
+      break;
+    case OutputType::G:
+      if (single) write_geosoft_record(kind, program, run, files);
+      break;
+    case OutputType::S:
+      if (single) write_santos_record(program, run, files);
+      break;
+    case OutputType::P:
+      if (!single) break;
+      // KORAB loggers number their stations by the time of day; the number stays in the record.
+      if (kind == PacketKind::T && program.identification.KORAB_FAMILY) {
+        StationRecord& s = program.station;
+        s.STATION = 3600 * s.HOUR + 60 * s.MINUTE + s.SECOND;
+      }
+      flow = write_ppm_records(program, run, files);
+      break;
+    case OutputType::I:
+    case OutputType::None:
+      break;
+  }
+  program.CN = 0;
+  return flow;
+}
+
+}  // namespace quillet

@@ -1,0 +1,50 @@
+// The station output records: after a data packet has updated the station record, one record in
+// the layout of the run's output type goes to the main output file (DAT31, log, simple XYZ,
+// Geosoft XYZ, Santos or ppm), and a ppm run also writes the sensor-definition file once.
+//
+// Records are always written from the station record, the coil configuration and the current GPS
+// fix, never from the packet text.
+#pragma once
+
+#include <cstdint>
+
+#include "run/exits.hpp"
+#include "run/files.hpp"
+#include "run/state.hpp"
+
+namespace quillet {
+
+// The packet whose station is written: T$ packets and $PDLMT packets have layouts of their own
+// in the log, XYZ and Geosoft outputs.
+enum class PacketKind : std::uint8_t { T, Pdlmt };
+
+// Writes the station record in the layout of the run's output type, then sets CN to 0. A T$
+// packet of an instrument with more than one coil array writes only DAT31 records (array 1); the
+// other outputs take such readings from the packets of the second group. Returns NextLine, or
+// OutputOpenError (with run.failed_output_name set) when the sensor-definition file of a ppm run
+// cannot be created.
+Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
+
+// DAT31 records of array 1: the "L" and "T" records when the station starts a new survey line
+// (LINENO differs from DAT31_LAST_LINE), then the two "S" records.
+void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files);
+
+// The Santos header when it is due, then the data record with the conductivities of arrays 1..N.
+void write_santos_record(const ProgramState& program, RunState& run, FileUnits& files);
+
+// The ppm record of arrays 1..N, preceded by the sensor-definition file when one is still due
+// for the output file and the spacings of array 1 are known. Returns NextLine, or
+// OutputOpenError (with run.failed_output_name set) when that file cannot be created.
+Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
+
+// X and Y of a Santos data record.
+struct SantosPosition {
+  double x;
+  double y;
+};
+
+// Santos position of the current station: the UTM easting and northing of the current fix when
+// the run found positions, otherwise the line number and the station number.
+SantosPosition santos_position(const ProgramState& program, const RunState& run);
+
+}  // namespace quillet

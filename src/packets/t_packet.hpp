@@ -1,0 +1,23 @@
+// The T$ data packet: one complete reading of coil array 1 with its time stamp, station number,
+// data-type tag, two auxiliary integers and, by instrument generation, housekeeping values.
+#pragma once
+
+#include <cstdint>
+
+#include "common/console.hpp"
+#include "run/exits.hpp"
+#include "run/files.hpp"
+#include "run/state.hpp"
+
+namespace quillet {
+
+// Decodes the T$ line in run.LINE into the station record, converts array 1 by the data tag and
+// writes the station record. Returns PacketSkip when a field cannot be read (nothing is written
+// then), otherwise what writing the station record returns.
+Flow handle_t_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+
+// An attitude angle of the 83-column layout in degrees: tenths of a degree up to 32.0, whole
+// degrees offset by 300 beyond (345 is 45 degrees, -345 is -45).
+float attitude_degrees(std::int32_t raw);
+
+}  // namespace quillet
