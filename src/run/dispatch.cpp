@@ -1,5 +1,6 @@
 #include "run/dispatch.hpp"
 
+#include "header/header_lines.hpp"
 #include "packets/t_packet.hpp"
 
 namespace quillet {
@@ -12,10 +13,11 @@ Flow not_yet_handled(LineKind kind, const RunState& run) {
 
 Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
                    Console& console) {
-  (void)program;
-  (void)files;
-  (void)console;
   switch (kind) {
+    case LineKind::Config:
+      return handle_config_line(program, run, files, console);
+    case LineKind::FileHeader:
+      return handle_file_header_line(program, run, files, console);
     case LineKind::EndOfData:
       return Flow::NormalEnd;
     case LineKind::T:

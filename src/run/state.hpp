@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "header/coil_configuration.hpp"
+#include "header/comment_register.hpp"
 #include "packets/station_record.hpp"
 
 namespace quillet {
@@ -115,6 +116,7 @@ struct ProgramState {
   Identification identification;
   OutputSetNames names;
   CoilConfiguration coils;
+  CommentRegister comments;  // `COMMENT_TABLE` of the current output file
   StationRecord station;
   GpsFix current_fix;
   // Current comment number: set by a comment line, carried by the next station record, then 0.

@@ -1,0 +1,342 @@
+#include "header/header_lines.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/free_form.hpp"
+#include "common/layout.hpp"
+#include "common/text.hpp"
+#include "header/comment_register.hpp"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::size_t kFileNameWidth = 19;
+constexpr std::size_t kInstrumentIdWidth = 40;
+
+std::string_view extension_of(const RunState& run) {
+  switch (run.type) {
+    case OutputType::X: return "xyz";
+    case OutputType::G: return "xyz";
+    case OutputType::D: return "g31";
+    case OutputType::L: return "log";
+    case OutputType::S: return "san";
+    case OutputType::P: return "idf";
+    case OutputType::I: return "ice";
+    case OutputType::None: break;
+  }
+  return "raw";  // code R: no main file is opened, but the side files need a stem
+}
+
+bool open_in_folder(RunState& run, FileUnits& files, OutputFile& file, std::string_view name) {
+  std::string path = run.input_folder;
+  path += name;
+  if (files.open(file, path)) return true;
+  run.failed_output_name = std::move(path);
+  return false;
+}
+
+// Stem of the current output set with its full stop: the file name without its extension.
+std::string_view set_stem(const OutputSetNames& names) {
+  return std::string_view(names.FILE_NAME).substr(0, static_cast<std::size_t>(names.NAME_LEN) - 3);
+}
+
+void write_dat31_header(const ProgramState& program, FileUnits& files) {
+  static const Layout kDat31Header("('EM31', 1X, 'V1.XX', A8, 5X, 'Veltor-4 Data ')");
+  const std::string_view file_name = program.names.FILE_NAME;
+  const std::string_view name = file_name.substr(0, file_name.find('.'));
+  std::string line;
+  kDat31Header.write(line, {name});
+  files.main.write_line(line);
+}
+
+bool read_time(const Line& line, StationRecord& station) {
+  static const Layout kTime("(3X, 3I2)");
+  return kTime.read(line.view(), {station.HOUR, station.MINUTE, station.SECOND}).ok();
+}
+
+}  // namespace
+
+std::string logger_file_name(std::string_view name_field) {
+  std::string name(trim_right(name_field.substr(0, std::min<std::size_t>(8, name_field.size()))));
+  if (name.empty()) return "NONAME";
+  for (char& c : name) {
+    const unsigned char code = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\' || c == ':' || code < 32 || code == 127) c = '_';
+  }
+  return name;
+}
+
+void write_geosoft_header(const ProgramState& program, FileUnits& files) {
+  static const Layout kFileNameLine("('\\Veltor Filename is ', A19)");
+  static const Layout kLengthCodeLine("('\\Veltor Sensor Length Code is ', I2)");
+  std::string line;
+  const std::string file_name = pad_to(program.names.FILE_NAME, kFileNameWidth);
+  kFileNameLine.write(line, {std::string_view(file_name)});
+  files.main.write_line(line);
+  kLengthCodeLine.write(line, {program.coils.LENGTH_CODE});
+  files.main.write_line(line);
+  line = "\\..STN.SP.LINE.LP.";
+  line += trim_right(program.coils.CHLABELS);
+  line += ".N.HH.MM.SS.V.......T-K.....CN..Ptch...Roll";
+  line += "......GPS_TIME..Lat..........Lon.........GPS_Alt.DMode";
+  files.main.write_line(line);
+}
+
+Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& files,
+                             Console& console) {
+  OutputSetNames& names = program.names;
+  StationRecord& station = program.station;
+  const Line& line = run.LINE;
+
+  const std::string name = logger_file_name(line.columns(11, 18));
+  const std::string_view ext = extension_of(run);
+  names.EXT = std::string(ext);
+  if (run.type == OutputType::P) names.SDF_PENDING = true;
+  if (run.type == OutputType::I) names.type_i_pending = true;
+  names.FILE_NAME = name + "." + names.EXT;
+
+  if (run.type == OutputType::I) names.dat_file_name = name + ".DAT";
+  if (run.type == OutputType::P) {
+    if (names.LAST_SDF_NAME == name + ".SDF") {
+      names.SDF_PENDING = false;  // this logger file's sensor-definition file exists already
+    } else {
+      names.SDF_NAME = name + ".SDF";
+    }
+  }
+
+  static const Layout kDate("(19X, 3I2)");
+  if (!kDate.read(line.view(), {names.FILE_YEAR, names.FILE_MONTH, names.FILE_DAY}).ok()) {
+    return Flow::FatalReadError;
+  }
+
+  station.MSEC = 0;
+  std::int32_t code = program.coils.LENGTH_CODE;
+  const std::string_view code_text = trim_right(line.view().substr(26));
+  const FreeReadResult code_read = read_free(code_text, {code});
+  if (code_read.status == FreeReadStatus::BadValue) {
+    program.coils.LENGTH_CODE = 4;
+  } else if (code_read.assigned == 1) {
+    program.coils.LENGTH_CODE = code;
+  }
+  if (program.coils.LENGTH_CODE == 0) program.coils.LENGTH_CODE = 4;
+
+  if (!read_time(line, station)) return Flow::FatalReadError;
+  station.MSEC = 0;
+
+  program.coils.set_arrays();
+  program.coils.finish_configuration(console);
+
+  ++run.FILE_COUNT;
+  station.LINENO = 1;
+  names.NAME_LEN = static_cast<std::int32_t>(name.size() + 4);
+
+  if (std::find(run.FILE_NAMES.begin(), run.FILE_NAMES.end(), name) != run.FILE_NAMES.end()) {
+    static const Layout kTimeStamp("(A1, I2, I2, I2, A1, A3)");
+    std::string stamp;
+    kTimeStamp.write(stamp, {"_", station.HOUR, station.MINUTE, station.SECOND, ".", ext});
+    names.FILE_NAME = name + stamp;
+    names.NAME_LEN = static_cast<std::int32_t>(names.FILE_NAME.size());
+    if (run.type == OutputType::I) {
+      names.dat_file_name = names.FILE_NAME.substr(0, names.FILE_NAME.size() - 3) + "DAT";
+    }
+  }
+  run.FILE_NAMES.push_back(name);
+
+  // A header on the first line means the set-up's main and binary files are still empty.
+  const Disposition first_set =
+      run.line_number == 1 ? Disposition::Delete : Disposition::Keep;
+  files.main.close(first_set);
+  files.binary.close(first_set);
+
+  console.write(FreeLine() << "   Output file: " << pad_to(names.FILE_NAME, kFileNameWidth));
+  console.write(FreeLine() << "   Sensor Length code for this file is "
+                           << program.coils.LENGTH_CODE);
+
+  station.VOLTAGE = 0.0f;
+  station.TEMPERATURE_K = 0.0f;
+
+  if (run.type != OutputType::None &&
+      !open_in_folder(run, files, files.main, names.FILE_NAME)) {
+    return Flow::OutputOpenError;
+  }
+
+  const std::string stem(set_stem(names));
+  files.xyx.close(Disposition::Keep);
+  if (!open_in_folder(run, files, files.xyx, stem + "XYX")) return Flow::OutputOpenError;
+  run.xyx_record_count = 0;
+
+  if (run.type == OutputType::I && !open_in_folder(run, files, files.binary, names.dat_file_name)) {
+    return Flow::OutputOpenError;
+  }
+
+  files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
+  if (!open_in_folder(run, files, files.gps, stem + "GPS")) return Flow::OutputOpenError;
+  run.gps_fix_count = 0;
+
+  files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
+  names.comment_file_name = stem + "CMT";
+  if (!open_in_folder(run, files, files.comment, names.comment_file_name)) {
+    return Flow::OutputOpenError;
+  }
+
+  program.CN = 0;
+  program.comments.clear();
+
+  if (run.type == OutputType::D) {
+    write_dat31_header(program, files);
+    program.DAT31_LAST_LINE = -9999999;
+  } else if (run.type == OutputType::G) {
+    write_geosoft_header(program, files);
+  }
+
+  for (auto& offsets : station.USER_OFFSET) offsets.fill(0.0f);
+  return Flow::NextLine;
+}
+
+namespace {
+
+bool is_identification_line(const Line& line) {
+  return line.columns(34, 43) == "SW VERSION" || line.columns(4, 9) == "000000" ||
+         line.columns(22, 23) == "SN";
+}
+
+bool is_sampling_line(const Line& line) {
+  const std::string_view text = line.view();
+  return text.find("Sample") != std::string_view::npos &&
+         text.find("Hz") != std::string_view::npos;
+}
+
+// The model field: the three characters after the family prefix, blanks past the 40th.
+std::string model_after(std::string_view id, std::size_t prefix_end) {
+  std::string model(3, ' ');
+  for (std::size_t k = 0; k < 3 && prefix_end + k < id.size(); ++k) model[k] = id[prefix_end + k];
+  return model;
+}
+
+Flow handle_identification_line(ProgramState& program, RunState& run, FileUnits& files,
+                                Console& console) {
+  const Line& line = run.LINE;
+  const std::string_view trimmed = line.trimmed();
+  if (trimmed.size() >= 9 &&
+      trimmed.substr(8).find("USER OFFSETS ENABLED") != std::string_view::npos) {
+    return Flow::NextLine;
+  }
+
+  Identification& id = program.identification;
+  StationRecord& station = program.station;
+  static const Layout kIdentification("(3X, 3I2, 1X, A)");
+  std::string_view id_text;
+  if (!kIdentification.read(line.view(), {station.HOUR, station.MINUTE, station.SECOND, id_text})
+           .ok()) {
+    return Flow::PacketSkip;
+  }
+  id.INSTRUMENT_ID = pad_to(id_text, kInstrumentIdWidth);
+  station.MSEC = 0;
+
+  static const Layout kEcho("(A14, A40)");
+  std::string echo;
+  kEcho.write(echo, {"InstrumentID >", std::string_view(id.INSTRUMENT_ID)});
+  console.write_line(echo);
+
+  std::string model;
+  const std::size_t veltor = id.INSTRUMENT_ID.find("VELTOR-");
+  if (veltor != std::string::npos) {
+    id.KORAB_FAMILY = false;
+    model = model_after(id.INSTRUMENT_ID, veltor + 7);
+  } else {
+    const std::string upper = SHIFTUP(std::string_view(id.INSTRUMENT_ID).substr(0, 16), 16);
+    std::size_t at = upper.find("KORABS-");
+    std::size_t length = 7;
+    if (at == std::string::npos) {
+      at = upper.find("KORAB-");
+      length = 6;
+    }
+    if (at == std::string::npos) {
+      id.KORAB_FAMILY = false;
+      console.write(FreeLine() << (std::string("Missing name info in header string") +
+                                   std::string(trimmed.substr(std::min<std::size_t>(1, trimmed.size())))));
+      return Flow::NextLine;
+    }
+    id.KORAB_FAMILY = true;
+    model = model_after(id.INSTRUMENT_ID, at + length);
+  }
+
+  const std::size_t h = model.find('H');
+  if (h != std::string::npos) model[h] = '5';
+  static const Layout kModel("(I3)");
+  if (!kModel.read(model, {program.coils.LENGTH_CODE}).ok()) return Flow::PacketSkip;
+
+  const std::size_t version = id.INSTRUMENT_ID.find("SW VERSION");
+  if (version != std::string::npos) {
+    static const Layout kVersion("(F4.1)");
+    const std::string digits = pad_to(std::string_view(id.INSTRUMENT_ID).substr(version + 10), 4);
+    if (!kVersion.read(digits, {id.SW_VERSION}).ok()) return Flow::PacketSkip;
+  }
+
+  program.coils.set_arrays();
+  if (run.type == OutputType::G) write_geosoft_header(program, files);
+  program.coils.finish_configuration(console);
+  return Flow::NextLine;
+}
+
+void handle_sampling_line(ProgramState& program, RunState& run, Console& console) {
+  const std::string_view text = run.LINE.view();
+  const std::size_t p = text.find("Sample") + 1;  // 1-based columns
+  const std::size_t h = text.find("Hz") + 1;
+  std::string_view between;
+  if (h >= p + 7) between = text.substr(p + 6 - 1, h - (p + 6));
+  static const Layout kRate("(I5)");
+  std::int32_t rate = 0;
+  if (!kRate.read(between, {rate}).ok()) {
+    console.write(FreeLine() << "*** Sampling frequency not readable: " << between);
+    return;
+  }
+  program.identification.SAMPLE_RATE = rate;
+  console.write(FreeLine() << "Sampling frequency is " << rate << " Hz");
+}
+
+Flow handle_comment_line(ProgramState& program, RunState& run, FileUnits& files,
+                         Console& console) {
+  StationRecord& station = program.station;
+  static const Layout kComment("(3X, 3I2, 1X, A16)");
+  std::string_view comment_text;
+  if (!kComment.read(run.LINE.view(), {station.HOUR, station.MINUTE, station.SECOND, comment_text})
+           .ok()) {
+    return Flow::PacketSkip;
+  }
+  station.MSEC = 0;
+  const std::string comment = pad_to(comment_text, kCommentLength);
+
+  std::string line;
+  format_comment_echo(line, comment, station.HOUR, station.MINUTE, station.SECOND);
+  console.write_line(line);
+
+  const CommentNumber number = program.comments.register_comment(comment);
+  program.CN = number.number;
+  if (number.is_new_line && files.comment.is_open()) {
+    format_comment_file_line(line, number.number, comment);
+    files.comment.write_line(line);
+  }
+  if (run.type == OutputType::G) {
+    format_geosoft_comment_line(line, comment, station.HOUR, station.MINUTE, station.SECOND);
+    files.main.write_line(line);
+  }
+  return Flow::NextLine;
+}
+
+}  // namespace
+
+Flow handle_config_line(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  if (is_identification_line(run.LINE)) {
+    return handle_identification_line(program, run, files, console);
+  }
+  if (is_sampling_line(run.LINE)) {
+    handle_sampling_line(program, run, console);
+    return Flow::NextLine;
+  }
+  return handle_comment_line(program, run, files, console);
+}
+
+}  // namespace quillet
