@@ -17,14 +17,22 @@ constexpr std::size_t kInstrumentIdWidth = 40;
 
 std::string_view extension_of(const RunState& run) {
   switch (run.type) {
-    case OutputType::X: return "xyz";
-    case OutputType::G: return "xyz";
-    case OutputType::D: return "g31";
-    case OutputType::L: return "log";
-    case OutputType::S: return "san";
-    case OutputType::P: return "idf";
-    case OutputType::I: return "ice";
-    case OutputType::None: break;
+    case OutputType::X:
+      return "xyz";
+    case OutputType::G:
+      return "xyz";
+    case OutputType::D:
+      return "g31";
+    case OutputType::L:
+      return "log";
+    case OutputType::S:
+      return "san";
+    case OutputType::P:
+      return "idf";
+    case OutputType::I:
+      return "ice";
+    case OutputType::None:
+      break;
   }
   return "raw";  // code R: no main file is opened, but the side files need a stem
 }
@@ -145,8 +153,7 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
   run.FILE_NAMES.push_back(name);
 
   // A header on the first line means the set-up's main and binary files are still empty.
-  const Disposition first_set =
-      run.line_number == 1 ? Disposition::Delete : Disposition::Keep;
+  const Disposition first_set = run.line_number == 1 ? Disposition::Delete : Disposition::Keep;
   files.main.close(first_set);
   files.binary.close(first_set);
 
@@ -157,8 +164,7 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
   station.VOLTAGE = 0.0f;
   station.TEMPERATURE_K = 0.0f;
 
-  if (run.type != OutputType::None &&
-      !open_in_folder(run, files, files.main, names.FILE_NAME)) {
+  if (run.type != OutputType::None && !open_in_folder(run, files, files.main, names.FILE_NAME)) {
     return Flow::OutputOpenError;
   }
 
@@ -204,8 +210,7 @@ bool is_identification_line(const Line& line) {
 
 bool is_sampling_line(const Line& line) {
   const std::string_view text = line.view();
-  return text.find("Sample") != std::string_view::npos &&
-         text.find("Hz") != std::string_view::npos;
+  return text.find("Sample") != std::string_view::npos && text.find("Hz") != std::string_view::npos;
 }
 
 // The model field: the three characters after the family prefix, blanks past the 40th.
@@ -255,8 +260,9 @@ Flow handle_identification_line(ProgramState& program, RunState& run, FileUnits&
     }
     if (at == std::string::npos) {
       id.KORAB_FAMILY = false;
-      console.write(FreeLine() << (std::string("Missing name info in header string") +
-                                   std::string(trimmed.substr(std::min<std::size_t>(1, trimmed.size())))));
+      console.write(
+          FreeLine() << (std::string("Missing name info in header string") +
+                         std::string(trimmed.substr(std::min<std::size_t>(1, trimmed.size())))));
       return Flow::NextLine;
     }
     id.KORAB_FAMILY = true;
@@ -297,8 +303,7 @@ void handle_sampling_line(ProgramState& program, RunState& run, Console& console
   console.write(FreeLine() << "Sampling frequency is " << rate << " Hz");
 }
 
-Flow handle_comment_line(ProgramState& program, RunState& run, FileUnits& files,
-                         Console& console) {
+Flow handle_comment_line(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
   StationRecord& station = program.station;
   static const Layout kComment("(3X, 3I2, 1X, A16)");
   std::string_view comment_text;

@@ -76,17 +76,19 @@ TEST(FileHeader, TwoLoggerFilesGiveTwoOutputSetsWithTheirHeadersAndComments) {
       " Z$\n";
   const Outcome run = run_on(dir, raw, 'G');
   EXPECT_EQ(run.error, 0);
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.xyx", "FIRST.CMT", "FIRST.XYX",
-                                                   "FIRST.xyz", "SECOND.CMT", "SECOND.xyz",
-                                                   "survey.raw"}));
+  EXPECT_EQ(dir.files(),
+            (std::vector<std::string>{"Default.xyx", "FIRST.CMT", "FIRST.XYX", "FIRST.xyz",
+                                      "SECOND.CMT", "SECOND.xyz", "survey.raw"}));
   const std::string labels1 = "HC1-mS/m.HI1-ppt.PC1-mS/m..PI1-ppt.";
   EXPECT_TRUE(file_equals(dir.file("FIRST.xyz"),
                           "\\Veltor Filename is FIRST.xyz          \n"
                           "\\Veltor Sensor Length Code is  1\n"
-                          "\\..STN.SP.LINE.LP." + labels1 + kColumnNames + "\n"
-                          "\\HELLO            at:   9  5  1\n"
-                          "\\HELLO            at:   9  5  2\n"
-                          "\\SECOND NOTE      at:   9  5  3\n"));
+                          "\\..STN.SP.LINE.LP." +
+                              labels1 + kColumnNames +
+                              "\n"
+                              "\\HELLO            at:   9  5  1\n"
+                              "\\HELLO            at:   9  5  2\n"
+                              "\\SECOND NOTE      at:   9  5  3\n"));
   // The comment numbering starts again with each logger file; a repeated comment is listed once.
   EXPECT_TRUE(file_equals(dir.file("FIRST.CMT"),
                           "    1 HELLO           \n"
@@ -96,8 +98,10 @@ TEST(FileHeader, TwoLoggerFilesGiveTwoOutputSetsWithTheirHeadersAndComments) {
   EXPECT_TRUE(file_equals(dir.file("SECOND.xyz"),
                           "\\Veltor Filename is SECOND.xyz         \n"
                           "\\Veltor Sensor Length Code is  1\n"
-                          "\\..STN.SP.LINE.LP." + labels1 + kColumnNames + "\n"
-                          "\\LATE             at:   9 10  1\n"));
+                          "\\..STN.SP.LINE.LP." +
+                              labels1 + kColumnNames +
+                              "\n"
+                              "\\LATE             at:   9 10  1\n"));
   EXPECT_TRUE(has_line(run, "Comment>hello            at:   9  5  1"));
 }
 
@@ -114,11 +118,10 @@ TEST(FileHeader, RepeatedLoggerNameTakesTheTimeStamp) {
   const Outcome run = run_on(dir, raw, 'X');
   EXPECT_TRUE(has_line(run, "    Output file: NAMENAME_ 9 533.xyz"));
   EXPECT_TRUE(has_line(run, "    Output file: AB_11 5 8.xyz      "));
-  EXPECT_EQ(dir.files(),
-            (std::vector<std::string>{"AB.XYX", "AB.xyz", "AB_11 5 8.xyz", "Default.xyx",
-                                      "NAMENAME.CMT", "NAMENAME.XYX", "NAMENAME.xyz",
-                                      "NAMENAME_ 9 533.CMT", "NAMENAME_ 9 533.XYX",
-                                      "NAMENAME_ 9 533.xyz", "survey.raw"}));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{
+                             "AB.XYX", "AB.xyz", "AB_11 5 8.xyz", "Default.xyx", "NAMENAME.CMT",
+                             "NAMENAME.XYX", "NAMENAME.xyz", "NAMENAME_ 9 533.CMT",
+                             "NAMENAME_ 9 533.XYX", "NAMENAME_ 9 533.xyz", "survey.raw"}));
   // Each comment file keeps its own comments.
   EXPECT_TRUE(file_equals(dir.file("NAMENAME.CMT"), "    1 NOTE            \n"));
   EXPECT_TRUE(file_equals(dir.file("NAMENAME_ 9 533.CMT"), "    1 NOTE            \n"));
@@ -131,8 +134,8 @@ TEST(FileHeader, LoggerNamesNeverLeaveTheOutputFolder) {
   TempDir dir;
   const Outcome run = run_on(dir, " H$090500 ../../x  261208 1\n H$090600          261208\n", 'L');
   EXPECT_EQ(run.error, 0);
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{".._.._x.XYX", ".._.._x.log", "NONAME.log",
-                                                   "survey.raw"}));
+  EXPECT_EQ(dir.files(),
+            (std::vector<std::string>{".._.._x.XYX", ".._.._x.log", "NONAME.log", "survey.raw"}));
 }
 
 TEST(FileHeader, GeosoftHeaderShowsAsterisksForAThreeDigitCode) {
@@ -145,7 +148,8 @@ TEST(FileHeader, GeosoftHeaderShowsAsterisksForAThreeDigitCode) {
   EXPECT_TRUE(file_equals(dir.file("TRIPLE.xyz"),
                           "\\Veltor Filename is TRIPLE.xyz         \n"
                           "\\Veltor Sensor Length Code is **\n"
-                          "\\..STN.SP.LINE.LP." + labels + kColumnNames + "\n"));
+                          "\\..STN.SP.LINE.LP." +
+                              labels + kColumnNames + "\n"));
 }
 
 TEST(FileHeader, Dat31HeaderRightJustifiesAShortName) {
@@ -175,16 +179,14 @@ TEST(FileHeader, UnreadableTimeOrDateIsFatalAndClosesEverything) {
     line.resize(120, ' ');
     EXPECT_EQ(run.console.back(), " *** Fatal read error in input at            2 " + line);
     // Every file was closed by its rule: the comment file holds its line, the rest is gone.
-    EXPECT_EQ(dir.files(),
-              (std::vector<std::string>{"Default.CMT", "Default.xyz", "survey.raw"}));
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.CMT", "Default.xyz", "survey.raw"}));
   }
 }
 
 TEST(Identification, SetsModelVersionFamilyAndConfiguration) {
   TempDir dir;
   ProgramState program;
-  const Outcome run =
-      run_on(dir, " C$000000 VELTOR-421 SN1234 SW VERSION 3.2a\n", 'X', program);
+  const Outcome run = run_on(dir, " C$000000 VELTOR-421 SN1234 SW VERSION 3.2a\n", 'X', program);
   const std::string id = "VELTOR-421 SN1234 SW VERSION 3.2a";
   EXPECT_TRUE(has_line(run, "InstrumentID >" + id + std::string(40 - id.size(), ' ')));
   EXPECT_EQ(program.coils.LENGTH_CODE, 421);
@@ -210,7 +212,8 @@ TEST(Identification, FamilyPrefixesAndMissingName) {
   ProgramState lower;
   lower.coils.LENGTH_CODE = 42;
   const Outcome run = run_on(dir, " C$000000 veltor-421 SN1 SW VERSION 4.0a\n", 'X', lower);
-  EXPECT_TRUE(has_line(run, " Missing name info in header stringC$000000 veltor-421 SN1 SW VERSION 4.0a"));
+  EXPECT_TRUE(
+      has_line(run, " Missing name info in header stringC$000000 veltor-421 SN1 SW VERSION 4.0a"));
   EXPECT_FALSE(lower.identification.KORAB_FAMILY);
   EXPECT_EQ(lower.coils.LENGTH_CODE, 42);  // the model is not read without a prefix
 
