@@ -1,0 +1,228 @@
+#include "positioning/gga.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "common/console.hpp"
+#include "common/free_form.hpp"
+#include "common/layout.hpp"
+#include "common/text.hpp"
+
+namespace quillet {
+
+namespace {
+
+// Only the boundaries of the first ten fields matter: everything after the altitude is ignored.
+constexpr int kCommasUsed = 10;
+
+// Comma-separated fields of the part of a sentence before its "*".
+class GgaFields {
+ public:
+  explicit GgaFields(std::string_view body) : body_(body) {
+    // Column 5 is the last letter of "GPGGA": the first comma can stand no earlier.
+    for (std::size_t k = 4; k < body_.size() && count_ < kCommasUsed; ++k) {
+      if (body_[k] == ',') commas_[static_cast<std::size_t>(count_++)] = k;
+    }
+  }
+
+  // Field k (1-based) lies between comma k and comma k+1; it exists only when both were found.
+  bool exists(int k) const { return k >= 1 && k + 1 <= count_; }
+
+  // The text strictly between the two commas, empty for an absent field.
+  std::string_view text(int k) const {
+    if (!exists(k)) return {};
+    const std::size_t first = comma(k) + 1;
+    return body_.substr(first, comma(k + 1) - first);
+  }
+
+  // The sentence from the start of field k up to the character before the "*": what a failed
+  // read shows, so the user sees the offending field in its context.
+  std::string_view from(int k) const { return body_.substr(comma(k) + 1); }
+
+ private:
+  std::size_t comma(int k) const { return commas_[static_cast<std::size_t>(k - 1)]; }
+
+  std::string_view body_;
+  std::array<std::size_t, kCommasUsed> commas_{};
+  int count_ = 0;
+};
+
+// Two hexadecimal digits in either case; blanks are ignored and an all-blank pair reads as 0,
+// as a fixed hexadecimal field does.
+bool read_checksum(std::string_view digits, int& value) {
+  int v = 0;
+  for (char c : digits) {
+    int d;
+    if (c == ' ') continue;
+    if (c >= '0' && c <= '9') {
+      d = c - '0';
+    } else if (c >= 'A' && c <= 'F') {
+      d = c - 'A' + 10;
+    } else if (c >= 'a' && c <= 'f') {
+      d = c - 'a' + 10;
+    } else {
+      return false;
+    }
+    v = v * 16 + d;
+  }
+  value = v;
+  return true;
+}
+
+// The hemisphere letter of field k, upper-cased; `absent` when the sentence has no such field.
+bool read_hemisphere(const GgaFields& fields, int k, char absent, char& letter) {
+  static const Layout letter_layout("(A1)");
+  if (!fields.exists(k)) {
+    letter = absent;
+    return true;
+  }
+  char c = ' ';
+  if (!letter_layout.read(fields.text(k), {c}).ok()) return false;
+  letter = SHIFTUP(std::string_view(&c, 1), 1)[0];
+  return true;
+}
+
+void report(Console& console, std::string_view message, std::string_view rest) {
+  console.write(FreeLine() << message << rest);
+}
+
+}  // namespace
+
+void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
+                std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
+                Console& console) {
+  static const Layout time_layout("(3I2)");
+  static const Layout latitude_layout("(I2, F7.4)");
+  static const Layout longitude_layout("(I3, F7.4)");
+  static const Layout mode_layout("(I1)");
+  static const Layout tenths_layout("(F5.1)");
+
+  const std::string_view s = sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth));
+
+  const std::size_t p = s.find('*');
+  if (p == std::string_view::npos || p <= 1) {
+    console.write(FreeLine() << "Read_GPGGA:  no data in payload");
+    return;
+  }
+
+  // The two characters after the "*"; columns past the end of the text are blanks.
+  std::array<char, 2> digits = {' ', ' '};
+  for (std::size_t k = 0; k < 2; ++k) {
+    if (p + 1 + k < s.size()) digits[k] = s[p + 1 + k];
+  }
+  const std::string_view checksum_text(digits.data(), digits.size());
+  int checksum = 0;
+  if (!read_checksum(checksum_text, checksum)) {
+    report(console, "Read_GPGGA:  Error reading checksum=", checksum_text);
+    return;
+  }
+
+  const std::string_view body = s.substr(0, p);
+  int sum = 0;
+  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  if (sum != checksum) return;
+
+  const GgaFields fields(body);
+
+  // Fix time: hhmmss, fractions of a second ignored; a short field means no time.
+  {
+    const std::string_view time = fields.text(1);
+    std::int32_t hours = 0, minutes = 0, seconds = 0;
+    bool ok = true;
+    if (time.size() >= 5) ok = time_layout.read(time, {hours, minutes, seconds}).ok();
+    const std::int64_t ms = ((std::int64_t{hours} * 60 + minutes) * 60 + seconds) * 1000;
+    if (!ok || ms < 0) {
+      GPS_TIME = 0;
+      report(console, "Read_GPGGA:  Error reading GPS time=", time);
+      return;
+    }
+    GPS_TIME = static_cast<std::int32_t>(ms);
+  }
+
+  // Latitude ddmm.mmmm with its N/S letter.
+  {
+    std::int32_t degrees = 0;
+    double minutes = 0.0;
+    if (fields.text(2).size() >= 5 &&
+        !latitude_layout.read(fields.text(2), {degrees, minutes}).ok()) {
+      report(console, "Read_GPGGA:  Error reading latitude data=", fields.from(2));
+      return;
+    }
+    char hemisphere;
+    if (!read_hemisphere(fields, 3, 'N', hemisphere)) {
+      report(console, "Read_GPGGA:  Error reading NS data=", fields.from(3));
+      return;
+    }
+    const double latitude = degrees + minutes / 60.0;
+    LAT = hemisphere == 'S' ? -latitude : latitude;
+  }
+
+  // Longitude dddmm.mmmm with its E/W letter. Only "W" is west: a missing letter field defaults
+  // to it, but an empty one gives a blank and so east.
+  {
+    std::int32_t degrees = 0;
+    double minutes = 0.0;
+    if (fields.text(4).size() >= 5 &&
+        !longitude_layout.read(fields.text(4), {degrees, minutes}).ok()) {
+      report(console, "Read_GPGGA:  Error reading longitude data=", fields.from(4));
+      return;
+    }
+    char hemisphere;
+    if (!read_hemisphere(fields, 5, 'W', hemisphere)) {
+      report(console, "Read_GPGGA:  Error reading EW data=", fields.from(5));
+      return;
+    }
+    const double sign = hemisphere == 'W' ? -1.0 : 1.0;
+    LON = sign * (degrees + minutes / 60.0);
+    DMODE = 0;
+  }
+
+  if (fields.exists(6)) {
+    std::int32_t mode = 0;
+    if (!mode_layout.read(fields.text(6), {mode}).ok()) {
+      report(console, "Read_GPGGA:  Error reading dmode data=", fields.from(6));
+      return;
+    }
+    DMODE = mode;
+  }
+
+  GPS_SATS = 0;
+  if (fields.exists(7)) {
+    std::int32_t satellites = 0;
+    // An empty field gives no value rather than an error: receivers leave it empty without a fix.
+    if (read_free(fields.text(7), {satellites}).status == FreeReadStatus::BadValue) {
+      report(console, "Read_GPGGA:  Error reading nsat data=", fields.from(7));
+      return;
+    }
+    GPS_SATS = satellites;
+  }
+
+  GPS_HDOP = 0.0f;
+  if (fields.text(8).size() >= 2) {
+    float hdop = 0.0f;
+    if (!tenths_layout.read(fields.text(8), {hdop}).ok()) {
+      report(console, "Read_GPGGA:  Error reading hdop data=", fields.from(8));
+      return;
+    }
+    GPS_HDOP = hdop;
+  }
+
+  // Only the first five characters count: a six-character altitude loses its last digit.
+  GPS_ALT = 0.0f;
+  if (fields.text(9).size() >= 2) {
+    float altitude = 0.0f;
+    if (!tenths_layout.read(fields.text(9), {altitude}).ok()) {
+      report(console, "Read_GPGGA:  Error reading gps_alt data=", fields.from(9));
+      return;
+    }
+    GPS_ALT = altitude;
+  }
+}
+
+std::string_view gga_sentence_of(std::string_view line) {
+  const std::size_t p = index_of(line, "GPGGA");
+  if (p == 0) return {};
+  return trim_right(line.substr(p - 1));
+}
+
+}  // namespace quillet

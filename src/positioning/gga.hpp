@@ -1,0 +1,51 @@
+// Decoding of the GPS receiver's NMEA 0183 GGA sentences that the logger stores in G$ lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace quillet {
+
+class Console;
+
+// A GPS fix as the records use it: the values of one GGA sentence.
+struct GpsFix {
+  std::int32_t GPS_TIME = 0;  // milliseconds since midnight, whole seconds
+  double LAT = 0.0;           // degrees, negative south
+  double LON = 0.0;           // degrees, negative west
+  std::int32_t DMODE = 0;     // fix quality digit
+  std::int32_t GPS_SATS = 0;  // satellites in use
+  float GPS_HDOP = 0.0f;      // horizontal dilution of precision
+  float GPS_ALT = 0.0f;       // antenna altitude, metres
+};
+
+// Longest sentence the parser looks at; the rest of a longer text is ignored.
+inline constexpr std::size_t kGgaSentenceWidth = 250;
+
+// READ_GPGGA: tests the checksum of one GGA sentence and decodes its fields into the results.
+//
+// `sentence` starts with "GPGGA" (the "$" of the receiver's sentence already cut off) and holds
+// the "*" and the two hexadecimal checksum digits; it is treated as blank-padded or cut to 250
+// characters. A sentence whose checksum does not match is dropped silently. A field that cannot
+// be read gives one console line "Read_GPGGA:  Error reading ..." and ends the decoding.
+//
+// The results are written one after another in this order: GPS_TIME; LAT; LON together with
+// DMODE := 0; DMODE; GPS_SATS; GPS_HDOP; GPS_ALT. A decoding that ends early leaves the later
+// results untouched, so a caller keeps its previous values for them. The pre-scan relies on the
+// separate references: it sends LAT, LON and GPS_ALT to its lists and the rest to the current fix.
+void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
+                std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
+                Console& console);
+
+inline void READ_GPGGA(std::string_view sentence, GpsFix& fix, Console& console) {
+  READ_GPGGA(sentence, fix.GPS_TIME, fix.LAT, fix.LON, fix.DMODE, fix.GPS_SATS, fix.GPS_HDOP,
+             fix.GPS_ALT, console);
+}
+
+// The GGA sentence of a G$ line: from the first "GPGGA" to the last non-blank character (the
+// caller's blank padding to 250 characters is implied by READ_GPGGA). Empty when the line holds
+// no "GPGGA".
+std::string_view gga_sentence_of(std::string_view line);
+
+}  // namespace quillet

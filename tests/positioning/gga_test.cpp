@@ -1,0 +1,341 @@
+#include "positioning/gga.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/console.hpp"
+
+namespace quillet {
+namespace {
+
+struct RecordingConsole : Console {
+  std::vector<std::string> lines;
+  void write_line(std::string_view line) override { lines.emplace_back(line); }
+  bool next_line(std::string&) override { return false; }
+};
+
+// The example sentence of the NMEA 0183 standard, without its "$".
+constexpr std::string_view kExample =
+    "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+// Everything before the example's "*": the base of the variants below.
+constexpr std::string_view kExampleBody =
+    "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+
+// A sentence with its NMEA checksum: the exclusive or of every character before the "*".
+std::string nmea(std::string_view body) {
+  unsigned sum = 0;
+  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  char hex[4];
+  std::snprintf(hex, sizeof hex, "*%02X", sum);
+  return std::string(body) + hex;
+}
+
+// Values that no sentence produces, to see which results a call wrote.
+GpsFix previous_fix() {
+  GpsFix fix;
+  fix.GPS_TIME = -7;
+  fix.LAT = -99.5;
+  fix.LON = 77.25;
+  fix.DMODE = -3;
+  fix.GPS_SATS = -4;
+  fix.GPS_HDOP = -5.5f;
+  fix.GPS_ALT = -6.5f;
+  return fix;
+}
+
+void expect_unchanged(const GpsFix& fix) {
+  const GpsFix before = previous_fix();
+  EXPECT_EQ(fix.GPS_TIME, before.GPS_TIME);
+  EXPECT_EQ(fix.LAT, before.LAT);
+  EXPECT_EQ(fix.LON, before.LON);
+  EXPECT_EQ(fix.DMODE, before.DMODE);
+  EXPECT_EQ(fix.GPS_SATS, before.GPS_SATS);
+  EXPECT_EQ(fix.GPS_HDOP, before.GPS_HDOP);
+  EXPECT_EQ(fix.GPS_ALT, before.GPS_ALT);
+}
+
+struct Decoded {
+  GpsFix fix = previous_fix();
+  std::vector<std::string> console;
+};
+
+Decoded decode(std::string_view sentence) {
+  Decoded d;
+  RecordingConsole console;
+  READ_GPGGA(sentence, d.fix, console);
+  d.console = console.lines;
+  return d;
+}
+
+TEST(ReadGpgga, TheStandardsExampleSentence) {
+  for (const std::string& sentence :
+       {std::string(kExample), std::string(kExample) + std::string(250 - kExample.size(), ' ')}) {
+    const Decoded d = decode(sentence);
+    EXPECT_TRUE(d.console.empty());
+    EXPECT_EQ(d.fix.GPS_TIME, ((12 * 60 + 35) * 60 + 19) * 1000);
+    EXPECT_EQ(d.fix.GPS_TIME, 45319000);
+    EXPECT_DOUBLE_EQ(d.fix.LAT, 48.0 + 7.038 / 60.0);
+    EXPECT_DOUBLE_EQ(d.fix.LON, 11.0 + 31.0 / 60.0);
+    EXPECT_EQ(d.fix.DMODE, 1);
+    EXPECT_EQ(d.fix.GPS_SATS, 8);
+    EXPECT_EQ(d.fix.GPS_HDOP, 0.9f);
+    EXPECT_EQ(d.fix.GPS_ALT, 545.4f);
+  }
+}
+
+TEST(ReadGpgga, AReceiversSentenceWithFractionsWestAndTwoDecimals) {
+  const Decoded d = decode("GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76");
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.GPS_TIME, 34070000);  // 9:27:50, the fraction of a second dropped
+  EXPECT_DOUBLE_EQ(d.fix.LAT, 53.0 + 21.6802 / 60.0);
+  EXPECT_DOUBLE_EQ(d.fix.LON, -(6.0 + 30.3372 / 60.0));
+  EXPECT_EQ(d.fix.GPS_SATS, 8);
+  EXPECT_EQ(d.fix.GPS_HDOP, 1.03f);  // the decimal point in the text wins over F5.1
+  EXPECT_EQ(d.fix.GPS_ALT, 61.7f);
+}
+
+TEST(ReadGpgga, ChecksumMismatchDropsTheSentenceSilently) {
+  for (std::string_view sentence :
+       {"GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48",
+        "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*74",
+        "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*",   // reads as 00
+        "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4",  // reads as 04
+        "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,*47"}) {
+    const Decoded d = decode(sentence);
+    EXPECT_TRUE(d.console.empty()) << sentence;
+    expect_unchanged(d.fix);
+  }
+}
+
+TEST(ReadGpgga, ChecksumDigitsInEitherCaseWithBlanksIgnored) {
+  for (std::string_view sentence :
+       {"GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4D",
+        "GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4d"}) {
+    EXPECT_EQ(decode(sentence).fix.GPS_TIME, 45320000) << sentence;
+  }
+  // The body with an "L" after the last comma has the checksum 0B.
+  const std::string body = std::string(kExampleBody) + "L";
+  for (std::string_view digits : {"*0B", "*0b", "* B", "*B ", "*B"}) {
+    const Decoded d = decode(body + std::string(digits));
+    EXPECT_TRUE(d.console.empty()) << digits;
+    EXPECT_EQ(d.fix.GPS_TIME, 45319000) << digits;
+    EXPECT_EQ(d.fix.GPS_ALT, 545.4f) << digits;
+  }
+  // Only the two characters after the "*" count: here two blanks, read as 00.
+  EXPECT_EQ(decode(body + "*  0B").fix.GPS_TIME, previous_fix().GPS_TIME);
+}
+
+TEST(ReadGpgga, UnreadableChecksumIsReported) {
+  for (auto [sentence, shown] : std::vector<std::pair<std::string, std::string>>{
+           {std::string(kExampleBody) + "*G7", "G7"},
+           {std::string(kExampleBody) + "*-4", "-4"},
+           {std::string(kExampleBody) + "*4.", "4."}}) {
+    const Decoded d = decode(sentence);
+    EXPECT_EQ(d.console, std::vector<std::string>{" Read_GPGGA:  Error reading checksum=" + shown});
+    expect_unchanged(d.fix);
+  }
+}
+
+TEST(ReadGpgga, NoDataInPayload) {
+  std::string past_250 = std::string(kExampleBody);
+  past_250 += std::string(250 - past_250.size(), ' ');
+  past_250 += "*47";
+  for (const std::string& sentence : {std::string(kExampleBody), std::string("*47"),
+                                      std::string("G*47"), std::string(), past_250}) {
+    const Decoded d = decode(sentence);
+    EXPECT_EQ(d.console, std::vector<std::string>{" Read_GPGGA:  no data in payload"}) << sentence;
+    expect_unchanged(d.fix);
+  }
+  // Two characters before the "*" are enough to go on (and then fail the checksum silently).
+  EXPECT_TRUE(decode("GP*00").console.empty());
+}
+
+TEST(ReadGpgga, TimeField) {
+  // Shorter than five characters: no time, no message, and the rest is decoded.
+  Decoded d = decode(nmea("GPGGA,1235,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.GPS_TIME, 0);
+  EXPECT_EQ(d.fix.GPS_ALT, 545.4f);
+
+  d = decode(nmea("GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_TIME, 0);
+  EXPECT_EQ(d.fix.GPS_SATS, 8);
+
+  // Five characters: the sixth column reads as a blank, so the seconds are a single digit.
+  d = decode(nmea("GPGGA,12351,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_TIME, ((12 * 60 + 35) * 60 + 1) * 1000);
+
+  // Blanks inside the field are ignored.
+  d = decode(nmea("GPGGA,12 519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_TIME, ((12 * 60 + 5) * 60 + 19) * 1000);
+
+  // The end of the day.
+  d = decode(nmea("GPGGA,235959.99,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_TIME, 86399000);
+}
+
+TEST(ReadGpgga, UnreadableOrNegativeTimeStopsWithTheTimeCleared) {
+  for (std::string field : {"12a519", "12:35:19", "-12519", "00-119"}) {
+    const Decoded d =
+        decode(nmea("GPGGA," + field + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+    EXPECT_EQ(d.console, std::vector<std::string>{" Read_GPGGA:  Error reading GPS time=" + field});
+    EXPECT_EQ(d.fix.GPS_TIME, 0);
+    EXPECT_EQ(d.fix.LAT, previous_fix().LAT);
+    EXPECT_EQ(d.fix.GPS_ALT, previous_fix().GPS_ALT);
+  }
+}
+
+TEST(ReadGpgga, LatitudeAndLongitudeFields) {
+  // Empty latitude: zero, no message.
+  Decoded d = decode(nmea("GPGGA,123519,,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.LAT, 0.0);
+  EXPECT_DOUBLE_EQ(d.fix.LON, 11.0 + 31.0 / 60.0);
+
+  // Hemisphere letters in either case; an empty letter field is not west.
+  d = decode(nmea("GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_DOUBLE_EQ(d.fix.LAT, -(48.0 + 7.038 / 60.0));
+  EXPECT_DOUBLE_EQ(d.fix.LON, -(11.0 + 31.0 / 60.0));
+  d = decode(nmea("GPGGA,123519,4807.038,s,01131.000,w,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_LT(d.fix.LAT, 0.0);
+  EXPECT_LT(d.fix.LON, 0.0);
+  d = decode(nmea("GPGGA,123519,4807.038,,01131.000,,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_GT(d.fix.LAT, 0.0);
+  EXPECT_GT(d.fix.LON, 0.0);
+
+  // Minutes without a decimal point take the four implied decimals of F7.4.
+  d = decode(nmea("GPGGA,123519,4807038,N,0113100,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_DOUBLE_EQ(d.fix.LAT, 48.0 + 0.7038 / 60.0);
+  EXPECT_DOUBLE_EQ(d.fix.LON, 11.0 + 0.31 / 60.0);
+
+  // Only nine (latitude) and ten (longitude) columns take part.
+  d = decode(nmea("GPGGA,123519,4807.0381234,N,01131.0001234,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_DOUBLE_EQ(d.fix.LAT, 48.0 + 7.0381 / 60.0);
+  EXPECT_DOUBLE_EQ(d.fix.LON, 11.0 + 31.0001 / 60.0);
+
+  // A latitude field shorter than five characters counts as empty.
+  d = decode(nmea("GPGGA,123519,4807,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.LAT, 0.0);
+}
+
+TEST(ReadGpgga, AnUnreadableFieldStopsTheDecodingAndKeepsWhatWasWritten) {
+  struct Case {
+    std::string sentence;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"GPGGA,123519,48x7.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
+       " Read_GPGGA:  Error reading latitude "
+       "data=48x7.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"},
+      {"GPGGA,123519,4807.038,N,011E1.000,E,1,08,0.9,545.4,M,46.9,M,,",
+       " Read_GPGGA:  Error reading longitude data=011E1.000,E,1,08,0.9,545.4,M,46.9,M,,"},
+      {"GPGGA,123519,4807.038,N,01131.000,E,x,08,0.9,545.4,M,46.9,M,,",
+       " Read_GPGGA:  Error reading dmode data=x,08,0.9,545.4,M,46.9,M,,"},
+      {"GPGGA,123519,4807.038,N,01131.000,E,1,8a,0.9,545.4,M,46.9,M,,",
+       " Read_GPGGA:  Error reading nsat data=8a,0.9,545.4,M,46.9,M,,"},
+      {"GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9x,545.4,M,46.9,M,,",
+       " Read_GPGGA:  Error reading hdop data=0.9x,545.4,M,46.9,M,,"},
+      {"GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,54e.4,M,46.9,M,,",
+       " Read_GPGGA:  Error reading gps_alt data=54e.4,M,46.9,M,,"},
+  };
+  const GpsFix before = previous_fix();
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    const Decoded d = decode(nmea(cases[k].sentence));
+    EXPECT_EQ(d.console, std::vector<std::string>{cases[k].message});
+    // Case k fails at the k-th result after the time; every result before it is the sentence's.
+    EXPECT_EQ(d.fix.GPS_TIME, 45319000);
+    EXPECT_EQ(d.fix.LAT, k >= 1 ? 48.0 + 7.038 / 60.0 : before.LAT);
+    EXPECT_EQ(d.fix.LON, k >= 2 ? 11.0 + 31.0 / 60.0 : before.LON);
+    // DMODE is cleared with the longitude, so a failed fix quality leaves it 0.
+    EXPECT_EQ(d.fix.DMODE, k >= 3 ? 1 : (k == 2 ? 0 : before.DMODE));
+    // The satellites, HDOP and altitude are cleared before their own read.
+    EXPECT_EQ(d.fix.GPS_SATS, k >= 4 ? 8 : (k == 3 ? 0 : before.GPS_SATS));
+    EXPECT_EQ(d.fix.GPS_HDOP, k >= 5 ? 0.9f : (k == 4 ? 0.0f : before.GPS_HDOP));
+    EXPECT_EQ(d.fix.GPS_ALT, k == 5 ? 0.0f : before.GPS_ALT);
+  }
+}
+
+TEST(ReadGpgga, QualitySatellitesHdopAndAltitudeFields) {
+  // Empty fields give their defaults without a message.
+  Decoded d = decode(nmea("GPGGA,123519,4807.038,N,01131.000,E,,,,,M,46.9,M,,"));
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.DMODE, 0);
+  EXPECT_EQ(d.fix.GPS_SATS, 0);
+  EXPECT_EQ(d.fix.GPS_HDOP, 0.0f);
+  EXPECT_EQ(d.fix.GPS_ALT, 0.0f);
+
+  // One digit of fix quality; satellites free-form; HDOP and altitude need two characters and
+  // read only five, with one implied decimal.
+  d = decode(nmea("GPGGA,123519,4807.038,N,01131.000,E,26, 12 ,9,1545.4,M,46.9,M,,"));
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.DMODE, 2);
+  EXPECT_EQ(d.fix.GPS_SATS, 12);
+  EXPECT_EQ(d.fix.GPS_HDOP, 0.0f);
+  EXPECT_EQ(d.fix.GPS_ALT, 1545.0f);  // the sixth character is lost
+
+  d = decode(nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,7,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_ALT, 0.0f);
+
+  d = decode(nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,09,5454,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_HDOP, 0.9f);
+  EXPECT_EQ(d.fix.GPS_ALT, 545.4f);
+
+  d = decode(nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,12.75,-12.5,M,46.9,M,,"));
+  EXPECT_EQ(d.fix.GPS_HDOP, 12.75f);
+  EXPECT_EQ(d.fix.GPS_ALT, -12.5f);
+}
+
+TEST(ReadGpgga, FieldsPastTheLastCommaAreAbsent) {
+  // Three commas: time and latitude are there, the rest take their defaults (a missing
+  // east/west letter counts as west, so even the zero longitude carries the sign).
+  Decoded d = decode(nmea("GPGGA,123519,4807.038,S"));
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.GPS_TIME, 45319000);
+  EXPECT_DOUBLE_EQ(d.fix.LAT, 48.0 + 7.038 / 60.0);  // the S is not a field: no comma after it
+  EXPECT_EQ(d.fix.LON, 0.0);
+  EXPECT_TRUE(std::signbit(d.fix.LON));
+  EXPECT_EQ(d.fix.DMODE, 0);
+  EXPECT_EQ(d.fix.GPS_SATS, 0);
+  EXPECT_EQ(d.fix.GPS_HDOP, 0.0f);
+  EXPECT_EQ(d.fix.GPS_ALT, 0.0f);
+
+  // Nine commas: the altitude has no closing comma and is absent.
+  d = decode(nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4"));
+  EXPECT_EQ(d.fix.GPS_HDOP, 0.9f);
+  EXPECT_EQ(d.fix.GPS_ALT, 0.0f);
+
+  // No comma at all.
+  d = decode(nmea("GPGGA"));
+  EXPECT_TRUE(d.console.empty());
+  EXPECT_EQ(d.fix.GPS_TIME, 0);
+  EXPECT_EQ(d.fix.LAT, 0.0);
+}
+
+TEST(ReadGpgga, ResultsMayGoToSeparateVariables) {
+  // As the pre-scan calls it: position and altitude into its lists, the rest into the fix.
+  GpsFix fix = previous_fix();
+  double lat_list[3] = {0, 0, 0}, lon_list[3] = {0, 0, 0};
+  float alt_list[3] = {0, 0, 0};
+  RecordingConsole console;
+  READ_GPGGA(kExample, fix.GPS_TIME, lat_list[1], lon_list[1], fix.DMODE, fix.GPS_SATS,
+             fix.GPS_HDOP, alt_list[1], console);
+  EXPECT_DOUBLE_EQ(lat_list[1], 48.0 + 7.038 / 60.0);
+  EXPECT_DOUBLE_EQ(lon_list[1], 11.0 + 31.0 / 60.0);
+  EXPECT_EQ(alt_list[1], 545.4f);
+  EXPECT_EQ(lat_list[0] + lat_list[2] + lon_list[0] + lon_list[2], 0.0);
+  EXPECT_EQ(fix.GPS_TIME, 45319000);
+  EXPECT_EQ(fix.LAT, previous_fix().LAT);
+  EXPECT_EQ(fix.GPS_ALT, previous_fix().GPS_ALT);
+}
+
+TEST(GgaSentenceOf, CutFromGpggaToTheLastNonBlank) {
+  EXPECT_EQ(gga_sentence_of(" G$ 10:00:01 $" + std::string(kExample) + "   "), kExample);
+  EXPECT_EQ(gga_sentence_of(" G$ $GPRMC,123519,A*6A   "), "");
+}
+
+}  // namespace
+}  // namespace quillet
