@@ -86,6 +86,42 @@ void report(Console& console, std::string_view message, std::string_view rest) {
   console.write(FreeLine() << message << rest);
 }
 
+// Degrees and minutes (ddmm.mmmm or dddmm.mmmm) from field k, with the hemisphere letter of the
+// field after it; negated for `negative_letter`. A field shorter than five characters is zero.
+bool read_angle(const GgaFields& fields, int k, const Layout& layout, char absent_letter,
+                char negative_letter, std::string_view value_message,
+                std::string_view letter_message, double& angle, Console& console) {
+  std::int32_t degrees = 0;
+  double minutes = 0.0;
+  if (fields.text(k).size() >= 5 && !layout.read(fields.text(k), {degrees, minutes}).ok()) {
+    report(console, value_message, fields.from(k));
+    return false;
+  }
+  char hemisphere;
+  if (!read_hemisphere(fields, k + 1, absent_letter, hemisphere)) {
+    report(console, letter_message, fields.from(k + 1));
+    return false;
+  }
+  const double sign = hemisphere == negative_letter ? -1.0 : 1.0;
+  angle = sign * (degrees + minutes / 60.0);
+  return true;
+}
+
+// HDOP and altitude: cleared, then read as F5.1 from a field of at least two characters.
+bool read_tenths(const GgaFields& fields, int k, std::string_view message, float& result,
+                 Console& console) {
+  static const Layout tenths_layout("(F5.1)");
+  result = 0.0f;
+  if (fields.text(k).size() < 2) return true;
+  float value = 0.0f;
+  if (!tenths_layout.read(fields.text(k), {value}).ok()) {
+    report(console, message, fields.from(k));
+    return false;
+  }
+  result = value;
+  return true;
+}
+
 }  // namespace
 
 void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
@@ -95,7 +131,6 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
   static const Layout latitude_layout("(I2, F7.4)");
   static const Layout longitude_layout("(I3, F7.4)");
   static const Layout mode_layout("(I1)");
-  static const Layout tenths_layout("(F5.1)");
 
   const std::string_view s = sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth));
 
@@ -139,43 +174,23 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
     GPS_TIME = static_cast<std::int32_t>(ms);
   }
 
-  // Latitude ddmm.mmmm with its N/S letter.
-  {
-    std::int32_t degrees = 0;
-    double minutes = 0.0;
-    if (fields.text(2).size() >= 5 &&
-        !latitude_layout.read(fields.text(2), {degrees, minutes}).ok()) {
-      report(console, "Read_GPGGA:  Error reading latitude data=", fields.from(2));
-      return;
-    }
-    char hemisphere;
-    if (!read_hemisphere(fields, 3, 'N', hemisphere)) {
-      report(console, "Read_GPGGA:  Error reading NS data=", fields.from(3));
-      return;
-    }
-    const double latitude = degrees + minutes / 60.0;
-    LAT = hemisphere == 'S' ? -latitude : latitude;
+  double latitude;
+  if (!read_angle(fields, 2, latitude_layout, 'N', 'S', "Read_GPGGA:  Error reading latitude data=",
+                  "Read_GPGGA:  Error reading NS data=", latitude, console)) {
+    return;
   }
+  LAT = latitude;
 
-  // Longitude dddmm.mmmm with its E/W letter. Only "W" is west: a missing letter field defaults
-  // to it, but an empty one gives a blank and so east.
-  {
-    std::int32_t degrees = 0;
-    double minutes = 0.0;
-    if (fields.text(4).size() >= 5 &&
-        !longitude_layout.read(fields.text(4), {degrees, minutes}).ok()) {
-      report(console, "Read_GPGGA:  Error reading longitude data=", fields.from(4));
-      return;
-    }
-    char hemisphere;
-    if (!read_hemisphere(fields, 5, 'W', hemisphere)) {
-      report(console, "Read_GPGGA:  Error reading EW data=", fields.from(5));
-      return;
-    }
-    const double sign = hemisphere == 'W' ? -1.0 : 1.0;
-    LON = sign * (degrees + minutes / 60.0);
-    DMODE = 0;
+  // Only "W" is west: a missing letter field defaults to it, but an empty one gives a blank and
+  // so east.
+  double longitude;
+  if (!read_angle(fields, 4, longitude_layout, 'W', 'W',
+                  "Read_GPGGA:  Error reading longitude data=",
+                  "Read_GPGGA:  Error reading EW data=", longitude, console)) {
+    return;
   }
+  LON = longitude;
+  DMODE = 0;
 
   if (fields.exists(6)) {
     std::int32_t mode = 0;
@@ -197,26 +212,9 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
     GPS_SATS = satellites;
   }
 
-  GPS_HDOP = 0.0f;
-  if (fields.text(8).size() >= 2) {
-    float hdop = 0.0f;
-    if (!tenths_layout.read(fields.text(8), {hdop}).ok()) {
-      report(console, "Read_GPGGA:  Error reading hdop data=", fields.from(8));
-      return;
-    }
-    GPS_HDOP = hdop;
-  }
-
+  if (!read_tenths(fields, 8, "Read_GPGGA:  Error reading hdop data=", GPS_HDOP, console)) return;
   // Only the first five characters count: a six-character altitude loses its last digit.
-  GPS_ALT = 0.0f;
-  if (fields.text(9).size() >= 2) {
-    float altitude = 0.0f;
-    if (!tenths_layout.read(fields.text(9), {altitude}).ok()) {
-      report(console, "Read_GPGGA:  Error reading gps_alt data=", fields.from(9));
-      return;
-    }
-    GPS_ALT = altitude;
-  }
+  read_tenths(fields, 9, "Read_GPGGA:  Error reading gps_alt data=", GPS_ALT, console);
 }
 
 std::string_view gga_sentence_of(std::string_view line) {
