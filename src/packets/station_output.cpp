@@ -6,6 +6,7 @@
 #include "common/layout.hpp"
 #include "common/text.hpp"
 #include "packets/record_values.hpp"
+#include "positioning/utm.hpp"
 
 namespace quillet {
 
@@ -44,7 +45,7 @@ void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, Fil
 void write_log_record(PacketKind kind, const ProgramState& program, RunState& run,
                       FileUnits& files) {
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.current_fix;
+  const GpsFix& fix = program.gps.current_fix;
   // The auxiliary integers are shown as reals without decimals.
   const float aux1 = static_cast<float>(s.AUX1);
   const float aux2 = static_cast<float>(s.AUX2);
@@ -77,7 +78,7 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
 void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& run,
                       FileUnits& files) {
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.current_fix;
+  const GpsFix& fix = program.gps.current_fix;
   RecordValues v;
   if (kind == PacketKind::T) {
     static const Layout kXyzT(
@@ -105,7 +106,7 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
 void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
                           FileUnits& files) {
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.current_fix;
+  const GpsFix& fix = program.gps.current_fix;
   // A $PDLMT packet carries array 1 only, whatever N is, and whole seconds.
   const bool t = kind == PacketKind::T;
   const int arrays = t ? program.coils.N : 1;
@@ -156,7 +157,7 @@ Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files) {
     if (flow != Flow::NextLine) return flow;
     program.names.SDF_PENDING = false;
   }
-  const GpsFix& fix = program.current_fix;
+  const GpsFix& fix = program.gps.current_fix;
   static const Layout kPpm(
       "(I6, F6.2, 2F7.2, N(4F9.0), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)");
   RecordValues v;
@@ -193,16 +194,21 @@ void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files)
   files.main.write_line(run.record);
 }
 
-SantosPosition santos_position(const ProgramState& program, const RunState& run) {
-  // Hook of the UTM projection: with positions, X and Y become the easting and northing of the
-  // current fix in the survey's zone. The projection comes with the positioning module; until
-  // it is there the pre-scan finds no positions, so HAS_GPS is never true here.
-  (void)run.HAS_GPS;
-  return {static_cast<double>(program.station.LINENO),
-          static_cast<double>(program.station.STATION)};
+SantosPosition santos_position(ProgramState& program, const RunState& run, FileUnits& files) {
+  if (!run.HAS_GPS) {
+    return {static_cast<double>(program.station.LINENO),
+            static_cast<double>(program.station.STATION)};
+  }
+  // The current fix in the survey's zone; a fix never changes the zone itself.
+  GpsState& gps = program.gps;
+  const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
+                                    gps.ellipsoid_index, files.unit99);
+  gps.utm_easting = point.easting;
+  gps.utm_northing = point.northing;
+  return {point.easting, point.northing};
 }
 
-void write_santos_record(const ProgramState& program, RunState& run, FileUnits& files) {
+void write_santos_record(ProgramState& program, RunState& run, FileUnits& files) {
   if (run.SANTOS_HEADER_DUE) {
     // The third field stays empty: output stops where the values end.
     static const Layout kHeader("(I6, F12.2, I6)");
@@ -211,8 +217,8 @@ void write_santos_record(const ProgramState& program, RunState& run, FileUnits& 
     run.SANTOS_HEADER_DUE = false;
   }
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.current_fix;
-  const SantosPosition xy = santos_position(program, run);
+  const GpsFix& fix = program.gps.current_fix;
+  const SantosPosition xy = santos_position(program, run, files);
   const int arrays = program.coils.N;
   static const Layout kData("(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)");
   RecordValues v;

@@ -30,7 +30,7 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
 void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files);
 
 // The Santos header when it is due, then the data record with the conductivities of arrays 1..N.
-void write_santos_record(const ProgramState& program, RunState& run, FileUnits& files);
+void write_santos_record(ProgramState& program, RunState& run, FileUnits& files);
 
 // The ppm record of arrays 1..N, preceded by the sensor-definition file when one is still due
 // for the output file and the spacings of array 1 are known. Returns NextLine, or
@@ -45,6 +45,6 @@ struct SantosPosition {
 
 // Santos position of the current station: the UTM easting and northing of the current fix when
 // the run found positions, otherwise the line number and the station number.
-SantosPosition santos_position(const ProgramState& program, const RunState& run);
+SantosPosition santos_position(ProgramState& program, const RunState& run, FileUnits& files);
 
 }  // namespace quillet

@@ -1,25 +1,104 @@
 #include "positioning/gps_prescan.hpp"
 
+#include <string>
+
+#include "common/free_form.hpp"
+#include "positioning/gga.hpp"
+#include "positioning/utm.hpp"
 #include "run/record_loop.hpp"
 
 namespace quillet {
 
+namespace {
+
+// The GPS side file line of a G$ line that holds no GGA sentence: "$GPG" and the line from
+// column 2 on.
+void copy_other_sentence(const Line& line, OutputFile& gps, std::string& scratch) {
+  scratch.assign("$GPG");
+  scratch.append(line.trimmed().substr(1));
+  gps.write_line(scratch);
+}
+
+}  // namespace
+
 Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  (void)program;
-  (void)console;
+  GpsState& gps = program.gps;
+  GpsFix& fix = gps.current_fix;
   run.gps_fix_count = 1;
   run.line_number = 0;
   run.HAS_GPS = false;
   run.end_of_input = false;
+  std::string scratch;
   for (;;) {
     const Flow flow = read_next_line(run, files);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
+    if (run.LINE.columns(2, 3) != "G$") continue;
+    const std::string_view sentence = gga_sentence_of(run.LINE.view());
+    if (sentence.empty()) {
+      copy_other_sentence(run.LINE, files.gps, scratch);
+    } else if (static_cast<std::size_t>(run.gps_fix_count) <= GpsState::kListCapacity) {
+      const std::size_t entry = static_cast<std::size_t>(run.gps_fix_count) - 1;
+      READ_GPGGA(sentence, fix.GPS_TIME, gps.lat_list[entry], gps.lon_list[entry], fix.DMODE,
+                 fix.GPS_SATS, fix.GPS_HDOP, gps.alt_list[entry], console);
+      if (gps.lat_list[entry] != 0.0 && gps.lon_list[entry] != 0.0) run.HAS_GPS = true;
+    } else {
+      // Past the lists' capacity the sentence still updates the fix but is not averaged.
+      double lat = 0.0;
+      double lon = 0.0;
+      float alt = 0.0f;
+      READ_GPGGA(sentence, fix.GPS_TIME, lat, lon, fix.DMODE, fix.GPS_SATS, fix.GPS_HDOP, alt,
+                 console);
+    }
+    ++run.gps_fix_count;
   }
   if (!files.input.rewind()) {
     run.read_status = files.input.error_status();
     return Flow::InputReadError;
   }
+
+  if (run.HAS_GPS) {
+    gps.ellipsoid_index = kGrs80Row;
+    const std::size_t filled =
+        std::min(static_cast<std::size_t>(run.gps_fix_count) - 1, GpsState::kListCapacity);
+    double lat_sum = 0.0;
+    double lon_sum = 0.0;
+    std::int32_t valid = 0;
+    for (std::size_t k = 0; k < filled; ++k) {
+      if (gps.lat_list[k] != 0.0 && gps.lon_list[k] != 0.0) {
+        lat_sum += gps.lat_list[k];
+        lon_sum += gps.lon_list[k];
+        ++valid;
+      }
+    }
+    gps.mean_lat = lat_sum / valid;
+    gps.mean_lon = lon_sum / valid;
+    const UtmPoint mean = mean_position_to_utm(gps.mean_lat, gps.mean_lon, gps.utm_zone,
+                                               gps.ellipsoid_index, files.unit99);
+    gps.utm_easting = mean.easting;
+    gps.utm_northing = mean.northing;
+    console.write(FreeLine() << "For mean Lat, Lon=" << gps.mean_lat << gps.mean_lon
+                             << " get UTM Zone Number " << gps.utm_zone);
+  }
+
+  run.gps_fix_count = 0;
+  run.end_of_input = false;
+  run.line_number = 0;
+  return Flow::NextLine;
+}
+
+Flow handle_gps_line(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  const std::string_view sentence = gga_sentence_of(run.LINE.view());
+  std::string& scratch = run.record;
+  if (sentence.empty()) {
+    copy_other_sentence(run.LINE, files.gps, scratch);
+  } else {
+    READ_GPGGA(sentence, program.gps.current_fix, console);
+    scratch.assign("$GPG");
+    scratch.append(sentence.substr(std::min<std::size_t>(3, sentence.size())));
+    files.gps.write_line(scratch);
+  }
+  ++run.gps_fix_count;
   return Flow::NextLine;
 }
 

@@ -1,5 +1,5 @@
-// The GPS pre-scan: the last step of a run's set-up, one pass over the whole input before the
-// record loop starts.
+// The GPS sentences of the input: the pre-scan that ends a run's set-up, and the G$ lines of the
+// record loop.
 #pragma once
 
 #include "common/console.hpp"
@@ -9,9 +9,14 @@
 
 namespace quillet {
 
-// Scans the input once and rewinds it. Returns NextLine, or InputReadError when a line cannot be
-// read. Averaging the fixes and fixing the UTM zone are not built yet: for now the step only reads
-// the file through, so a file that cannot be read fails here as it will with the full step.
+// Reads the whole input once: decodes the GGA sentence of every G$ line into the program's lists
+// (the first 50,000 of a file), averages the valid fixes and, from the mean position, fixes the UTM
+// zone for the rest of the program (a zone fixed by an earlier run stays), then rewinds the input.
+// Returns NextLine, or InputReadError when a line cannot be read.
 Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+
+// A G$ line of the record loop: its sentence becomes the current fix and is copied, with its "$"
+// restored, to the GPS side file.
+Flow handle_gps_line(ProgramState& program, RunState& run, FileUnits& files, Console& console);
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include "header/header_lines.hpp"
 #include "packets/t_packet.hpp"
+#include "positioning/gps_prescan.hpp"
 
 namespace quillet {
 
@@ -22,6 +23,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
       return Flow::NormalEnd;
     case LineKind::T:
       return handle_t_packet(program, run, files, console);
+    case LineKind::Gps:
+      return handle_gps_line(program, run, files, console);
     case LineKind::Ignored:
       return Flow::NextLine;
     default:

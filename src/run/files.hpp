@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "positioning/utm.hpp"
+
 namespace quillet {
 
 // The input file, read sequentially with one large buffer. Lines come without their line feed and
@@ -99,6 +101,7 @@ struct FileUnits {
   OutputFile binary;   // unit 12: big-endian binary data file (type I)
   OutputFile raw;      // unit 14: raw copy file
   OutputFile xyx;      // unit 15: XYX side file
+  Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
 
   // Opens `file` under `path`; false when it cannot be opened (or is the input).
   bool open(OutputFile& file, const std::string& path) { return file.open(path, input); }

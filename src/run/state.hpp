@@ -15,6 +15,7 @@
 #include "header/coil_configuration.hpp"
 #include "header/comment_register.hpp"
 #include "packets/station_record.hpp"
+#include "positioning/gga.hpp"
 
 namespace quillet {
 
@@ -101,15 +102,22 @@ struct OutputSetNames {
   bool type_i_pending = false;  // I: the start output of the binary data file is still due
 };
 
-// The current GPS fix: the values of the last GGA sentence.
-struct GpsFix {
-  std::int32_t GPS_TIME = 0;  // milliseconds since midnight
-  double LAT = 0.0;           // degrees, north positive
-  double LON = 0.0;           // degrees, east positive
-  std::int32_t DMODE = 0;     // fix quality
-  std::int32_t GPS_SATS = 0;  // satellites in use
-  float GPS_HDOP = 0.0f;      // horizontal dilution of precision
-  float GPS_ALT = 0.0f;       // altitude, m
+// What the GPS sentences of the input tell: the pre-scan's fixes and mean position, the UTM zone
+// fixed once for the whole program, and the current fix that the records carry.
+struct GpsState {
+  static constexpr std::size_t kListCapacity = 50000;  // G$ lines of one file whose fix is kept
+  // Latitude, longitude (degrees) and altitude of each G$ line of the pre-scan, by its ordinal;
+  // 0 where no sentence filled the entry.
+  std::vector<double> lat_list = std::vector<double>(kListCapacity, 0.0);
+  std::vector<double> lon_list = std::vector<double>(kListCapacity, 0.0);
+  std::vector<float> alt_list = std::vector<float>(kListCapacity, 0.0f);
+  double mean_lat = 0.0;
+  double mean_lon = 0.0;
+  std::int32_t utm_zone = 0;  // negative south; 0 until the first mean position fixes it
+  std::int32_t ellipsoid_index = 0;
+  double utm_easting = 0.0;  // result of the most recent conversion, metres
+  double utm_northing = 0.0;
+  GpsFix current_fix;
 };
 
 struct ProgramState {
@@ -118,7 +126,7 @@ struct ProgramState {
   CoilConfiguration coils;
   CommentRegister comments;  // `COMMENT_TABLE` of the current output file
   StationRecord station;
-  GpsFix current_fix;
+  GpsState gps;
   // Current comment number: set by a comment line, carried by the next station record, then 0.
   std::int32_t CN = -1;
   // Line number of the last DAT31 line header; the first record of a file always starts a line.

@@ -37,7 +37,7 @@ void set_station(ProgramState& p) {
   s.AUX1 = 7;
   s.AUX2 = -3;
   p.CN = 2;
-  p.current_fix = {32704000, 48.1173, 11.51667, 1, 8, 0.9f, 245.4f};
+  p.gps.current_fix = {32704000, 48.1173, 11.51667, 1, 8, 0.9f, 245.4f};
   p.coils.N = 1;
   p.coils.S_HC[0] = 1.0f;
   p.coils.S_PC[0] = 1.1f;
