@@ -1,5 +1,6 @@
-// End to end: a raw file of T$ packets transcribed by the whole program for every output type,
-// each output file compared byte for byte with golden text.
+// End to end: raw files of T$ packets transcribed by the whole program for every output type,
+// each output file compared byte for byte with golden text. The first file has data lines only;
+// the second holds two logger files with their header, identification, sampling and comment lines.
 //
 // How the golden lines were made: the values of the five station records were worked out by hand
 // from the packet fields (table below), then every line was put together field by field from its
