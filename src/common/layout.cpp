@@ -1,5 +1,6 @@
 #include "common/layout.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -10,10 +11,12 @@
 
 namespace quillet {
 
-// A layout is executed as a flat list of items. A group becomes a Begin item that knows the index
+// A layout is parsed into a flat list of items. A group becomes a Begin item that knows the index
 // of its End item (to skip a group repeated zero times) and an End item where the walk goes back
-// while repetitions are left, so a write needs no recursion and no allocation. A repeat count,
-// constant or run-time, is a*n + b.
+// while repetitions are left; a repeat count, constant or run-time, is a*n + b. For execution the
+// list is flattened once per value of n into a plan: one item per literal and per data field in
+// record order, with the nX before it folded into the item and its input column worked out, so
+// that a record costs one pass over a plain array.
 struct Layout::Item {
   enum class Op : std::uint8_t { Int, Fixed, Text, TextAll, Skip, Literal, Begin, End };
   Op op = Op::Skip;
@@ -22,6 +25,10 @@ struct Layout::Item {
   std::int32_t b = 1;
   std::uint32_t w = 0;     // field width; Skip: columns; Literal: length
   std::uint32_t link = 0;  // Begin: index of its End; Literal: offset in the literal texts
+  // In a plan (below) only: the columns skipped before the item on output, and the first column
+  // (0-based) of its field on input.
+  std::uint32_t blanks = 0;
+  std::uint32_t column = 0;
 
   int repeat(int n) const {
     const long long count = static_cast<long long>(a) * n + b;
@@ -270,19 +277,66 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+constexpr std::uint64_t kPow10_64[20] = {1ULL,
+                                         10ULL,
+                                         100ULL,
+                                         1000ULL,
+                                         10000ULL,
+                                         100000ULL,
+                                         1000000ULL,
+                                         10000000ULL,
+                                         100000000ULL,
+                                         1000000000ULL,
+                                         10000000000ULL,
+                                         100000000000ULL,
+                                         1000000000000ULL,
+                                         10000000000000ULL,
+                                         100000000000000ULL,
+                                         1000000000000000ULL,
+                                         10000000000000000ULL,
+                                         100000000000000000ULL,
+                                         1000000000000000000ULL,
+                                         10000000000000000000ULL};
+
+// Number of decimal digits of `v`, 0 for 0.
+unsigned digit_count(std::uint64_t v) {
+  if (v == 0) return 0;
+  // 1233 / 4096 is just above log10(2): a first guess from the bit length, then one comparison.
+  const auto guess = static_cast<unsigned>((64 - std::countl_zero(v)) * 1233) >> 12;
+  return guess + (v >= kPow10_64[guess] ? 1 : 0);
+}
+
+unsigned digit_count(u128 v) {
+  unsigned extra = 0;
+  for (; v > UINT64_MAX; v /= 10) ++extra;
+  return extra + digit_count(static_cast<std::uint64_t>(v));
+}
+
+char* put_pair(char* end, unsigned pair) {
+  *--end = kDigitPairs[2 * pair + 1];
+  *--end = kDigitPairs[2 * pair];
+  return end;
+}
+
+// Four digits at a time: one division by 10^4 per step keeps the chain of dependent divisions,
+// which bounds the speed of digit generation, half as long as pairs would.
+char* put_four_digits(char* end, unsigned four) {
+  return put_pair(put_pair(end, four % 100), four / 100);
+}
+
 // Writes the decimal digits of `v` so that they end just before `end`; returns the first digit
 // (`end` itself when v is 0).
 char* put_digits(char* end, std::uint64_t v) {
-  while (v >= 100) {
-    const unsigned pair = static_cast<unsigned>(v % 100) * 2;
+  while (v >= 10000) {
+    end = put_four_digits(end, static_cast<unsigned>(v % 10000));
+    v /= 10000;
+  }
+  if (v >= 100) {
+    end = put_pair(end, static_cast<unsigned>(v % 100));
     v /= 100;
-    *--end = kDigitPairs[pair + 1];
-    *--end = kDigitPairs[pair];
   }
   if (v >= 10) {
-    const unsigned pair = static_cast<unsigned>(v) * 2;
-    *--end = kDigitPairs[pair + 1];
-    *--end = kDigitPairs[pair];
+    end = put_pair(end, static_cast<unsigned>(v));
   } else if (v > 0) {
     *--end = static_cast<char>('0' + v);
   }
@@ -290,23 +344,60 @@ char* put_digits(char* end, std::uint64_t v) {
 }
 
 char* put_digits(char* end, u128 v) {
-  constexpr std::uint64_t kChunk = 10000000000000000000ULL;  // 10^19
-  while (v > static_cast<u128>(UINT64_MAX)) {
-    const auto low = static_cast<std::uint64_t>(v % kChunk);
-    v /= kChunk;
-    char* start = put_digits(end, low);
-    while (end - start < 19) *--start = '0';
-    end = start;
-  }
+  for (; v > UINT64_MAX; v /= 10) *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
   return put_digits(end, static_cast<std::uint64_t>(v));
 }
 
-// Appends `w` columns and returns them; the caller fills them right to left.
-char* grow(std::string& line, std::size_t w) {
-  const std::size_t at = line.size();
-  line.resize(at + w, ' ');
-  return line.data() + at;
+// Writes the last `count` digits of `v` (with leading zeros) so that they end just before `end`,
+// and drops them from `v`; returns the first digit written.
+char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
+  for (; count >= 4; count -= 4) {
+    end = put_four_digits(end, static_cast<unsigned>(v % 10000));
+    v /= 10000;
+  }
+  if (count >= 2) {
+    end = put_pair(end, static_cast<unsigned>(v % 100));
+    v /= 100;
+    count -= 2;
+  }
+  if (count == 1) {
+    *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
+    v /= 10;
+  }
+  return end;
 }
+
+char* put_low_digits(char* end, u128& v, unsigned count) {
+  for (; count > 0; --count, v /= 10)
+    *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
+  return end;
+}
+
+// The record being written. The caller's string is filled with blanks up to its capacity once,
+// then written through a pointer, so a field costs no string call and blanks (nX, the padding of
+// right-justified fields) are passed over rather than written. The string is cut to the record's
+// length at the end.
+class RecordBuffer {
+ public:
+  explicit RecordBuffer(std::string& line) : line_(line) {
+    line_.assign(std::max<std::size_t>(line_.capacity(), 256), ' ');
+  }
+  ~RecordBuffer() { line_.resize(used_); }
+  RecordBuffer(const RecordBuffer&) = delete;
+  RecordBuffer& operator=(const RecordBuffer&) = delete;
+
+  // The next `w` columns, all blank; valid until the next call.
+  char* take(std::size_t w) {
+    if (used_ + w > line_.size()) line_.resize(std::max(2 * line_.size(), used_ + w), ' ');
+    char* field = line_.data() + used_;
+    used_ += w;
+    return field;
+  }
+
+ private:
+  std::string& line_;
+  std::size_t used_ = 0;
+};
 
 void stars(char* field, std::size_t w) {
   std::memset(field, '*', w);
@@ -320,16 +411,19 @@ void right_justify(char* field, std::size_t w, const char* text, std::size_t len
   std::memcpy(field + (w - len), text, len);
 }
 
-void put_int(std::string& line, std::int32_t value, std::uint32_t w) {
-  char buf[16];
-  char* end = buf + sizeof buf;
+void put_int(RecordBuffer& record, std::int32_t value, std::uint32_t w) {
+  char* field = record.take(w);
   const bool negative = value < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value)) : value;
-  char* start = put_digits(end, magnitude);
-  if (start == end) *--start = '0';
+  const unsigned digits = std::max(digit_count(magnitude), 1u);
+  if (digits + (negative ? 1 : 0) > w) {
+    stars(field, w);
+    return;
+  }
+  char* start = put_digits(field + w, magnitude);
+  if (magnitude == 0) *--start = '0';
   if (negative) *--start = '-';
-  right_justify(grow(line, w), w, start, static_cast<std::size_t>(end - start));
 }
 
 constexpr u128 pow10_128(unsigned k) {
@@ -391,8 +485,31 @@ void put_special(char* field, std::uint32_t w, double v) {
   }
 }
 
-void put_fixed(std::string& line, double v, std::uint32_t w, unsigned d) {
-  char* field = grow(line, w);
+// Writes round(|v| * 10^d) = q as a fixed-point number right-justified in the field.
+template <typename Unsigned>
+void put_fixed_digits(char* field, std::size_t w, unsigned d, bool negative, Unsigned q) {
+  const unsigned digits = digit_count(q);
+  const std::size_t int_digits = digits > d ? digits - d : 0;
+  std::size_t len = (negative ? 1 : 0) + int_digits + 1 + d;
+  bool leading_zero = false;
+  if (int_digits == 0) {
+    // The zero before the point goes only where the field has room for it; F.0 needs it.
+    leading_zero = len + 1 <= w || d == 0;
+    if (leading_zero) ++len;
+  }
+  if (len > w) {
+    stars(field, w);
+    return;
+  }
+  char* start = put_low_digits(field + w, q, d);
+  *--start = '.';
+  start = put_digits(start, q);
+  if (leading_zero) *--start = '0';
+  if (negative) *--start = '-';
+}
+
+void put_fixed(RecordBuffer& record, double v, std::uint32_t w, unsigned d) {
+  char* field = record.take(w);
   if (!std::isfinite(v)) {
     put_special(field, w, v);
     return;
@@ -405,37 +522,20 @@ void put_fixed(std::string& line, double v, std::uint32_t w, unsigned d) {
     stars(field, w);
     return;
   }
-  char buf[48];
-  char* end = buf + sizeof buf;
-  char* start = put_digits(end, scaled_rounded(a, d));
-  while (end - start < static_cast<std::ptrdiff_t>(d)) *--start = '0';
-  const auto int_digits = static_cast<std::size_t>(end - start) - d;
-  std::size_t len = (negative ? 1 : 0) + int_digits + 1 + d;
-  bool leading_zero = false;
-  if (int_digits == 0) {
-    // The zero before the point goes only where the field has room for it; F.0 needs it.
-    leading_zero = len + 1 <= w || d == 0;
-    if (leading_zero) ++len;
+  const u128 q = scaled_rounded(a, d);
+  if (q <= UINT64_MAX) {
+    put_fixed_digits(field, w, d, negative, static_cast<std::uint64_t>(q));
+  } else {
+    put_fixed_digits(field, w, d, negative, q);  // only a field wider than 20 gets here
   }
-  if (len > w) {
-    stars(field, w);
-    return;
-  }
-  char* out = field + (w - len);
-  if (negative) *out++ = '-';
-  if (leading_zero) *out++ = '0';
-  std::memcpy(out, start, int_digits);
-  out += int_digits;
-  *out++ = '.';
-  std::memcpy(out, start + int_digits, d);
 }
 
-void put_text(std::string& line, std::string_view text, const Item& it) {
+void put_text(RecordBuffer& record, std::string_view text, const Item& it) {
   if (it.op == Op::TextAll) {
-    line.append(text);
+    std::memcpy(record.take(text.size()), text.data(), text.size());
     return;
   }
-  char* field = grow(line, it.w);
+  char* field = record.take(it.w);
   if (text.size() >= it.w) {
     std::memcpy(field, text.data(), it.w);
   } else {
@@ -443,26 +543,26 @@ void put_text(std::string& line, std::string_view text, const Item& it) {
   }
 }
 
-bool put_value(std::string& line, const Item& it, const Out& v) {
+bool put_value(RecordBuffer& record, const Item& it, const Out& v) {
   switch (it.op) {
     case Op::Int:
       if (v.kind != Out::Kind::Int) return false;
-      put_int(line, v.i, it.w);
+      put_int(record, v.i, it.w);
       return true;
     case Op::Fixed:
       if (v.kind == Out::Kind::Real32) {
-        put_fixed(line, static_cast<double>(v.f), it.w, it.d);
+        put_fixed(record, static_cast<double>(v.f), it.w, it.d);
       } else if (v.kind == Out::Kind::Real64) {
-        put_fixed(line, v.d, it.w, it.d);
+        put_fixed(record, v.d, it.w, it.d);
       } else {
         return false;
       }
       return true;
     default:  // Text, TextAll
       if (v.kind == Out::Kind::Text) {
-        put_text(line, v.s, it);
+        put_text(record, v.s, it);
       } else if (v.kind == Out::Kind::Char) {
-        put_text(line, std::string_view(&v.c, 1), it);
+        put_text(record, std::string_view(&v.c, 1), it);
       } else {
         return false;
       }
@@ -479,22 +579,25 @@ std::string_view field_at(std::string_view line, std::size_t pos, std::size_t w)
 }
 
 bool get_int(std::string_view field, std::int32_t& out) {
+  const char* p = field.data();
+  const char* const end = p + field.size();
+  while (p != end && *p == ' ') ++p;  // right-justified fields start with blanks
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) {
+    negative = *p++ == '-';
+    while (p != end && *p == ' ') ++p;
+    if (p == end) return false;  // a sign needs digits
+  }
   std::uint64_t value = 0;
-  bool negative = false, sign = false, digits = false;
-  for (const char c : field) {
-    if (c == ' ') continue;
-    if (c >= '0' && c <= '9') {
-      digits = true;
-      value = value * 10 + static_cast<unsigned>(c - '0');
+  for (; p != end; ++p) {
+    const auto digit = static_cast<unsigned>(*p - '0');
+    if (digit <= 9) {
+      value = value * 10 + digit;
       if (value > 0x80000000ULL) return false;
-    } else if ((c == '-' || c == '+') && !sign && !digits) {
-      sign = true;
-      negative = c == '-';
-    } else {
+    } else if (*p != ' ') {
       return false;
     }
   }
-  if (sign && !digits) return false;
   if (value > (negative ? 0x80000000ULL : 0x7fffffffULL)) return false;
   out = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(value))
                  : static_cast<std::int32_t>(value);
@@ -543,35 +646,33 @@ bool get_fixed(std::string_view field, unsigned d, Real& out) {
   return true;
 }
 
-bool get_value(std::string_view line, std::size_t& pos, const Item& it, const In& target) {
-  if (it.op == Op::TextAll || it.op == Op::Text) {
+bool get_value(std::string_view line, const Item& step, const In& target) {
+  const std::size_t column = step.column;
+  if (step.op == Op::TextAll || step.op == Op::Text) {
     if (target.kind == In::Kind::Text) {
-      const std::size_t w = it.op == Op::TextAll ? std::string_view::npos : it.w;
-      *static_cast<std::string_view*>(target.target) = field_at(line, pos, w);
-      pos = it.op == Op::TextAll ? std::max(pos, line.size()) : pos + w;
+      const std::size_t w = step.op == Op::TextAll ? std::string_view::npos : step.w;
+      *static_cast<std::string_view*>(target.target) = field_at(line, column, w);
       return true;
     }
     if (target.kind == In::Kind::Char) {
-      // A one-character variable takes the last column of an Aw field, as Fortran does.
-      const std::size_t w = it.op == Op::TextAll ? 1 : it.w;
-      const std::size_t col = pos + w - 1;
-      *static_cast<char*>(target.target) = col < line.size() ? line[col] : ' ';
-      pos += w;
+      // A one-character variable takes the last column of an Aw field, as Fortran does, and
+      // the first of the rest of the line for A alone.
+      const std::size_t at = step.op == Op::TextAll ? column : column + step.w - 1;
+      *static_cast<char*>(target.target) = at < line.size() ? line[at] : ' ';
       return true;
     }
     return false;
   }
-  const std::string_view field = field_at(line, pos, it.w);
-  pos += it.w;
-  if (it.op == Op::Int) {
+  const std::string_view field = field_at(line, column, step.w);
+  if (step.op == Op::Int) {
     if (target.kind != In::Kind::Int) return false;
     return get_int(field, *static_cast<std::int32_t*>(target.target));
   }
   if (target.kind == In::Kind::Real32) {
-    return get_fixed(field, it.d, *static_cast<float*>(target.target));
+    return get_fixed(field, step.d, *static_cast<float*>(target.target));
   }
   if (target.kind == In::Kind::Real64) {
-    return get_fixed(field, it.d, *static_cast<double*>(target.target));
+    return get_fixed(field, step.d, *static_cast<double*>(target.target));
   }
   return false;
 }
@@ -636,10 +737,99 @@ class Walker {
   int depth_ = 0;
 };
 
+// The plan of a layout for one n, produced one item at a time: the Walker's literals and data
+// descriptors with the nX before them folded in and their input columns counted.
+class StepWalker {
+ public:
+  StepWalker(const std::vector<Item>& items, int n) : walker_(items, n) {}
+
+  const Item* next() {
+    std::uint32_t blanks = 0;
+    while (const Item* it = walker_.next()) {
+      if (it->op == Op::Skip) {
+        blanks += it->w;
+        column_ += it->w;
+        continue;
+      }
+      step_ = *it;
+      step_.a = 0;
+      step_.b = 1;
+      step_.blanks = blanks;
+      step_.column = static_cast<std::uint32_t>(std::min<std::size_t>(column_, kPastLineEnd));
+      // A alone takes the rest of the line: whatever follows it reads past the end.
+      column_ = it->op == Op::TextAll ? kPastLineEnd : column_ + it->w;
+      return &step_;
+    }
+    return nullptr;  // nX at the end of the layout writes and reads nothing
+  }
+
+ private:
+  static constexpr std::size_t kPastLineEnd = UINT32_MAX;
+  Walker walker_;
+  Item step_;
+  std::size_t column_ = 0;
+};
+
+// A stored plan, item after item.
+class PlanCursor {
+ public:
+  explicit PlanCursor(const std::vector<Item>& plan)
+      : next_(plan.data()), end_(plan.data() + plan.size()) {}
+  const Item* next() { return next_ == end_ ? nullptr : next_++; }
+
+ private:
+  const Item* next_;
+  const Item* end_;
+};
+
+template <typename Steps>
+bool write_steps(Steps steps, const std::string& literals, std::string& line, const Out* values,
+                 std::size_t count) {
+  RecordBuffer record(line);
+  std::size_t next = 0;
+  while (const Item* step = steps.next()) {
+    // Literals and blanks before a data field are written even when no value is left for it.
+    if (step->op != Op::Literal && next == count) return true;
+    if (step->blanks != 0) record.take(step->blanks);
+    if (step->op == Op::Literal) {
+      std::memcpy(record.take(step->w), literals.data() + step->link, step->w);
+    } else if (!put_value(record, *step, values[next++])) {
+      return false;
+    }
+  }
+  return next == count;
+}
+
+template <typename Steps>
+ReadResult read_steps(Steps steps, std::string_view line, const In* targets, std::size_t count) {
+  std::size_t next = 0;
+  while (const Item* step = steps.next()) {
+    if (step->op == Op::Literal) continue;  // its columns are skipped on input
+    if (next == count) return {};
+    if (!get_value(line, *step, targets[next])) {
+      return {ReadStatus::BadField, static_cast<int>(next)};
+    }
+    ++next;
+  }
+  if (next < count) return {ReadStatus::EndOfRecord, static_cast<int>(next)};
+  return {};
+}
+
+// Plans are kept for the run-time counts met in practice (coil arrays, EMS channels); a layout
+// used with a larger n is walked instead.
+constexpr int kPlannedCounts = 9;
+
 }  // namespace
 
 Layout::Layout(std::string_view text) : text_(text) {
   Parser(text_, literals_, items_).parse();
+  const bool runtime =
+      std::any_of(items_.begin(), items_.end(), [](const Item& it) { return it.a != 0; });
+  for (int n = 0; n < (runtime ? kPlannedCounts : 1); ++n) {
+    std::vector<Item>& plan = plans_.emplace_back();
+    StepWalker steps(items_, n);
+    while (const Item* step = steps.next()) plan.push_back(*step);
+  }
 }
 
 Layout::Layout(const Layout& other) = default;
@@ -648,32 +838,21 @@ Layout& Layout::operator=(const Layout& other) = default;
 Layout& Layout::operator=(Layout&& other) noexcept = default;
 Layout::~Layout() = default;
 
+const std::vector<Layout::Item>* Layout::plan(int n) const {
+  if (plans_.size() == 1) return &plans_[0];
+  if (n >= 0 && n < static_cast<int>(plans_.size())) return &plans_[static_cast<std::size_t>(n)];
+  return nullptr;
+}
+
 bool Layout::write(std::string& line, std::initializer_list<Out> values, int n) const {
   return write(line, values.begin(), values.size(), n);
 }
 
 bool Layout::write(std::string& line, const Out* values, std::size_t count, int n) const {
-  line.clear();
-  std::size_t next = 0;
-  std::size_t pending_blanks = 0;  // nX output is held back until something follows it
-  Walker walker(items_, n);
-  while (const Item* it = walker.next()) {
-    if (it->op == Op::Skip) {
-      pending_blanks += it->w;
-      continue;
-    }
-    if (it->op != Op::Literal && next == count) return true;
-    if (pending_blanks != 0) {
-      line.append(pending_blanks, ' ');
-      pending_blanks = 0;
-    }
-    if (it->op == Op::Literal) {
-      line.append(literals_, it->link, it->w);
-    } else if (!put_value(line, *it, values[next++])) {
-      return false;
-    }
+  if (const auto* steps = plan(n)) {
+    return write_steps(PlanCursor(*steps), literals_, line, values, count);
   }
-  return next == count;
+  return write_steps(StepWalker(items_, n), literals_, line, values, count);
 }
 
 ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {
@@ -681,22 +860,8 @@ ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets
 }
 
 ReadResult Layout::read(std::string_view line, const In* targets, std::size_t count, int n) const {
-  std::size_t next = 0;
-  std::size_t pos = 0;
-  Walker walker(items_, n);
-  while (const Item* it = walker.next()) {
-    if (it->op == Op::Skip || it->op == Op::Literal) {
-      pos += it->w;
-      continue;
-    }
-    if (next == count) return {};
-    if (!get_value(line, pos, *it, targets[next])) {
-      return {ReadStatus::BadField, static_cast<int>(next)};
-    }
-    ++next;
-  }
-  if (next < count) return {ReadStatus::EndOfRecord, static_cast<int>(next)};
-  return {};
+  if (const auto* steps = plan(n)) return read_steps(PlanCursor(*steps), line, targets, count);
+  return read_steps(StepWalker(items_, n), line, targets, count);
 }
 
 std::string pad_to(std::string_view text, std::size_t width) {

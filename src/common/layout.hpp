@@ -15,10 +15,14 @@
 //  - Input: blanks inside numeric fields are ignored, an all-blank field is zero, an explicit
 //    decimal point overrides d, a line shorter than the layout reads blanks. Numeric fields accept
 //    only blanks, one sign before the first digit or point, digits and, for F, one point; anything
-//    else (exponents, NaN, Inf, letters) is an error of that field.
+//    else (exponents, NaN, Inf, letters, a sign or point without any digit, an integer beyond 32
+//    bits, a value too large for the variable) is an error of that field, even where gfortran
+//    is more lenient. An F field's decimal value is rounded correctly to float or double.
 // A layout text that cannot be parsed is a programming error: the constructor aborts. So is a
 // value of a kind that does not suit its descriptor: `write` returns false, `read` reports the
-// variable as BadField. On input a literal skips as many columns as it has characters.
+// variable as BadField. On input a literal skips as many columns as it has characters, and A
+// alone takes the rest of the line (a character variable its first column), so that fields after
+// it read blanks.
 #pragma once
 
 #include <cstddef>
@@ -103,12 +107,16 @@ class Layout {
   Layout& operator=(Layout&& other) noexcept;
   ~Layout();
 
-  struct Item;  // one parsed descriptor or group marker (layout.cpp)
+  struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout.cpp)
 
  private:
+  // The flattened plan for `n`, or nullptr when none is kept for it.
+  const std::vector<Item>* plan(int n) const;
+
   std::string text_;
-  std::string literals_;     // the texts of all literals, one after another
-  std::vector<Item> items_;  // the layout as a flat program; groups jump back to their start
+  std::string literals_;                  // the texts of all literals, one after another
+  std::vector<Item> items_;               // the parsed layout; groups jump back to their start
+  std::vector<std::vector<Item>> plans_;  // per n from 0 (just one without run-time counts)
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

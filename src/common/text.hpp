@@ -15,7 +15,9 @@ std::string SHIFTUP(std::string_view text, std::size_t length);
 std::string_view trim_right(std::string_view text);
 
 // Length of `text` without trailing blanks.
-inline std::size_t trimmed_length(std::string_view text) { return trim_right(text).size(); }
+inline std::size_t trimmed_length(std::string_view text) {
+  return trim_right(text).size();
+}
 
 // Columns `first`..`last` (1-based, inclusive) of a line, cut where the line ends.
 std::string_view columns(std::string_view line, std::size_t first, std::size_t last);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/layout.hpp"
 
@@ -196,6 +197,36 @@ TEST(LayoutReadRecords, RunTimeGroupsAndTheD$Layout) {
   EXPECT_EQ(station_suffix, 'E');
   EXPECT_EQ(digit, 3);
   EXPECT_EQ(q[3], -400);
+}
+
+TEST(LayoutReadRecords, LargeRunTimeCountsReadLikeSmallOnes) {
+  const Layout layout("(2X, (M-1)I4, A2)");
+  std::string line = "xx";
+  std::vector<std::int32_t> values(30, -1);
+  std::vector<In> targets(values.begin(), values.end());
+  for (int k = 0; k < 29; ++k) line += std::to_string(1000 + k);
+  line += "ok";
+  std::string_view tail;
+  targets.back() = In(tail);
+  ASSERT_TRUE(layout.read(line, targets.data(), targets.size(), 30).ok());
+  EXPECT_EQ(values[0], 1000);
+  EXPECT_EQ(values[28], 1028);
+  EXPECT_EQ(tail, "ok");
+  // With M = 3 the same line holds two readings, then the text.
+  ASSERT_TRUE(layout.read(line, {values[0], values[1], tail}, 3).ok());
+  EXPECT_EQ(tail, "10");
+}
+
+TEST(LayoutReadText, BareAOnInputTakesTheRestOfTheLineWhateverFollows) {
+  std::string_view rest;
+  std::int32_t after = -1;
+  char first = '?';
+  ASSERT_TRUE(Layout("(2X, A, I3)").read("  abc 12", {rest, after}).ok());
+  EXPECT_EQ(rest, "abc 12");
+  EXPECT_EQ(after, 0);  // past the end of the line: blank
+  ASSERT_TRUE(Layout("(2X, A, I3)").read("  abc 12", {first, after}).ok());
+  EXPECT_EQ(first, 'a');
+  EXPECT_EQ(after, 0);
 }
 
 TEST(LayoutReadRecords, AFailingFieldNamesItsVariableAndKeepsEarlierValues) {

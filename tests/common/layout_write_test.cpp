@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "common/layout.hpp"
 
@@ -138,6 +139,33 @@ TEST(LayoutWriteGroups, ConstantAndRunTimeRepeatCounts) {
             "    1 2 3    4   5   6     7  8     9    10    11");
   // A count below zero counts as zero.
   EXPECT_EQ(written("(I2, (N-1)(I3), I2)", {1, 2}, 0), " 1 2");
+}
+
+TEST(LayoutWriteGroups, AnyRunTimeCountActsAsTheSameCountWrittenOut) {
+  // Small counts run from plans made in advance, large ones are walked: both must agree with the
+  // layout that has the count written in.
+  const Layout runtime("(I2, N(I3, 'x'), (N-1)(1X, F4.1), (4N)A1, 'e')");
+  for (const int n : {0, 1, 2, 3, 8, 9, 12, 40}) {
+    std::vector<Out> values = {n};
+    for (int k = 0; k < n; ++k) values.emplace_back(k);
+    for (int k = 1; k < n; ++k) values.emplace_back(k + 0.25);
+    for (int k = 0; k < 4 * n; ++k) values.emplace_back(static_cast<char>('a' + k % 26));
+    std::string fixed = "(I2";
+    if (n > 0) fixed += ", " + std::to_string(n) + "(I3, 'x'), " + std::to_string(4 * n) + "A1";
+    if (n > 1) fixed.insert(fixed.rfind(", "), ", " + std::to_string(n - 1) + "(1X, F4.1)");
+    fixed += ", 'e')";
+    std::string expected, line;
+    ASSERT_TRUE(Layout(fixed).write(expected, values.data(), values.size())) << fixed;
+    ASSERT_TRUE(runtime.write(line, values.data(), values.size(), n)) << n;
+    EXPECT_EQ(line, expected) << "n=" << n;
+    // Fewer values stop the record at the same place.
+    ASSERT_TRUE(runtime.write(line, values.data(), values.size() / 2, n));
+    ASSERT_TRUE(Layout(fixed).write(expected, values.data(), values.size() / 2));
+    EXPECT_EQ(line, expected) << "n=" << n;
+  }
+  std::string line;
+  EXPECT_TRUE(runtime.write(line, {7}, -3));
+  EXPECT_EQ(line, " 7e");
 }
 
 TEST(LayoutWriteGroups, GeosoftRecordWithOneCoilArray) {
