@@ -1,6 +1,7 @@
 #include "common/layout.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -299,7 +300,7 @@ constexpr std::uint64_t kPow10_64[20] = {1ULL,
                                          10000000000000000000ULL};
 
 // Number of decimal digits of `v`, 0 for 0.
-unsigned digit_count(std::uint64_t v) {
+[[gnu::always_inline]] inline unsigned digit_count(std::uint64_t v) {
   if (v == 0) return 0;
   // 1233 / 4096 is just above log10(2): a first guess from the bit length, then one comparison.
   const auto guess = static_cast<unsigned>((64 - std::countl_zero(v)) * 1233) >> 12;
@@ -312,7 +313,7 @@ unsigned digit_count(u128 v) {
   return extra + digit_count(static_cast<std::uint64_t>(v));
 }
 
-char* put_pair(char* end, unsigned pair) {
+[[gnu::always_inline]] inline char* put_pair(char* end, unsigned pair) {
   *--end = kDigitPairs[2 * pair + 1];
   *--end = kDigitPairs[2 * pair];
   return end;
@@ -320,13 +321,13 @@ char* put_pair(char* end, unsigned pair) {
 
 // Four digits at a time: one division by 10^4 per step keeps the chain of dependent divisions,
 // which bounds the speed of digit generation, half as long as pairs would.
-char* put_four_digits(char* end, unsigned four) {
+[[gnu::always_inline]] inline char* put_four_digits(char* end, unsigned four) {
   return put_pair(put_pair(end, four % 100), four / 100);
 }
 
 // Writes the decimal digits of `v` so that they end just before `end`; returns the first digit
 // (`end` itself when v is 0).
-char* put_digits(char* end, std::uint64_t v) {
+[[gnu::always_inline]] inline char* put_digits(char* end, std::uint64_t v) {
   while (v >= 10000) {
     end = put_four_digits(end, static_cast<unsigned>(v % 10000));
     v /= 10000;
@@ -350,7 +351,7 @@ char* put_digits(char* end, u128 v) {
 
 // Writes the last `count` digits of `v` (with leading zeros) so that they end just before `end`,
 // and drops them from `v`; returns the first digit written.
-char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
+[[gnu::always_inline]] inline char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
   for (; count >= 4; count -= 4) {
     end = put_four_digits(end, static_cast<unsigned>(v % 10000));
     v /= 10000;
@@ -387,7 +388,7 @@ class RecordBuffer {
   RecordBuffer& operator=(const RecordBuffer&) = delete;
 
   // The next `w` columns, all blank; valid until the next call.
-  char* take(std::size_t w) {
+  [[gnu::always_inline]] char* take(std::size_t w) {
     if (used_ + w > line_.size()) line_.resize(std::max(2 * line_.size(), used_ + w), ' ');
     char* field = line_.data() + used_;
     used_ += w;
@@ -411,7 +412,8 @@ void right_justify(char* field, std::size_t w, const char* text, std::size_t len
   std::memcpy(field + (w - len), text, len);
 }
 
-void put_int(RecordBuffer& record, std::int32_t value, std::uint32_t w) {
+[[gnu::always_inline]] inline void put_int(RecordBuffer& record, std::int32_t value,
+                                           std::uint32_t w) {
   char* field = record.take(w);
   const bool negative = value < 0;
   const std::uint64_t magnitude =
@@ -443,9 +445,16 @@ struct Pow10Table {
 };
 constexpr Pow10Table kPow10;
 
+// The largest mantissa whose product with 10^d stays below 2^63, per d.
+constexpr auto kMantissaFor63Bits = [] {
+  std::array<std::uint64_t, 19> limits{};
+  for (std::size_t d = 0; d < limits.size(); ++d) limits[d] = (UINT64_MAX >> 1) / kPow10_64[d];
+  return limits;
+}();
+
 // round(a * 10^d) of a finite a >= 0, computed exactly from its binary value with ties to even.
 // The caller guarantees that the result fits 128 bits.
-u128 scaled_rounded(double a, unsigned d) {
+[[gnu::always_inline]] inline u128 scaled_rounded(double a, unsigned d) {
   const auto bits = std::bit_cast<std::uint64_t>(a);
   const auto biased = static_cast<int>(bits >> 52);
   std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
@@ -458,14 +467,19 @@ u128 scaled_rounded(double a, unsigned d) {
   }
   if (mantissa == 0) return 0;
   if (exponent >= 0) return (static_cast<u128>(mantissa) << exponent) * kPow10.exact[d];
-  const u128 product = static_cast<u128>(mantissa) * kPow10.exact[d];
   const int shift = -exponent;
+  // Adding half of 2^shift less one, plus the last bit of the truncated quotient, before the
+  // shift rounds to nearest with ties to even.
+  if (shift < 64 && d < 19 && mantissa <= kMantissaFor63Bits[d]) {
+    // The common case: a float with up to 11 decimals, a double with up to 3.
+    const std::uint64_t product = mantissa * kPow10_64[d];
+    const std::uint64_t truncated = product >> shift;
+    return (product + ((std::uint64_t{1} << (shift - 1)) - 1) + (truncated & 1)) >> shift;
+  }
   if (shift >= 128) return 0;  // the product is below 2^127, so below half of 2^shift
-  u128 q = product >> shift;
-  const u128 remainder = product - (q << shift);
-  const u128 half = static_cast<u128>(1) << (shift - 1);
-  if (remainder > half || (remainder == half && (q & 1) != 0)) ++q;
-  return q;
+  const u128 product = static_cast<u128>(mantissa) * kPow10.exact[d];
+  const u128 truncated = product >> shift;
+  return (product + ((static_cast<u128>(1) << (shift - 1)) - 1) + (truncated & 1)) >> shift;
 }
 
 void put_special(char* field, std::uint32_t w, double v) {
@@ -487,7 +501,8 @@ void put_special(char* field, std::uint32_t w, double v) {
 
 // Writes round(|v| * 10^d) = q as a fixed-point number right-justified in the field.
 template <typename Unsigned>
-void put_fixed_digits(char* field, std::size_t w, unsigned d, bool negative, Unsigned q) {
+[[gnu::always_inline]] inline void put_fixed_digits(char* field, std::size_t w, unsigned d,
+                                                    bool negative, Unsigned q) {
   const unsigned digits = digit_count(q);
   const std::size_t int_digits = digits > d ? digits - d : 0;
   std::size_t len = (negative ? 1 : 0) + int_digits + 1 + d;
@@ -508,7 +523,8 @@ void put_fixed_digits(char* field, std::size_t w, unsigned d, bool negative, Uns
   if (negative) *--start = '-';
 }
 
-void put_fixed(RecordBuffer& record, double v, std::uint32_t w, unsigned d) {
+[[gnu::always_inline]] inline void put_fixed(RecordBuffer& record, double v, std::uint32_t w,
+                                             unsigned d) {
   char* field = record.take(w);
   if (!std::isfinite(v)) {
     put_special(field, w, v);
@@ -530,7 +546,8 @@ void put_fixed(RecordBuffer& record, double v, std::uint32_t w, unsigned d) {
   }
 }
 
-void put_text(RecordBuffer& record, std::string_view text, const Item& it) {
+[[gnu::always_inline]] inline void put_text(RecordBuffer& record, std::string_view text,
+                                            const Item& it) {
   if (it.op == Op::TextAll) {
     std::memcpy(record.take(text.size()), text.data(), text.size());
     return;
@@ -543,7 +560,7 @@ void put_text(RecordBuffer& record, std::string_view text, const Item& it) {
   }
 }
 
-bool put_value(RecordBuffer& record, const Item& it, const Out& v) {
+[[gnu::always_inline]] inline bool put_value(RecordBuffer& record, const Item& it, const Out& v) {
   switch (it.op) {
     case Op::Int:
       if (v.kind != Out::Kind::Int) return false;
@@ -573,12 +590,13 @@ bool put_value(RecordBuffer& record, const Item& it, const Out& v) {
 // ---- input ----------------------------------------------------------------------------------
 
 // Columns [pos, pos + w) of the line, cut where the line ends.
-std::string_view field_at(std::string_view line, std::size_t pos, std::size_t w) {
+[[gnu::always_inline]] inline std::string_view field_at(std::string_view line, std::size_t pos,
+                                                        std::size_t w) {
   if (pos >= line.size()) return {};
   return line.substr(pos, w);
 }
 
-bool get_int(std::string_view field, std::int32_t& out) {
+[[gnu::always_inline]] inline bool get_int(std::string_view field, std::int32_t& out) {
   const char* p = field.data();
   const char* const end = p + field.size();
   while (p != end && *p == ' ') ++p;  // right-justified fields start with blanks
@@ -646,7 +664,8 @@ bool get_fixed(std::string_view field, unsigned d, Real& out) {
   return true;
 }
 
-bool get_value(std::string_view line, const Item& step, const In& target) {
+[[gnu::always_inline]] inline bool get_value(std::string_view line, const Item& step,
+                                             const In& target) {
   const std::size_t column = step.column;
   if (step.op == Op::TextAll || step.op == Op::Text) {
     if (target.kind == In::Kind::Text) {
