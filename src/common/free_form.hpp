@@ -29,6 +29,8 @@ class FreeLine {
   FreeLine& operator<<(std::string_view text);
   FreeLine& operator<<(const char* text) { return *this << std::string_view(text); }
   FreeLine& operator<<(const std::string& text) { return *this << std::string_view(text); }
+  // A single character is a one-character text (not a number, as char's promotion would make it).
+  FreeLine& operator<<(char c) { return *this << std::string_view(&c, 1); }
   FreeLine& operator<<(std::int32_t value);
   FreeLine& operator<<(float value);
   FreeLine& operator<<(double value);

@@ -27,6 +27,9 @@ TEST(FreeLineOutput, TextsAndIntegersAndTheirSeparators) {
   const std::string name = "line1.raw";
   EXPECT_EQ((FreeLine() << std::string("Error opening file ") << name).str(),
             " Error opening file line1.raw");
+  const char code = 'x';
+  EXPECT_EQ((FreeLine() << ", which is " << code).str(), " , which is x");
+  EXPECT_EQ((FreeLine() << 2 << code).str(), "           2 x");
 }
 
 TEST(FreeLineOutput, SinglePrecisionRealsInFixedOrExponentForm) {
