@@ -143,6 +143,7 @@ Flow write_sensor_definition_file(ProgramState& program, RunState& run, FileUnit
     sdf.write_line(run.record);
   }
   sdf.close(Disposition::Keep);
+  files.note_write_failure(sdf);
   program.names.LAST_SDF_NAME = program.names.SDF_NAME;
   return Flow::NextLine;
 }

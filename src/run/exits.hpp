@@ -7,15 +7,16 @@
 namespace quillet {
 
 enum class Flow : std::uint8_t {
-  NextLine,         // back to the loop head
-  PacketSkip,       // a field of the line could not be read: two messages, then the next line
-  NormalEnd,        // "Z$" line                                   error code 0
-  EndOfFile,        // the input ended                             error code 0
-  InputReadError,   // the read of a line failed                   error code 1
-  FatalReadError,   // a header field could not be read            error code 2
-  InputOpenError,   // the input file could not be opened          error code 3
-  OutputOpenError,  // an output file could not be opened          error code 4
-  NotAllowedType,   // the output-type code is not known           error code 5
+  NextLine,          // back to the loop head
+  PacketSkip,        // a field of the line could not be read: two messages, then the next line
+  NormalEnd,         // "Z$" line                                   error code 0
+  EndOfFile,         // the input ended                             error code 0
+  InputReadError,    // the read of a line failed                   error code 1
+  FatalReadError,    // a header field could not be read            error code 2
+  InputOpenError,    // the input file could not be opened          error code 3
+  OutputOpenError,   // an output file could not be opened          error code 4
+  NotAllowedType,    // the output-type code is not known           error code 5
+  OutputWriteError,  // an output file could not be written to the end   error code 4
 };
 
 // True for the flows that end the run.
@@ -32,6 +33,7 @@ constexpr std::int32_t error_code(Flow flow) {
     case Flow::InputOpenError:
       return 3;
     case Flow::OutputOpenError:
+    case Flow::OutputWriteError:
       return 4;
     case Flow::NotAllowedType:
       return 5;

@@ -103,8 +103,21 @@ struct FileUnits {
   OutputFile xyx;      // unit 15: XYX side file
   Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
 
-  // Opens `file` under `path`; false when it cannot be opened (or is the input).
-  bool open(OutputFile& file, const std::string& path) { return file.open(path, input); }
+  // Path of the first output file whose data could not all be written (the disk was full, say);
+  // empty while every write succeeded. A run must not report such a file as transcribed.
+  std::string write_failure;
+
+  // Remembers `file` when a write to it failed.
+  void note_write_failure(const OutputFile& file) {
+    if (file.failed() && write_failure.empty()) write_failure = file.path();
+  }
+
+  // Opens `file` under `path`; false when it cannot be opened (or is the input). A failure of the
+  // file's earlier contents is remembered first.
+  bool open(OutputFile& file, const std::string& path) {
+    note_write_failure(file);
+    return file.open(path, input);
+  }
 };
 
 }  // namespace quillet

@@ -146,6 +146,7 @@ Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, 
       break;
     case Flow::NextLine:
     case Flow::PacketSkip:
+    case Flow::OutputWriteError:
       break;
   }
 
@@ -156,6 +157,16 @@ Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, 
   files.raw.close(program.R_SEEN ? Disposition::Keep : Disposition::Delete);
   files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
   files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
+
+  // Data that did not reach the disk makes the run fail, whatever ended it.
+  for (const OutputFile* file :
+       {&files.main, &files.xyx, &files.binary, &files.raw, &files.gps, &files.comment}) {
+    files.note_write_failure(*file);
+  }
+  if (!files.write_failure.empty()) {
+    console.write(FreeLine() << "*** Write error for outfile=" << files.write_failure);
+    if (error_code(exit) == 0) exit = Flow::OutputWriteError;
+  }
   return exit;
 }
 
@@ -170,7 +181,7 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
 
   Flow exit = set_up_run(program, run, files, console);
   if (exit == Flow::NextLine) exit = record_loop(program, run, files, console);
-  end_run(exit, program, run, files, console);
+  exit = end_run(exit, program, run, files, console);
   sensor_height = run.sensor_height;
   return error_code(exit);
 }

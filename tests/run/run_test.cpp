@@ -165,6 +165,19 @@ TEST(RunEnd, ReadFailureReportsTheLineAndStatus) {
   EXPECT_EQ(run.console.back(), " IOSTAT=           5");
 }
 
+TEST(RunEnd, DataThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  const std::string input =
+      dir.write("survey.raw", " T$120000     17 CONV      0     0  1234   -25  1100   310\n Z$\n");
+  // A main file on a full disk: the record is lost, so the run must not report success.
+  std::filesystem::create_symlink("/dev/full", dir.file("Default.xyz"));
+  const RunOutcome run = run_once(input, 'X');
+  EXPECT_EQ(run.error, 4);
+  EXPECT_EQ(run.console.back(), " *** Write error for outfile=" + dir.file("Default.xyz"));
+  ASSERT_GE(run.console.size(), 2u);
+  EXPECT_EQ(run.console[run.console.size() - 2], "    Normal end of data encountered.");
+}
+
 TEST(RunSetUp, OutputsLandInTheInputsFolderWhateverTheSeparator) {
   EXPECT_EQ(output_folder("d:\\survey\\line1.raw"), "d:\\survey\\");
   EXPECT_EQ(output_folder("a/b\\c/line1.raw"), "a/b\\c/");
