@@ -96,12 +96,22 @@ TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
   const std::string missing = dir.file("none.raw");
   const auto result = run_quillet({}, missing + "\n" + input + "\nX G\nxI\nxg\n/\n/\n");
   const auto lines = lines_of(result.console);
-  EXPECT_EQ(lines[4], " This program may be used with command line arguments:");
-  EXPECT_EQ(lines[11], "     L to make a \"log\" format output file.");
-  EXPECT_EQ(lines[14], "");
-  EXPECT_EQ(lines[15],
-            " You may also operate the program interactively by answering the following:");
-  EXPECT_EQ(lines[16], " Enter input filename (type \"quit\" to exit program)");
+  const std::vector<std::string> usage = {
+      " This program may be used with command line arguments:",
+      " QuIllet ve_infile rectfile_type",
+      " where ve_infile is the Veltor output data file,",
+      " and rectfile_type values are as follows:",
+      "     X to make a simple XYZ file (station, line#, ...",
+      "     G to make a Geosoft XYZ file, ",
+      "     D to make a DAT31-compatible file, or ",
+      "     L to make a \"log\" format output file.",
+      "     S to make a Santos inversion-compatible output file (not tested).",
+      "     P to make an ppm output file (*.IDF).",
+      "",
+      " You may also operate the program interactively by answering the following:",
+      " Enter input filename (type \"quit\" to exit program)"};
+  ASSERT_GE(lines.size(), 18u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.begin() + 17), usage);
   std::string padded = missing;
   padded.resize(std::max<std::size_t>(50, padded.size()), ' ');
   EXPECT_EQ(lines[17], " Error opening file " + padded);
@@ -113,7 +123,11 @@ TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
                                 " Checking output file type code #           2 , which is I",
                                 " Checking output file type code #           1 , which is X",
                                 " Checking output file type code #           2 , which is G"}));
-  EXPECT_EQ(matching(result.console, " Error:  output file type").size(), 2u);
+  EXPECT_EQ(matching(result.console, " Error:  output file type must be one of X,G,D,L,S or P"),
+            std::vector<std::string>(2, " Error:  output file type must be one of X,G,D,L,S or P"));
+  EXPECT_EQ(matching(result.console, " Enter output formats"),
+            std::vector<std::string>(
+                3, " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):"));
   // The codes reach the runs in the case in which they were typed.
   EXPECT_EQ(matching(result.console, " >>>Transcribe"),
             (std::vector<std::string>{" >>>Transcribe file " + input + " to file type x",

@@ -178,6 +178,22 @@ TEST(RunEnd, DataThatCannotBeWrittenFailsTheRun) {
   EXPECT_EQ(run.console[run.console.size() - 2], "    Normal end of data encountered.");
 }
 
+TEST(RecordLoop, UnreadableFieldSkipsOnlyItsLine) {
+  TempDir dir;
+  // The time field of this comment line holds a letter.
+  const std::string bad = " C$10x010 comment";
+  const std::string input = dir.write("survey.raw", bad + "\n Z$\n");
+  const RunOutcome run = run_once(input, 'X');
+  EXPECT_EQ(run.error, 0);
+  std::string line = bad;
+  line.resize(120, ' ');
+  ASSERT_GE(run.console.size(), 3u);
+  EXPECT_EQ(run.console[run.console.size() - 3],
+            " *** Read error in input buffer at            1 " + line);
+  EXPECT_EQ(run.console[run.console.size() - 2], " *** Skipping this packet or station");
+  EXPECT_EQ(run.console.back(), "    Normal end of data encountered.");
+}
+
 TEST(RunSetUp, OutputsLandInTheInputsFolderWhateverTheSeparator) {
   EXPECT_EQ(output_folder("d:\\survey\\line1.raw"), "d:\\survey\\");
   EXPECT_EQ(output_folder("a/b\\c/line1.raw"), "a/b\\c/");
