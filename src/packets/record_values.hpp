@@ -2,9 +2,9 @@
 // groups N(...)), collected without allocating.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <utility>
+#include <string>
+#include <type_traits>
 
 #include "common/layout.hpp"
 
@@ -14,8 +14,10 @@ class RecordValues {
  public:
   static constexpr std::size_t kCapacity = 64;
 
+  RecordValues() {}  // the list is filled by `<<`; no slot is read before it is written
+
   RecordValues& operator<<(Out value) {
-    if (count_ < kCapacity) values_[count_] = value;
+    if (count_ < kCapacity) slots_.values[count_] = value;
     ++count_;  // an overfull list is refused by `write`
     return *this;
   }
@@ -24,16 +26,19 @@ class RecordValues {
   // suit the layout or overflowed the list.
   bool write(const Layout& layout, std::string& line, int n) const {
     if (count_ > kCapacity) return false;
-    return layout.write(line, values_.data(), count_, n);
+    return layout.write(line, slots_.values, count_, n);
   }
 
  private:
-  template <std::size_t... I>
-  static std::array<Out, sizeof...(I)> blank(std::index_sequence<I...>) {
-    return {{((void)I, Out(0))...}};
-  }
+  // Left unconstructed: a record fills a third of it, and blanking all of it on every record
+  // cost more than formatting several of its fields.
+  union Slots {
+    Slots() {}
+    Out values[kCapacity];
+  };
+  static_assert(std::is_trivially_copyable_v<Out> && std::is_trivially_destructible_v<Out>);
 
-  std::array<Out, kCapacity> values_ = blank(std::make_index_sequence<kCapacity>());
+  Slots slots_;
   std::size_t count_ = 0;
 };
 

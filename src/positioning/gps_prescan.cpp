@@ -1,6 +1,7 @@
 #include "positioning/gps_prescan.hpp"
 
 #include <string>
+#include <string_view>
 
 #include "common/free_form.hpp"
 #include "positioning/gga.hpp"
@@ -30,10 +31,13 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
   run.end_of_input = false;
   std::string scratch;
   for (;;) {
-    const Flow flow = read_next_line(run, files);
+    // Only G$ lines matter here, so the others are not even copied into LINE.
+    std::string_view raw;
+    const Flow flow = read_next_raw_line(run, files, raw);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
-    if (run.LINE.columns(2, 3) != "G$") continue;
+    if (!raw_line_has_marker(raw, "G$")) continue;
+    load_line(run, raw);
     const std::string_view sentence = gga_sentence_of(run.LINE.view());
     if (sentence.empty()) {
       copy_other_sentence(run.LINE, files.gps, scratch);

@@ -5,16 +5,20 @@
 
 namespace quillet {
 
+namespace {
+
+std::size_t trimmed_length(const char* text, std::size_t size) {
+  while (size > 0 && text[size - 1] == ' ') --size;
+  return size;
+}
+
+}  // namespace
+
 void Line::assign(std::string_view raw) {
   const std::size_t count = std::min(raw.size(), text_.size());
   std::memcpy(text_.data(), raw.data(), count);
   std::memset(text_.data() + count, ' ', text_.size() - count);
-}
-
-std::string_view Line::trimmed() const {
-  std::size_t end = text_.size();
-  while (end > 0 && text_[end - 1] == ' ') --end;
-  return {text_.data(), end};
+  trimmed_length_ = trimmed_length(text_.data(), count);
 }
 
 void Line::align_marker() {
@@ -22,6 +26,8 @@ void Line::align_marker() {
   if (dollar != static_cast<const void*>(text_.data() + 1)) return;
   std::memmove(text_.data() + 1, text_.data(), text_.size() - 1);
   text_[0] = ' ';
+  // The column pushed out at the end may have been the last one that was not blank.
+  trimmed_length_ = trimmed_length(text_.data(), std::min(trimmed_length_ + 1, text_.size()));
 }
 
 }  // namespace quillet

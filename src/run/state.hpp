@@ -29,7 +29,7 @@ class Line {
   void assign(std::string_view raw);
   std::string_view view() const { return {text_.data(), text_.size()}; }
   // The line without trailing blanks.
-  std::string_view trimmed() const;
+  std::string_view trimmed() const { return {text_.data(), trimmed_length_}; }
   // Columns first..last (1-based, inclusive).
   std::string_view columns(std::size_t first, std::size_t last) const {
     return view().substr(first - 1, last - first + 1);
@@ -41,6 +41,8 @@ class Line {
 
  private:
   std::array<char, kLineWidth> text_;
+  // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
+  std::size_t trimmed_length_ = 0;
 };
 
 // Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's

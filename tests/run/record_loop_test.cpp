@@ -30,6 +30,28 @@ TEST(MarkerAlignment, ShiftsOnlyLinesWhoseFirstDollarIsInColumnTwo) {
   EXPECT_EQ(full.view().substr(117), "xEN");
 }
 
+TEST(MarkerAlignment, TrimmedLengthFollowsTheShift) {
+  // Trailing blanks of the raw line, the blank put in front by the shift, and a last column that
+  // the shift pushes out while the columns before it are blank.
+  EXPECT_EQ(aligned("G$12   ").trimmed(), " G$12");
+  EXPECT_EQ(aligned("   ").trimmed(), "");
+  EXPECT_EQ(aligned("G$" + std::string(117, ' ') + "Z").trimmed(), " G$");
+  EXPECT_EQ(aligned(" G$" + std::string(200, 'y')).trimmed().size(), 120u);
+}
+
+// The pre-scan looks for its marker before aligning: the answer must be that of the aligned line.
+TEST(MarkerAlignment, MarkerOfTheRawLineIsThatOfTheAlignedLine) {
+  const std::string lines[] = {" G$GPGGA", "G$GPGGA", "xG$",  "$G$", "G$",  "G",
+                               "",         " G",      "$$G$", "GG$", " $G", "$G",
+                               "  G$",     "G $",     " T$",  "T$",  "$$"};
+  for (const std::string& raw : lines) {
+    for (const std::string_view marker : {"G$", "T$", "$G", "$$"}) {
+      EXPECT_EQ(raw_line_has_marker(raw, marker), aligned(raw).columns(2, 3) == marker)
+          << "[" << raw << "] " << marker;
+    }
+  }
+}
+
 TEST(LineClassification, FollowsTheOrderOfTheMarkerTests) {
   EXPECT_EQ(classify_line(aligned(" C$ comment with H$ inside")), LineKind::Config);
   EXPECT_EQ(classify_line(aligned(" T$120000 H$ in a field")), LineKind::FileHeader);
