@@ -412,9 +412,7 @@ void right_justify(char* field, std::size_t w, const char* text, std::size_t len
   std::memcpy(field + (w - len), text, len);
 }
 
-[[gnu::always_inline]] inline void put_int(RecordBuffer& record, std::int32_t value,
-                                           std::uint32_t w) {
-  char* field = record.take(w);
+inline void put_int(char* field, std::int32_t value, std::uint32_t w) {
   const bool negative = value < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value)) : value;
@@ -523,9 +521,7 @@ template <typename Unsigned>
   if (negative) *--start = '-';
 }
 
-[[gnu::always_inline]] inline void put_fixed(RecordBuffer& record, double v, std::uint32_t w,
-                                             unsigned d) {
-  char* field = record.take(w);
+inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
   if (!std::isfinite(v)) {
     put_special(field, w, v);
     return;
@@ -546,31 +542,35 @@ template <typename Unsigned>
   }
 }
 
+// Aw: the first w characters, or the text right-justified.
+inline void put_text_field(char* field, std::size_t w, std::string_view text) {
+  if (text.size() >= w) {
+    std::memcpy(field, text.data(), w);
+  } else {
+    std::memcpy(field + (w - text.size()), text.data(), text.size());
+  }
+}
+
 [[gnu::always_inline]] inline void put_text(RecordBuffer& record, std::string_view text,
                                             const Item& it) {
   if (it.op == Op::TextAll) {
     std::memcpy(record.take(text.size()), text.data(), text.size());
     return;
   }
-  char* field = record.take(it.w);
-  if (text.size() >= it.w) {
-    std::memcpy(field, text.data(), it.w);
-  } else {
-    std::memcpy(field + (it.w - text.size()), text.data(), text.size());
-  }
+  put_text_field(record.take(it.w), it.w, text);
 }
 
 [[gnu::always_inline]] inline bool put_value(RecordBuffer& record, const Item& it, const Out& v) {
   switch (it.op) {
     case Op::Int:
       if (v.kind != Out::Kind::Int) return false;
-      put_int(record, v.i, it.w);
+      put_int(record.take(it.w), v.i, it.w);
       return true;
     case Op::Fixed:
       if (v.kind == Out::Kind::Real32) {
-        put_fixed(record, static_cast<double>(v.f), it.w, it.d);
+        put_fixed(record.take(it.w), static_cast<double>(v.f), it.w, it.d);
       } else if (v.kind == Out::Kind::Real64) {
-        put_fixed(record, v.d, it.w, it.d);
+        put_fixed(record.take(it.w), v.d, it.w, it.d);
       } else {
         return false;
       }
@@ -619,6 +619,63 @@ template <typename Unsigned>
   if (value > (negative ? 0x80000000ULL : 0x7fffffffULL)) return false;
   out = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(value))
                  : static_cast<std::int32_t>(value);
+  return true;
+}
+
+// An Iw field of up to 8 columns in the shape the logger writes (blanks, an optional sign, then
+// only digits), read as one 64-bit word instead of character by character. The 8 bytes loaded
+// must lie inside the line: those from the field's first column on, or those ending at its last.
+// Byte k of the word is the k-th character (the machine is little-endian). Returns false when
+// the field is of another shape (inner blanks, a blank after the sign, anything invalid), which
+// the general reader then decides.
+[[gnu::always_inline]] inline bool get_short_int(std::string_view line, std::size_t column,
+                                                 std::size_t w, std::int32_t& out) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  if (std::endian::native != std::endian::little || w > 8) return false;
+  std::uint64_t word;
+  if (column + 8 <= line.size()) {
+    std::memcpy(&word, line.data() + column, 8);
+    word <<= 8 * (8 - w);  // the field's last character into the highest byte
+  } else if (column + w >= 8 && column + w <= line.size()) {
+    std::memcpy(&word, line.data() + column + w - 8, 8);
+  } else {
+    return false;
+  }
+  // The bytes before the field become blanks.
+  const std::uint64_t before = w == 8 ? 0 : (std::uint64_t{1} << (8 * (8 - w))) - 1;
+  word = (word & ~before) | (0x20 * kOnes & before);
+  // High bit of each byte that is not a digit: (c ^ '0') below 10 is a digit.
+  const std::uint64_t v = word ^ (0x30 * kOnes);
+  const std::uint64_t other = ((((v & 0x7F * kOnes) + 0x76 * kOnes) | v) & 0x80 * kOnes);
+  // Digits from the last character that is not one on: `lead` characters before them, which must
+  // be blanks but for the last, which may be a sign.
+  const unsigned lead = other == 0 ? 0 : static_cast<unsigned>(64 - std::countl_zero(other)) / 8;
+  if (lead == 8) {
+    if (word != 0x20 * kOnes) return false;
+    out = 0;  // an all-blank field
+    return true;
+  }
+  const std::uint64_t lead_mask = (std::uint64_t{1} << (8 * lead)) - 1;
+  bool negative = false;
+  if (lead > 0) {
+    const auto last = static_cast<char>(word >> (8 * (lead - 1)));
+    const std::uint64_t blanks_mask = lead_mask >> 8;
+    if (((word ^ 0x20 * kOnes) & blanks_mask) != 0) return false;
+    if (last == '-') {
+      negative = true;
+    } else if (last != '+' && last != ' ') {
+      return false;
+    }
+  }
+  // Digit values, the first (most significant) in the lowest byte; then pairs, fours and all
+  // eight combined by multiplications.
+  std::uint64_t digits = word & (0x0F * kOnes) & ~lead_mask;
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+           32;
+  const auto value = static_cast<std::int32_t>(digits);  // below 10^8
+  out = negative ? -value : value;
   return true;
 }
 
@@ -682,11 +739,12 @@ bool get_fixed(std::string_view field, unsigned d, Real& out) {
     }
     return false;
   }
-  const std::string_view field = field_at(line, column, step.w);
   if (step.op == Op::Int) {
     if (target.kind != In::Kind::Int) return false;
-    return get_int(field, *static_cast<std::int32_t*>(target.target));
+    auto& out = *static_cast<std::int32_t*>(target.target);
+    return get_short_int(line, column, step.w, out) || get_int(field_at(line, column, step.w), out);
   }
+  const std::string_view field = field_at(line, column, step.w);
   if (target.kind == In::Kind::Real32) {
     return get_fixed(field, step.d, *static_cast<float*>(target.target));
   }
@@ -819,6 +877,59 @@ bool write_steps(Steps steps, const std::string& literals, std::string& line, co
   return next == count;
 }
 
+// A record of fixed width (a plan without A alone) is blanked once and each field written in
+// place, with no bounds check per field and no call per step.
+bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const std::string& literals,
+                      std::string& line, const Out* values, std::size_t count) {
+  line.assign(width, ' ');
+  char* const out = line.data();
+  std::size_t at = 0;
+  std::size_t next = 0;
+  for (const Item& step : plan) {
+    char* const field = out + at + step.blanks;
+    if (step.op == Op::Literal) {
+      std::memcpy(field, literals.data() + step.link, step.w);
+      at += step.blanks + step.w;
+      continue;
+    }
+    // Literals and blanks before a data field are written even when no value is left for it.
+    if (next == count) break;
+    const Out& v = values[next++];
+    bool suits = true;
+    switch (step.op) {
+      case Op::Int:
+        suits = v.kind == Out::Kind::Int;
+        if (suits) put_int(field, v.i, step.w);
+        break;
+      case Op::Fixed:
+        if (v.kind == Out::Kind::Real32) {
+          put_fixed(field, static_cast<double>(v.f), step.w, step.d);
+        } else if (v.kind == Out::Kind::Real64) {
+          put_fixed(field, v.d, step.w, step.d);
+        } else {
+          suits = false;
+        }
+        break;
+      default:  // Text: a fixed plan has no A alone
+        if (v.kind == Out::Kind::Text) {
+          put_text_field(field, step.w, v.s);
+        } else if (v.kind == Out::Kind::Char) {
+          put_text_field(field, step.w, std::string_view(&v.c, 1));
+        } else {
+          suits = false;
+        }
+        break;
+    }
+    if (!suits) {
+      line.resize(at + step.blanks);
+      return false;
+    }
+    at += step.blanks + step.w;
+  }
+  line.resize(at);
+  return next == count;
+}
+
 template <typename Steps>
 ReadResult read_steps(Steps steps, std::string_view line, const In* targets, std::size_t count) {
   std::size_t next = 0;
@@ -847,7 +958,14 @@ Layout::Layout(std::string_view text) : text_(text) {
   for (int n = 0; n < (runtime ? kPlannedCounts : 1); ++n) {
     std::vector<Item>& plan = plans_.emplace_back();
     StepWalker steps(items_, n);
-    while (const Item* step = steps.next()) plan.push_back(*step);
+    std::size_t width = 0;
+    bool fixed = true;
+    while (const Item* step = steps.next()) {
+      plan.push_back(*step);
+      width += step->blanks + step->w;
+      fixed = fixed && step->op != Op::TextAll;
+    }
+    widths_.push_back(fixed && width < UINT32_MAX ? static_cast<std::uint32_t>(width) : 0);
   }
 }
 
@@ -869,6 +987,8 @@ bool Layout::write(std::string& line, std::initializer_list<Out> values, int n) 
 
 bool Layout::write(std::string& line, const Out* values, std::size_t count, int n) const {
   if (const auto* steps = plan(n)) {
+    const std::size_t width = widths_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
+    if (width != 0) return write_fixed_plan(*steps, width, literals_, line, values, count);
     return write_steps(PlanCursor(*steps), literals_, line, values, count);
   }
   return write_steps(StepWalker(items_, n), literals_, line, values, count);

@@ -117,6 +117,7 @@ class Layout {
   std::string literals_;                  // the texts of all literals, one after another
   std::vector<Item> items_;               // the parsed layout; groups jump back to their start
   std::vector<std::vector<Item>> plans_;  // per n from 0 (just one without run-time counts)
+  std::vector<std::uint32_t> widths_;     // per plan: its record's columns; 0 where A varies it
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

@@ -62,6 +62,53 @@ TEST(LayoutReadInt, RefusesWhatGfortranRefuses) {
   EXPECT_EQ(read_int("(I3)", "\t12"), std::nullopt);
 }
 
+// Short I fields are read a machine word at a time from the columns around them; what stands
+// before or after a field in the line must never change how it reads. Each field is read at the
+// start of a long line (digits after it) and at the end of one (digits and signs before it).
+TEST(LayoutReadInt, ShortFieldsReadAloneWhateverSurroundsThem) {
+  struct Case {
+    std::string_view field;
+    std::optional<std::int32_t> expected;
+  };
+  const Case cases[] = {
+      {"   42", 42},
+      {"  -42", -42},
+      {"   +7", 7},
+      {"12345678", 12345678},
+      {"-1234567", -1234567},
+      {"     ", 0},
+      {"-0", 0},
+      {"00042", 42},
+      {"  - 4", -4},
+      {" 4 2", 42},
+      {"+  1", 1},
+      {"9", 9},
+      {" ", 0},
+      {"  -  ", std::nullopt},
+      {"   4-", std::nullopt},
+      {"  x1", std::nullopt},
+      {"  -+1", std::nullopt},
+      {"-", std::nullopt},
+      {"1.", std::nullopt},
+      {"  /1", std::nullopt},
+      {"  :1", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::string w = std::to_string(c.field.size());
+    std::string at_start(c.field);
+    at_start.append("98765432-+");
+    EXPECT_EQ(read_int("(I" + w + ")", at_start), c.expected) << "[" << at_start << "]";
+    std::string at_end("-+98765432");
+    at_end.append(c.field);
+    EXPECT_EQ(read_int("(10X, I" + w + ")", at_end), c.expected) << "[" << at_end << "]";
+    // Right after the first column of a line no longer than the field: for the shorter fields
+    // neither word lies inside the line.
+    std::string alone("-");
+    alone.append(c.field);
+    EXPECT_EQ(read_int("(1X, I" + w + ")", alone), c.expected) << "[" << alone << "]";
+  }
+}
+
 TEST(LayoutReadFixed, ImpliedDecimalsUnlessThePointIsWritten) {
   EXPECT_EQ(read_float("(F5.1)", " 2981"), 298.1f);
   EXPECT_EQ(read_float("(F5.3)", "  298"), 0.298f);
