@@ -542,6 +542,37 @@ inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
   }
 }
 
+// Fw.d of a float. Its 24-bit mantissa times 10^d stays below 2^51 for d <= 8, and a value
+// below 2^31 keeps the shifted mantissa times 10^d below 2^58, so the exact rounding needs no
+// 128-bit product. Other values go the general way.
+[[gnu::always_inline]] inline void put_fixed(char* field, float v, std::uint32_t w, unsigned d) {
+  const auto bits = std::bit_cast<std::uint32_t>(v);
+  const unsigned biased = (bits >> 23) & 0xFF;
+  if (d > 8 || biased >= 127 + 31) {
+    put_fixed(field, static_cast<double>(v), w, d);
+    return;
+  }
+  const bool negative = (bits >> 31) != 0;
+  std::uint64_t mantissa = bits & 0x7FFFFF;
+  int exponent = -149;  // subnormal
+  if (biased != 0) {
+    mantissa |= 0x800000;
+    exponent = static_cast<int>(biased) - 150;
+  }
+  std::uint64_t q;
+  if (exponent >= 0) {
+    q = (mantissa << exponent) * kPow10_64[d];
+  } else if (exponent <= -52) {
+    q = 0;  // the product is below 2^51, less than half of 2^-exponent
+  } else {
+    const unsigned shift = static_cast<unsigned>(-exponent);
+    const std::uint64_t product = mantissa * kPow10_64[d];
+    // Half of 2^shift less one, plus the last bit of the truncated quotient: ties to even.
+    q = (product + ((std::uint64_t{1} << (shift - 1)) - 1) + ((product >> shift) & 1)) >> shift;
+  }
+  put_fixed_digits(field, w, d, negative, q);
+}
+
 // Aw: the first w characters, or the text right-justified.
 inline void put_text_field(char* field, std::size_t w, std::string_view text) {
   if (text.size() >= w) {
@@ -568,7 +599,7 @@ inline void put_text_field(char* field, std::size_t w, std::string_view text) {
       return true;
     case Op::Fixed:
       if (v.kind == Out::Kind::Real32) {
-        put_fixed(record.take(it.w), static_cast<double>(v.f), it.w, it.d);
+        put_fixed(record.take(it.w), v.f, it.w, it.d);
       } else if (v.kind == Out::Kind::Real64) {
         put_fixed(record.take(it.w), v.d, it.w, it.d);
       } else {
@@ -903,7 +934,7 @@ bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const st
         break;
       case Op::Fixed:
         if (v.kind == Out::Kind::Real32) {
-          put_fixed(field, static_cast<double>(v.f), step.w, step.d);
+          put_fixed(field, v.f, step.w, step.d);
         } else if (v.kind == Out::Kind::Real64) {
           put_fixed(field, v.d, step.w, step.d);
         } else {
