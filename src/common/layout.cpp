@@ -30,6 +30,12 @@ struct Layout::Item {
   // (0-based) of its field on input.
   std::uint32_t blanks = 0;
   std::uint32_t column = 0;
+  // Iw of up to 8 columns: the line length from which its field is read as the 8 bytes from its
+  // column on (no limit otherwise), the shift that puts the field's last character into the
+  // highest byte and the blanks put in its place before the field.
+  std::uint32_t word_end = UINT32_MAX;
+  std::uint8_t word_shift = 0;
+  std::uint64_t word_blanks = 0;
 
   int repeat(int n) const {
     const long long count = static_cast<long long>(a) * n + b;
@@ -659,22 +665,15 @@ inline void put_text_field(char* field, std::size_t w, std::string_view text) {
 // Byte k of the word is the k-th character (the machine is little-endian). Returns false when
 // the field is of another shape (inner blanks, a blank after the sign, anything invalid), which
 // the general reader then decides.
-[[gnu::always_inline]] inline bool get_short_int(std::string_view line, std::size_t column,
-                                                 std::size_t w, std::int32_t& out) {
+//
+// The blanks that stand for the columns before a field of width w in its word.
+[[gnu::always_inline]] inline std::uint64_t blanks_before(std::size_t w) {
+  return w >= 8 ? 0 : 0x2020202020202020ULL >> (8 * w);
+}
+
+// The field's characters in the highest bytes of `word`, blanks in the bytes before them.
+[[gnu::always_inline]] inline bool decode_short_int(std::uint64_t word, std::int32_t& out) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  if (std::endian::native != std::endian::little || w > 8) return false;
-  std::uint64_t word;
-  if (column + 8 <= line.size()) {
-    std::memcpy(&word, line.data() + column, 8);
-    word <<= 8 * (8 - w);  // the field's last character into the highest byte
-  } else if (column + w >= 8 && column + w <= line.size()) {
-    std::memcpy(&word, line.data() + column + w - 8, 8);
-  } else {
-    return false;
-  }
-  // The bytes before the field become blanks.
-  const std::uint64_t before = w == 8 ? 0 : (std::uint64_t{1} << (8 * (8 - w))) - 1;
-  word = (word & ~before) | (0x20 * kOnes & before);
   // High bit of each byte that is not a digit: (c ^ '0') below 10 is a digit.
   const std::uint64_t v = word ^ (0x30 * kOnes);
   const std::uint64_t other = ((((v & 0x7F * kOnes) + 0x76 * kOnes) | v) & 0x80 * kOnes);
@@ -708,6 +707,22 @@ inline void put_text_field(char* field, std::size_t w, std::string_view text) {
   const auto value = static_cast<std::int32_t>(digits);  // below 10^8
   out = negative ? -value : value;
   return true;
+}
+
+[[gnu::always_inline]] inline bool get_short_int(std::string_view line, std::size_t column,
+                                                 std::size_t w, std::int32_t& out) {
+  if (std::endian::native != std::endian::little || w > 8) return false;
+  std::uint64_t word;
+  if (column + 8 <= line.size()) {
+    std::memcpy(&word, line.data() + column, 8);
+    word <<= 8 * (8 - w);  // the field's last character into the highest byte
+  } else if (column + w >= 8 && column + w <= line.size()) {
+    std::memcpy(&word, line.data() + column + w - 8, 8);
+    if (w < 8) word &= ~(UINT64_MAX >> (8 * w));  // the columns before the field
+  } else {
+    return false;
+  }
+  return decode_short_int(word | blanks_before(w), out);
 }
 
 // Reads an Fw.d field. The field's characters (blanks dropped) form a decimal text that
@@ -864,6 +879,12 @@ class StepWalker {
       step_.b = 1;
       step_.blanks = blanks;
       step_.column = static_cast<std::uint32_t>(std::min<std::size_t>(column_, kPastLineEnd));
+      if (std::endian::native == std::endian::little && it->op == Op::Int && it->w <= 8 &&
+          column_ + 8 < kPastLineEnd) {
+        step_.word_end = static_cast<std::uint32_t>(column_ + 8);
+        step_.word_shift = static_cast<std::uint8_t>(8 * (8 - it->w));
+        step_.word_blanks = blanks_before(it->w);
+      }
       // A alone takes the rest of the line: whatever follows it reads past the end.
       column_ = it->op == Op::TextAll ? kPastLineEnd : column_ + it->w;
       return &step_;
@@ -976,6 +997,32 @@ ReadResult read_steps(Steps steps, std::string_view line, const In* targets, std
   return {};
 }
 
+// A stored plan read with short I fields, the common case, taken first and their 8 bytes loaded
+// without further checks when the line reaches that far.
+ReadResult read_plan(const std::vector<Item>& plan, std::string_view line, const In* targets,
+                     std::size_t count) {
+  std::size_t next = 0;
+  for (const Item& step : plan) {
+    if (step.op == Op::Literal) continue;  // its columns are skipped on input
+    if (next == count) return {};
+    const In& target = targets[next];
+    bool ok;
+    if (step.word_end <= line.size() && target.kind == In::Kind::Int) {
+      auto& out = *static_cast<std::int32_t*>(target.target);
+      std::uint64_t word;
+      std::memcpy(&word, line.data() + step.column, 8);
+      word = (word << step.word_shift) | step.word_blanks;
+      ok = decode_short_int(word, out) || get_int(field_at(line, step.column, step.w), out);
+    } else {
+      ok = get_value(line, step, target);
+    }
+    if (!ok) return {ReadStatus::BadField, static_cast<int>(next)};
+    ++next;
+  }
+  if (next < count) return {ReadStatus::EndOfRecord, static_cast<int>(next)};
+  return {};
+}
+
 // Plans are kept for the run-time counts met in practice (coil arrays, EMS channels); a layout
 // used with a larger n is walked instead.
 constexpr int kPlannedCounts = 9;
@@ -1030,7 +1077,7 @@ ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets
 }
 
 ReadResult Layout::read(std::string_view line, const In* targets, std::size_t count, int n) const {
-  if (const auto* steps = plan(n)) return read_steps(PlanCursor(*steps), line, targets, count);
+  if (const auto* steps = plan(n)) return read_plan(*steps, line, targets, count);
   return read_steps(StepWalker(items_, n), line, targets, count);
 }
 
