@@ -935,17 +935,19 @@ bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const st
                       std::string& line, const Out* values, std::size_t count) {
   line.assign(width, ' ');
   char* const out = line.data();
-  std::size_t at = 0;
   std::size_t next = 0;
+  // Without A alone, a step's input column is also where its field starts in the record.
   for (const Item& step : plan) {
-    char* const field = out + at + step.blanks;
+    char* const field = out + step.column;
     if (step.op == Op::Literal) {
       std::memcpy(field, literals.data() + step.link, step.w);
-      at += step.blanks + step.w;
       continue;
     }
     // Literals and blanks before a data field are written even when no value is left for it.
-    if (next == count) break;
+    if (next == count) {
+      line.resize(step.column - step.blanks);
+      return true;
+    }
     const Out& v = values[next++];
     bool suits = true;
     switch (step.op) {
@@ -973,12 +975,10 @@ bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const st
         break;
     }
     if (!suits) {
-      line.resize(at + step.blanks);
+      line.resize(step.column);
       return false;
     }
-    at += step.blanks + step.w;
   }
-  line.resize(at);
   return next == count;
 }
 
