@@ -576,7 +576,21 @@ inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
     // Half of 2^shift less one, plus the last bit of the truncated quotient: ties to even.
     q = (product + ((std::uint64_t{1} << (shift - 1)) - 1) + ((product >> shift) & 1)) >> shift;
   }
-  put_fixed_digits(field, w, d, negative, q);
+  // The decimals the logger's records use most, with their digit loops unrolled.
+  switch (d) {
+    case 1:
+      put_fixed_digits(field, w, 1, negative, q);
+      break;
+    case 2:
+      put_fixed_digits(field, w, 2, negative, q);
+      break;
+    case 3:
+      put_fixed_digits(field, w, 3, negative, q);
+      break;
+    default:
+      put_fixed_digits(field, w, d, negative, q);
+      break;
+  }
 }
 
 // Aw: the first w characters, or the text right-justified.
