@@ -152,6 +152,34 @@ TEST(GfortranWrite, FixedFieldsOfDoublePrecisionValues) {
   compare_one_value_records(fixed_records<double>(3003, 4000));
 }
 
+// Values at the edges where the writer changes how it rounds: magnitudes around 2^31, and small
+// ones about 2^-29 (float) or 2^-28 (double), which at 8 decimals round to 0 or 1 in the last
+// place.
+template <typename Real>
+std::vector<OneValueRecord> edge_records(std::uint64_t seed, int count) {
+  Rng rng(seed);
+  std::vector<OneValueRecord> records;
+  for (int k = 0; k < count; ++k) {
+    const int d = uniform(rng, 0, 9);
+    const int w = uniform(rng, d + 2, 30);
+    const int scale = chance(rng, 0.5) ? 31 + uniform(rng, -1, 14)
+                                       : (sizeof(Real) == 4 ? -29 : -28) + uniform(rng, -2, 2);
+    Real v = static_cast<Real>(std::ldexp(1.0, scale));
+    for (int steps = uniform(rng, -4, 4); steps != 0; steps += steps > 0 ? -1 : 1) {
+      v = std::nextafter(v, steps > 0 ? std::numeric_limits<Real>::max() : Real(0));
+    }
+    if (chance(rng, 0.4)) v = -v;
+    records.push_back({"(F" + std::to_string(w) + "." + std::to_string(d) + ")", v});
+  }
+  return records;
+}
+
+TEST(GfortranWrite, FixedFieldsAtTheEdgesOfTheShortRoundings) {
+  QUILLET_REQUIRE_GFORTRAN();
+  compare_one_value_records(edge_records<float>(4004, 1500));
+  compare_one_value_records(edge_records<double>(5005, 1500));
+}
+
 TEST(GfortranWrite, TextFields) {
   QUILLET_REQUIRE_GFORTRAN();
   Rng rng(4004);
