@@ -527,6 +527,28 @@ template <typename Unsigned>
   if (negative) *--start = '-';
 }
 
+// The same for q below 2^64: the room left of the point decides against powers of ten, with no
+// digit count.
+[[gnu::always_inline]] inline void put_fixed_digits(char* field, std::size_t w, unsigned d,
+                                                    bool negative, std::uint64_t q) {
+  const std::size_t sign = negative ? 1 : 0;
+  // Columns left of the point; F.0 needs one of them for the zero of a value below 1.
+  const std::size_t room = w >= sign + 1 + d ? w - sign - 1 - d : SIZE_MAX;
+  if (room == SIZE_MAX || (room + d < 20 && q >= kPow10_64[room + d]) ||
+      (room == 0 && d == 0 && q == 0)) {
+    stars(field, w);
+    return;
+  }
+  char* start = put_low_digits(field + w, q, d);
+  *--start = '.';
+  if (q != 0) {
+    start = put_digits(start, q);
+  } else if (room > 0) {
+    *--start = '0';  // the zero before the point goes only where the field has room for it
+  }
+  if (negative) *--start = '-';
+}
+
 inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
   if (!std::isfinite(v)) {
     put_special(field, w, v);
