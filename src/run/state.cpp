@@ -22,8 +22,8 @@ void Line::assign(std::string_view raw) {
 }
 
 void Line::align_marker() {
-  const void* dollar = std::memchr(text_.data(), '$', 5);
-  if (dollar != static_cast<const void*>(text_.data() + 1)) return;
+  // Only a first "$" of columns 1-5 in column 2 moves the line.
+  if (text_[1] != '$' || text_[0] == '$') return;
   std::memmove(text_.data() + 1, text_.data(), text_.size() - 1);
   text_[0] = ' ';
   // The column pushed out at the end may have been the last one that was not blank.
