@@ -12,6 +12,7 @@ namespace {
 
 // The default-named files of one output-type code, opened in this order after the main file.
 struct DefaultSet {
+  char code;  // upper-case code letter
   OutputType type;
   const char* main_name;  // nullptr: no main output file (code R)
   bool xyx;
@@ -21,18 +22,17 @@ struct DefaultSet {
 
 const DefaultSet* default_set(char code_upper) {
   static const DefaultSet kSets[] = {
-      {OutputType::X, "Default.xyz", true, false, true},
-      {OutputType::G, "Default.xyz", true, false, true},
-      {OutputType::D, "Default.G31", false, false, false},
-      {OutputType::L, "Default.LOG", false, false, true},
-      {OutputType::S, "Default.SAN", false, false, true},
-      {OutputType::I, "Default.ICE", false, true, true},
-      {OutputType::P, "Default.IDF", false, false, true},
-      {OutputType::None, nullptr, false, false, false},
+      {'X', OutputType::X, "Default.xyz", true, false, true},
+      {'G', OutputType::G, "Default.xyz", true, false, true},
+      {'D', OutputType::D, "Default.G31", false, false, false},
+      {'L', OutputType::L, "Default.LOG", false, false, true},
+      {'S', OutputType::S, "Default.SAN", false, false, true},
+      {'I', OutputType::I, "Default.ICE", false, true, true},
+      {'P', OutputType::P, "Default.IDF", false, false, true},
+      {'R', OutputType::None, nullptr, false, false, false},
   };
-  static const char kLetters[] = "XGDLSIPR";
-  for (int k = 0; k < 8; ++k) {
-    if (kLetters[k] == code_upper) return &kSets[k];
+  for (const DefaultSet& set : kSets) {
+    if (set.code == code_upper) return &set;
   }
   return nullptr;
 }
