@@ -1,0 +1,105 @@
+// End-to-end cases as data. Each folder under tests/cases/ is one case:
+//   cmd        one execution of the program per line: its arguments, separated by blanks
+//   stdin      (optional) the keyboard text of every execution
+//   in/        the files put into an empty folder before the first execution
+//   out/       the files that folder must hold afterwards besides those of in/, byte for byte;
+//              no other file may be there (so the keep-or-delete rules are checked too)
+//   console    (optional) the console text of all executions, exactly
+//   status     (optional) the exit status of every execution (0 when absent)
+//   HOW        how the expected files were derived (read by people only)
+// The program runs as a process in that folder, so names and the console are those a user sees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/e2e.hpp"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::file_equals;
+using testing::read_file;
+using testing::run_quillet_process;
+using testing::TempDir;
+
+const fs::path kCases = fs::path(QUILLET_SOURCE_DIR) / "tests" / "cases";
+
+std::vector<std::string> case_names() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(kCases)) {
+    if (entry.is_directory()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> files_below(const fs::path& dir) {
+  std::vector<std::string> names;
+  if (!fs::exists(dir)) return names;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (entry.is_regular_file()) names.push_back(fs::relative(entry.path(), dir).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string text_or(const fs::path& path, const std::string& fallback) {
+  return fs::exists(path) ? read_file(path.string()) : fallback;
+}
+
+class Case : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Case, OutputsMatch) {
+  const fs::path dir = kCases / GetParam();
+  TempDir work;
+  for (const std::string& name : files_below(dir / "in")) {
+    fs::create_directories((work.path() / name).parent_path());
+    fs::copy_file(dir / "in" / name, work.path() / name);
+  }
+  const std::string keyboard = text_or(dir / "stdin", "");
+  const int expected_status = std::stoi(text_or(dir / "status", "0"));
+  std::istringstream commands(read_file((dir / "cmd").string()));
+  std::string command;
+  std::string console;
+  while (std::getline(commands, command)) {
+    std::istringstream words(command);
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) args.push_back(word);
+    if (args.empty()) continue;
+    const auto result = run_quillet_process(args, keyboard, work.path());
+    EXPECT_EQ(result.status, expected_status) << command;
+    console += result.console;
+  }
+  if (fs::exists(dir / "console")) {
+    const std::string path = work.file(".console.actual");
+    { std::ofstream(path, std::ios::binary) << console; }
+    EXPECT_TRUE(file_equals(path, read_file((dir / "console").string())));
+    fs::remove(path);
+  }
+  std::vector<std::string> expected = files_below(dir / "in");
+  for (const std::string& name : files_below(dir / "out")) {
+    expected.push_back(name);
+    EXPECT_TRUE(file_equals(work.file(name), read_file((dir / "out" / name).string())));
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(files_below(work.path()), expected) << "the files left in the folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace quillet
