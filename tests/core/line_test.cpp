@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/state.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {
