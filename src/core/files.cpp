@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace quillet {
 
@@ -200,6 +201,15 @@ void OutputFile::close(Disposition disposition) {
   if (::close(fd_) != 0) failed_ = true;
   fd_ = -1;
   if (disposition == Disposition::Delete) ::unlink(path_.c_str());
+}
+
+bool FileUnits::open_output(OutputFile& file, std::string_view name) {
+  note_write_failure(file);
+  std::string path = input_folder;
+  path += name;
+  if (file.open(path, input)) return true;
+  open_failure = std::move(path);
+  return false;
 }
 
 }  // namespace quillet

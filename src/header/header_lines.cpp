@@ -37,14 +37,6 @@ std::string_view extension_of(const RunState& run) {
   return "raw";  // code R: no main file is opened, but the side files need a stem
 }
 
-bool open_in_folder(RunState& run, FileUnits& files, OutputFile& file, std::string_view name) {
-  std::string path = run.input_folder;
-  path += name;
-  if (files.open(file, path)) return true;
-  run.failed_output_name = std::move(path);
-  return false;
-}
-
 // Stem of the current output set with its full stop: the file name without its extension.
 std::string_view set_stem(const OutputSetNames& names) {
   return std::string_view(names.FILE_NAME).substr(0, static_cast<std::size_t>(names.NAME_LEN) - 3);
@@ -164,26 +156,26 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
   station.VOLTAGE = 0.0f;
   station.TEMPERATURE_K = 0.0f;
 
-  if (run.type != OutputType::None && !open_in_folder(run, files, files.main, names.FILE_NAME)) {
+  if (run.type != OutputType::None && !files.open_output(files.main, names.FILE_NAME)) {
     return Flow::OutputOpenError;
   }
 
   const std::string stem(set_stem(names));
   files.xyx.close(Disposition::Keep);
-  if (!open_in_folder(run, files, files.xyx, stem + "XYX")) return Flow::OutputOpenError;
+  if (!files.open_output(files.xyx, stem + "XYX")) return Flow::OutputOpenError;
   run.xyx_record_count = 0;
 
-  if (run.type == OutputType::I && !open_in_folder(run, files, files.binary, names.dat_file_name)) {
+  if (run.type == OutputType::I && !files.open_output(files.binary, names.dat_file_name)) {
     return Flow::OutputOpenError;
   }
 
   files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
-  if (!open_in_folder(run, files, files.gps, stem + "GPS")) return Flow::OutputOpenError;
+  if (!files.open_output(files.gps, stem + "GPS")) return Flow::OutputOpenError;
   run.gps_fix_count = 0;
 
   files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
   names.comment_file_name = stem + "CMT";
-  if (!open_in_folder(run, files, files.comment, names.comment_file_name)) {
+  if (!files.open_output(files.comment, names.comment_file_name)) {
     return Flow::OutputOpenError;
   }
 

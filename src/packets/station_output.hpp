@@ -21,7 +21,7 @@ enum class PacketKind : std::uint8_t { T, Pdlmt };
 // Writes the station record in the layout of the run's output type, then sets CN to 0. A T$
 // packet of an instrument with more than one coil array writes only DAT31 records (array 1); the
 // other outputs take such readings from the packets of the second group. Returns NextLine, or
-// OutputOpenError (with run.failed_output_name set) when the sensor-definition file of a ppm run
+// OutputOpenError when the sensor-definition file of a ppm run
 // cannot be created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
@@ -34,7 +34,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 
 // The ppm record of arrays 1..N, preceded by the sensor-definition file when one is still due
 // for the output file and the spacings of array 1 are known. Returns NextLine, or
-// OutputOpenError (with run.failed_output_name set) when that file cannot be created.
+// OutputOpenError when that file cannot be created.
 Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
 
 // X and Y of a Santos data record.

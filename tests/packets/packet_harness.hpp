@@ -21,8 +21,8 @@ class PacketHarness {
         keyboard_(keyboard),
         console(keyboard_, screen_) {
     run.type = type;
-    run.input_folder = dir.path().string() + "/";
-    EXPECT_TRUE(files.open(files.main, dir.file("main.out")));
+    files.input_folder = dir.path().string() + "/";
+    EXPECT_TRUE(files.open_output(files.main, "main.out"));
   }
 
   ProgramState& program() { return *program_; }
