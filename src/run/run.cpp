@@ -88,6 +88,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   console.write(FreeLine() << "*** Transcription v1.20 ***");
   ask_sensor_height(run, console);
   run.input_folder = std::string(output_folder(run.input_name));
+  // Each run numbers the comments of its own files from 1. A number that the previous run left
+  // for a record that never came points into that run's register.
+  program.comments.clear();
+  if (program.CN > 0) program.CN = 0;
 
   if (!files.input.open(run.input_name)) return Flow::InputOpenError;
 
