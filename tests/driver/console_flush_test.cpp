@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/console.hpp"
+#include "core/state.hpp"
 #include "driver/driver.hpp"
-#include "run/state.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {
