@@ -8,11 +8,11 @@
 #include <string>
 
 #include "common/console.hpp"
-#include "packets/raw_copy.hpp"
-#include "packets/station_record.hpp"
-#include "run/exits.hpp"
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/flow.hpp"
+#include "core/raw_copy.hpp"
+#include "core/state.hpp"
+#include "core/station_record.hpp"
 
 namespace quillet {
 
