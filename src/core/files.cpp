@@ -204,9 +204,13 @@ void OutputFile::close(Disposition disposition) {
 }
 
 bool FileUnits::open_output(OutputFile& file, std::string_view name) {
-  note_write_failure(file);
   std::string path = input_folder;
   path += name;
+  return open_output_path(file, std::move(path));
+}
+
+bool FileUnits::open_output_path(OutputFile& file, std::string path) {
+  note_write_failure(file);
   if (file.open(path, input)) return true;
   open_failure = std::move(path);
   return false;

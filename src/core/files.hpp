@@ -122,6 +122,8 @@ struct FileUnits {
   // so far were all written. False when it cannot be opened (or is the input); its path is then
   // remembered for the run's end.
   bool open_output(OutputFile& file, std::string_view name);
+  // The same for a path of its own: a name made from the input's name, which holds its folder.
+  bool open_output_path(OutputFile& file, std::string path);
 };
 
 }  // namespace quillet
