@@ -1,6 +1,7 @@
 #include "run/dispatch.hpp"
 
 #include "header/header_lines.hpp"
+#include "packets/i_packet.hpp"
 #include "packets/n_packet.hpp"
 #include "packets/t_packet.hpp"
 #include "positioning/gps_prescan.hpp"
@@ -26,6 +27,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
       return handle_t_packet(program, run, files, console);
     case LineKind::N:
       return handle_n_packet(program, run, files, console);
+    case LineKind::I:
+      return handle_i_packet(program, run, files, console);
     case LineKind::Gps:
       return handle_gps_line(program, run, files, console);
     case LineKind::Ignored:

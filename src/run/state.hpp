@@ -14,6 +14,7 @@
 
 #include "header/coil_configuration.hpp"
 #include "header/comment_register.hpp"
+#include "packets/ems_record.hpp"
 #include "packets/station_record.hpp"
 #include "positioning/gga.hpp"
 
@@ -128,6 +129,7 @@ struct ProgramState {
   CoilConfiguration coils;
   CommentRegister comments;  // `COMMENT_TABLE` of the current output file
   StationRecord station;
+  EmsRecord ems;
   GpsState gps;
   // Current comment number: set by a comment line, carried by the next station record, then 0.
   std::int32_t CN = -1;
