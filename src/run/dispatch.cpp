@@ -2,6 +2,8 @@
 
 #include "header/header_lines.hpp"
 #include "packets/companion_lines.hpp"
+#include "packets/i_packet.hpp"
+#include "packets/n_packet.hpp"
 #include "packets/pdlmt_packet.hpp"
 #include "packets/t_packet.hpp"
 #include "positioning/gps_prescan.hpp"
@@ -37,6 +39,10 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
       return handle_t_packet(program, run, files, console);
     case LineKind::Pdlmt:
       return handle_pdlmt_packet(program, run, files, console);
+    case LineKind::N:
+      return handle_n_packet(program, run, files, console);
+    case LineKind::I:
+      return handle_i_packet(program, run, files, console);
     case LineKind::Gps:
       return handle_gps_line(program, run, files, console);
     case LineKind::Ignored:

@@ -99,7 +99,9 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (set->binary && !files.open_output(files.binary, "Default.DAT")) {
     return Flow::OutputOpenError;
   }
-  if (set->type == OutputType::I) program.names.type_i_pending = true;
+  // The start output of the I type belongs to I runs only: a run of another type never shows it,
+  // whatever an earlier I run left undone.
+  program.names.type_i_pending = set->type == OutputType::I;
   if (set->type == OutputType::P) program.names.SDF_PENDING = true;
   if (set->type == OutputType::I || set->type == OutputType::P) {
     program.names.SDF_NAME = "Default.SDF";
