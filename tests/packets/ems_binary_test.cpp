@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "packets/i_packet.hpp"
 #include "packets/n_packet.hpp"
 #include "packets/packet_harness.hpp"
 
@@ -97,6 +98,20 @@ TEST(EmsBinaryFile, RunWithGpsCarriesTruncatedPositionsAndTheLineHeightOfVersion
     EXPECT_EQ(std::bit_cast<std::uint32_t>(record.zero), 0u);
     EXPECT_EQ(record.tail, std::string(3, '\0'));
   }
+}
+
+TEST(EmsBinaryFile, PositionBeyondThirtyTwoBitsIsHeldAtTheEndOfTheRange) {
+  // A garbled GGA longitude can read up to 999 degrees: 10^-7 degree units overflow 32 bits.
+  ProgramState program;
+  program.gps.current_fix.LAT = -99.5;
+  const auto with_longitude = [&](double lon) {
+    program.gps.current_fix.LON = lon;
+    const auto record = binary_record(program, 0.2f);
+    return decode(std::string(record.begin(), record.end()))[0];
+  };
+  EXPECT_EQ(with_longitude(999.0).lon, 2147483647);
+  EXPECT_EQ(with_longitude(-999.0).lon, -2147483647 - 1);
+  EXPECT_EQ(with_longitude(-999.0).lat, -995000000);
 }
 
 TEST(NPacket, CutMultiArrayLineChangesNoValue) {
