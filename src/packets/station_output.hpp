@@ -50,6 +50,31 @@ struct AuxReading {
 void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
                       FileUnits& files);
 
+// The writer of a run's station records, as the packet handlers see it. A handler decodes its line
+// into the station record and hands the station over; the writer adds what the records draw on
+// besides the station record (the run's output type, the coil configuration, the current fix, the
+// comment number, the names of the output set) and puts the records into the run's files.
+class StationWriter {
+ public:
+  StationWriter(ProgramState& program, RunState& run, FileUnits& files)
+      : program_(program), run_(run), files_(files) {}
+
+  // The records of the station in the layout of the run's output type (write_station_record).
+  Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // An auxiliary-sensor reading: its record goes to the XYX side file when one is open.
+  void write_aux(const AuxReading& aux) {
+    if (!files_.xyx.is_open()) return;
+    write_aux_record(aux, program_, run_, files_);
+    ++run_.xyx_record_count;
+  }
+
+ private:
+  ProgramState& program_;
+  RunState& run_;
+  FileUnits& files_;
+};
+
 // X and Y of a Santos or ICE record.
 struct StationPosition {
   double x;

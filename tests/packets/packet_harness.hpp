@@ -10,6 +10,7 @@
 #include "common/console.hpp"
 #include "core/files.hpp"
 #include "core/state.hpp"
+#include "packets/station_output.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet::testing {
@@ -47,6 +48,7 @@ class PacketHarness {
 
  public:
   StreamConsole console;
+  StationWriter writer{*program_, run, files};
 };
 
 }  // namespace quillet::testing
