@@ -22,7 +22,9 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
   StationWriter writer(program, run, files);
   switch (kind) {
     case LineKind::Config:
-      return handle_config_line(program, run, files, console);
+      return handle_config_line(
+          run.LINE, program.station, program.identification, program.coils, program.comments,
+          program.CN, {run.type, program.names.FILE_NAME, files.main, files.comment}, console);
     case LineKind::FileHeader:
       return handle_file_header_line(program, run, files, console);
     case LineKind::Offset:
