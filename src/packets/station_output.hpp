@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "common/console.hpp"
 #include "core/files.hpp"
 #include "core/flow.hpp"
 #include "core/state.hpp"
@@ -61,6 +62,13 @@ class StationWriter {
 
   // The records of the station in the layout of the run's output type (write_station_record).
   Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // The height the records carry from now on in this run.
+  void set_sensor_height(float height) { run_.sensor_height = height; }
+
+  // An I$ packet's outputs (i_packet.cpp): the station's position, once per output file the
+  // start output on the console, and in an I run the ICE and binary data records.
+  void write_ems(const EmsRecord& ems, Console& console);
 
   // An auxiliary-sensor reading: its record goes to the XYX side file when one is open.
   void write_aux(const AuxReading& aux) {
