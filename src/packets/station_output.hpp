@@ -70,6 +70,11 @@ class StationWriter {
   // start output on the console, and in an I run the ICE and binary data records.
   void write_ems(const EmsRecord& ems, Console& console);
 
+  // The first $PDLMT packet's output (pdlmt_packet.cpp): names the main file after the input
+  // (pdlmt_output_name), shows it, and moves the run's main output there. Returns NextLine, or
+  // OutputOpenError when that file cannot be opened.
+  Flow start_pdlmt_output(Console& console);
+
   // An auxiliary-sensor reading: its record goes to the XYX side file when one is open.
   void write_aux(const AuxReading& aux) {
     if (!files_.xyx.is_open()) return;

@@ -42,7 +42,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
     case LineKind::T:
       return handle_t_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::Pdlmt:
-      return handle_pdlmt_packet(program, run, files, console);
+      return handle_pdlmt_packet(run.LINE, program.station, program.coils, program.pdlmt, writer,
+                                 console);
     case LineKind::N:
       return handle_n_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::I:
