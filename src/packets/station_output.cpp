@@ -50,7 +50,18 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
   const float aux1 = static_cast<float>(s.AUX1);
   const float aux2 = static_cast<float>(s.AUX2);
   RecordValues v;
-  if (kind == PacketKind::T) {
+  if (kind == PacketKind::D || kind == PacketKind::X) {
+    static const Layout kLogArrays(
+        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+        "F12.6, 1X, F7.1, 1X, I2)");
+    v << s.STATION;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
+      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K << program.CN
+      << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kLogArrays, program.coils.N, run, files);
+  } else if (kind == PacketKind::T) {
     static const Layout kLogT(
         "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
         "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
@@ -80,16 +91,20 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
   const StationRecord& s = program.station;
   const GpsFix& fix = program.gps.current_fix;
   RecordValues v;
-  if (kind == PacketKind::T) {
+  if (kind != PacketKind::Pdlmt) {
+    // D$ and X$ records show the attitude in F7.2, T$ records in F8.2.
     static const Layout kXyzT(
         "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
+        "1X, F7.1, 1X, I2)");
+    static const Layout kXyzArrays(
+        "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
         "1X, F7.1, 1X, I2)");
     v << s.STATION << s.LINENO;
     add_channels(v, s, program.coils.N);
     v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K
       << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
-    emit(v, kXyzT, program.coils.N, run, files);
+    emit(v, kind == PacketKind::T ? kXyzT : kXyzArrays, program.coils.N, run, files);
   } else {
     static const Layout kXyzPdlmt(
         "(I6, I6, 4F9.2, I2, 3I3, F7.3, F7.2, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, "
@@ -108,19 +123,23 @@ void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState
   const StationRecord& s = program.station;
   const GpsFix& fix = program.gps.current_fix;
   // A $PDLMT packet carries array 1 only, whatever N is, and whole seconds.
-  const bool t = kind == PacketKind::T;
-  const int arrays = t ? program.coils.N : 1;
-  const float seconds = t ? seconds_with_fraction(s) : static_cast<float>(s.SECOND);
+  const bool pdlmt = kind == PacketKind::Pdlmt;
+  const int arrays = pdlmt ? 1 : program.coils.N;
+  const float seconds = pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s);
   static const Layout kGeosoft(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+  static const Layout kGeosoftArrays(
+      "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+  const bool arrays_layout = kind == PacketKind::D || kind == PacketKind::X;
   RecordValues v;
   v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
   add_channels(v, s, arrays);
   v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds << s.VOLTAGE << s.TEMPERATURE_K << program.CN
     << s.PITCH << s.ROLL;
   add_fix(v, fix);
-  emit(v, kGeosoft, arrays, run, files);
+  emit(v, arrays_layout ? kGeosoftArrays : kGeosoft, arrays, run, files);
 }
 
 // The sensor-definition file: the number of receivers, then one record per receiver of arrays
@@ -230,28 +249,30 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 }
 
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
-  // T$ packets of a multi-array instrument: the other arrays come with X$ packets, whose handler
-  // writes the station; only the DAT31 records (array 1) are written here.
-  const bool single = kind == PacketKind::Pdlmt || program.coils.N == 1;
+  // With more than one coil array, T$ and D$ packets carry array 1 only: the X$ packet that
+  // follows writes the station with all its arrays, except in DAT31 files, which hold array 1.
+  const bool multi = program.coils.N != 1;
+  const bool array1_only = (kind == PacketKind::T || kind == PacketKind::D) && multi;
   Flow flow = Flow::NextLine;
   switch (run.type) {
     case OutputType::D:
-      write_dat31_records(program, run, files);
+      if (kind != PacketKind::X) write_dat31_records(program, run, files);
       break;
     case OutputType::L:
-      if (single) write_log_record(kind, program, run, files);
+      if (!array1_only) write_log_record(kind, program, run, files);
       break;
     case OutputType::X:
-      if (single) write_xyz_record(kind, program, run, files);
+      if (!array1_only) write_xyz_record(kind, program, run, files);
       break;
     case OutputType::G:
-      if (single) write_geosoft_record(kind, program, run, files);
+      if (!array1_only) write_geosoft_record(kind, program, run, files);
       break;
     case OutputType::S:
-      if (single) write_santos_record(program, run, files);
+      // D$ packets also write their Santos record with the arrays 2..N of the previous reading.
+      if (!array1_only || kind == PacketKind::D) write_santos_record(program, run, files);
       break;
     case OutputType::P:
-      if (!single) break;
+      if (array1_only) break;
       // KORAB loggers number their stations by the time of day; the number stays in the record.
       if (kind == PacketKind::T && program.identification.KORAB_FAMILY) {
         StationRecord& s = program.station;
@@ -263,7 +284,8 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
     case OutputType::None:
       break;
   }
-  program.CN = 0;
+  // A comment number stays on every D$/X$ record until a T$ or $PDLMT record has carried it.
+  if (kind == PacketKind::T || kind == PacketKind::Pdlmt) program.CN = 0;
   return flow;
 }
 

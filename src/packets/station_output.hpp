@@ -14,15 +14,17 @@
 
 namespace quillet {
 
-// The packet whose station is written: T$ packets and $PDLMT packets have layouts of their own
-// in the log, XYZ and Geosoft outputs.
-enum class PacketKind : std::uint8_t { T, Pdlmt };
+// The packet whose station is written: T$ packets, $PDLMT packets and D$/X$ packets have layouts
+// of their own in the log, XYZ and Geosoft outputs (D$ and X$ share theirs: no auxiliary columns,
+// pitch and roll in F7.2).
+enum class PacketKind : std::uint8_t { T, Pdlmt, D, X };
 
-// Writes the station record in the layout of the run's output type, then sets CN to 0. A T$
-// packet of an instrument with more than one coil array writes only DAT31 records (array 1); the
-// other outputs take such readings from the packets of the second group. Returns NextLine, or
-// OutputOpenError (with run.failed_output_name set) when the sensor-definition file of a ppm run
-// cannot be created.
+// Writes the station record in the layout of the run's output type. A T$ or D$ packet of an
+// instrument with more than one coil array writes only its DAT31 records (array 1) and, for D$,
+// the Santos record; the other outputs take such readings from the X$ packet that follows, which
+// writes every output but DAT31. T$ and $PDLMT records then set CN to 0; D$ and X$ records leave
+// it. Returns NextLine, or OutputOpenError (with run.failed_output_name set) when the
+// sensor-definition file of a ppm run cannot be created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 // DAT31 records of array 1: the "L" and "T" records when the station starts a new survey line

@@ -131,9 +131,11 @@ Flow handle_t_packet(ProgramState& program, RunState& run, FileUnits& files, Con
   StationRecord& s = program.station;
   const std::size_t length = run.LINE.trimmed().size();
   ReadResult read;
+  run.array1_line_read = false;
   if (read_t_layout(length, run.LINE.view(), s, read)) {
     if (!read.ok()) return Flow::PacketSkip;
     set_derived_values(length, s);
+    run.array1_line_read = true;
   } else {
     // A packet of unknown length still gives a station: the previous values are written again.
     console.write(FreeLine() << "T$ packet error:" << run.LINE.trimmed());

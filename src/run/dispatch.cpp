@@ -1,7 +1,9 @@
 #include "run/dispatch.hpp"
 
 #include "header/header_lines.hpp"
+#include "packets/d_packet.hpp"
 #include "packets/t_packet.hpp"
+#include "packets/x_packet.hpp"
 #include "positioning/gps_prescan.hpp"
 
 namespace quillet {
@@ -23,6 +25,10 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
       return Flow::NormalEnd;
     case LineKind::T:
       return handle_t_packet(program, run, files, console);
+    case LineKind::D:
+      return handle_d_packet(program, run, files, console);
+    case LineKind::X:
+      return handle_x_packet(program, run, files, console);
     case LineKind::Gps:
       return handle_gps_line(program, run, files, console);
     case LineKind::Ignored:

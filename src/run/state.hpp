@@ -68,6 +68,10 @@ struct RunState {
   std::int32_t xyx_record_count = 0;
   bool SANTOS_HEADER_DUE = false;
   bool HAS_GPS = false;
+  // The last D$ or T$ line of this run was read into the station record. An X$ line writes its
+  // station only then: otherwise its arrays 2..N would go out with the array 1, station and time
+  // of an earlier reading.
+  bool array1_line_read = false;
 
   // What the end of the run reports.
   int read_status = 0;             // system error number of a failed line read

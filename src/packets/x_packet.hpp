@@ -1,0 +1,20 @@
+// The X$ data packet: the readings of coil arrays 2..N that multi-array instruments send after the
+// D$ or T$ line of array 1. Station, line, housekeeping and attitude are those of that line; the
+// X$ line brings its own time stamp.
+#pragma once
+
+#include "common/console.hpp"
+#include "run/exits.hpp"
+#include "run/files.hpp"
+#include "run/state.hpp"
+
+namespace quillet {
+
+// Decodes the X$ line in run.LINE, converts arrays 2..N by the data tag of the preceding packet
+// (configuring the arrays from the length code for "NULD" and "RAW ") and writes the station
+// record with all N arrays, but only when the last D$ or T$ line of the run was read. A line of
+// an unknown length is reported and leaves the readings as they were. Returns PacketSkip when a
+// field cannot be read (nothing is written then), otherwise what writing the record returns.
+Flow handle_x_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+
+}  // namespace quillet
