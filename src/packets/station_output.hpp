@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "run/exits.hpp"
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/flow.hpp"
+#include "core/state.hpp"
 
 namespace quillet {
 

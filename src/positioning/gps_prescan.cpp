@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "common/free_form.hpp"
+#include "core/line_reader.hpp"
 #include "positioning/gga.hpp"
 #include "positioning/utm.hpp"
-#include "run/record_loop.hpp"
 
 namespace quillet {
 

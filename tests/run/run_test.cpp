@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "common/console.hpp"
-#include "run/state.hpp"
+#include "core/state.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {

@@ -1,4 +1,4 @@
-#include "run/state.hpp"
+#include "core/line.hpp"
 
 #include <algorithm>
 #include <cstring>

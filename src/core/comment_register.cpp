@@ -1,4 +1,4 @@
-#include "header/comment_register.hpp"
+#include "core/comment_register.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "packets/station_record.hpp"
+#include "core/station_record.hpp"
 
 #include <cstddef>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "positioning/utm.hpp"
+#include "core/unit99.hpp"
 
 namespace quillet {
 

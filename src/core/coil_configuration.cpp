@@ -1,4 +1,4 @@
-#include "header/coil_configuration.hpp"
+#include "core/coil_configuration.hpp"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "run/files.hpp"
+#include "core/files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // Channel conversion and the length-code prompt. Expected values are worked out by hand; the raw
 // values and offsets are chosen so that every step is exact in binary where the test compares
 // exactly, and compared within a few units in the last place otherwise.
-#include "packets/station_record.hpp"
+#include "core/station_record.hpp"
 
 #include <gtest/gtest.h>
 

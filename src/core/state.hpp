@@ -2,48 +2,22 @@
 //  - `ProgramState` lives for the whole program: the runs for the different output-type codes
 //    see what earlier runs left in it (coil configuration, station record, GPS fix, ...);
 //  - `RunState` belongs to one transcription run and starts afresh with each.
-// The files of a run are the third object, `FileUnits` (run/files.hpp). Each module adds its own
+// The files of a run are the third object, `FileUnits` (core/files.hpp). Each module adds its own
 // part here as a member struct, so a handler's signature shows which objects it touches.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "header/coil_configuration.hpp"
-#include "header/comment_register.hpp"
-#include "packets/station_record.hpp"
-#include "positioning/gga.hpp"
+#include "core/coil_configuration.hpp"
+#include "core/comment_register.hpp"
+#include "core/gps_fix.hpp"
+#include "core/line.hpp"
+#include "core/station_record.hpp"
 
 namespace quillet {
-
-// Width of `LINE`: a longer input line is cut, a shorter one blank-padded.
-inline constexpr std::size_t kLineWidth = 120;
-
-// The current input line, `LINE`, blank-padded to 120 columns (columns counted from 1).
-class Line {
- public:
-  Line() { text_.fill(' '); }
-  void assign(std::string_view raw);
-  std::string_view view() const { return {text_.data(), text_.size()}; }
-  // The line without trailing blanks.
-  std::string_view trimmed() const { return {text_.data(), trimmed_length_}; }
-  // Columns first..last (1-based, inclusive).
-  std::string_view columns(std::size_t first, std::size_t last) const {
-    return view().substr(first - 1, last - first + 1);
-  }
-  char column(std::size_t k) const { return text_[k - 1]; }
-  // When the first "$" of columns 1-5 stands in column 2, shifts the line right by one column so
-  // that every marker stands in columns 2-3.
-  void align_marker();
-
- private:
-  std::array<char, kLineWidth> text_;
-  // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
-  std::size_t trimmed_length_ = 0;
-};
 
 // Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's
 // main output file, and for code R, which has none.
