@@ -4,8 +4,8 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "core/station_record.hpp"
 #include "packets/station_output.hpp"
-#include "packets/station_record.hpp"
 #include "packets/t_packet.hpp"
 
 namespace quillet {

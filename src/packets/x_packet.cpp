@@ -5,8 +5,8 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "core/station_record.hpp"
 #include "packets/station_output.hpp"
-#include "packets/station_record.hpp"
 
 namespace quillet {
 
