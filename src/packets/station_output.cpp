@@ -50,28 +50,23 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
   const float aux1 = static_cast<float>(s.AUX1);
   const float aux2 = static_cast<float>(s.AUX2);
   RecordValues v;
-  if (kind == PacketKind::D || kind == PacketKind::X) {
-    static const Layout kLogArrays(
-        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
-        "F12.6, 1X, F7.1, 1X, I2)");
-    v << s.STATION;
-    add_channels(v, s, program.coils.N);
-    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
-      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K << program.CN
-      << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, kLogArrays, program.coils.N, run, files);
-  } else if (kind == PacketKind::T) {
+  if (kind != PacketKind::Pdlmt) {
+    // D$ and X$ records have no auxiliary columns and show the attitude in F7.2.
     static const Layout kLogT(
         "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
         "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+    static const Layout kLogArrays(
+        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+        "F12.6, 1X, F7.1, 1X, I2)");
+    const bool t = kind == PacketKind::T;
     v << s.STATION;
     add_channels(v, s, program.coils.N);
     v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
-      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K << aux1 << aux2
-      << program.CN << s.PITCH << s.ROLL;
+      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K;
+    if (t) v << aux1 << aux2;
+    v << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
-    emit(v, kLogT, program.coils.N, run, files);
+    emit(v, t ? kLogT : kLogArrays, program.coils.N, run, files);
   } else {
     static const Layout kLogPdlmt(
         "(I6, 4F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.2, 2F10.0, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
