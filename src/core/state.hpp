@@ -15,6 +15,7 @@
 #include "core/comment_register.hpp"
 #include "core/gps_fix.hpp"
 #include "core/line.hpp"
+#include "core/raw_copy.hpp"
 #include "core/station_record.hpp"
 
 namespace quillet {
@@ -113,6 +114,13 @@ struct ProgramState {
   std::int32_t DAT31_LAST_LINE = -9999999;
   // An R$ line was met in some run of this program: raw copy files are kept from then on.
   bool R_SEEN = false;
+  RawCopyState raw_copy;
+  // A $PDLMT line has been read in some run of this program; until then its attitude is unscaled.
+  bool PDLMT_READ = false;
+  // Quadratures (ppm) of the last $PDLMT line read: they stay with that packet kind and never
+  // enter RAW_HQ and RAW_PQ, so a line of the wrong length converts them again.
+  std::int32_t pdlmt_hcp_quadrature = 0;
+  std::int32_t pdlmt_prp_quadrature = 0;
 };
 
 }  // namespace quillet

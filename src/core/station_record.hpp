@@ -63,6 +63,11 @@ struct StationRecord {
   std::array<std::array<float, 4>, kStationArrays> USER_OFFSET{};
 
   std::string_view data_tag() const { return {DATA_TAG.data(), DATA_TAG.size()}; }
+  // Takes a tag as read from a packet: blank-padded or cut to four characters.
+  void set_data_tag(std::string_view tag) {
+    DATA_TAG.fill(' ');
+    tag.copy(DATA_TAG.data(), DATA_TAG.size());
+  }
 };
 
 // Conversion factors of the two receivers of array 1: mS/m = ppt / factor.

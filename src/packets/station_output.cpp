@@ -113,14 +113,26 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
   }
 }
 
+// The Geosoft columns of the current station, with the channels of `arrays` arrays. The records
+// of the XYX side file begin with the same columns.
+void add_geosoft_columns(RecordValues& v, PacketKind kind, const ProgramState& program,
+                         int arrays) {
+  const StationRecord& s = program.station;
+  // A $PDLMT packet carries whole seconds.
+  const float seconds =
+      kind == PacketKind::Pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s);
+  v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
+  add_channels(v, s, arrays);
+  v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds << s.VOLTAGE << s.TEMPERATURE_K << program.CN
+    << s.PITCH << s.ROLL;
+  add_fix(v, program.gps.current_fix);
+}
+
 void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
                           FileUnits& files) {
-  const StationRecord& s = program.station;
-  const GpsFix& fix = program.gps.current_fix;
-  // A $PDLMT packet carries array 1 only, whatever N is, and whole seconds.
-  const bool pdlmt = kind == PacketKind::Pdlmt;
-  const int arrays = pdlmt ? 1 : program.coils.N;
-  const float seconds = pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s);
+  // A $PDLMT packet carries array 1 only, whatever N is. D$ and X$ records show the attitude in
+  // F7.2, the others in F8.2.
+  const int arrays = kind == PacketKind::Pdlmt ? 1 : program.coils.N;
   static const Layout kGeosoft(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
@@ -129,11 +141,7 @@ void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
   const bool arrays_layout = kind == PacketKind::D || kind == PacketKind::X;
   RecordValues v;
-  v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
-  add_channels(v, s, arrays);
-  v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds << s.VOLTAGE << s.TEMPERATURE_K << program.CN
-    << s.PITCH << s.ROLL;
-  add_fix(v, fix);
+  add_geosoft_columns(v, kind, program, arrays);
   emit(v, arrays_layout ? kGeosoftArrays : kGeosoft, arrays, run, files);
 }
 
@@ -241,6 +249,22 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
   for (int k = 0; k < arrays; ++k) v << s.HC[k] << s.PC[k];
   v << fix.LAT << fix.LON << fix.GPS_TIME;
   emit(v, kData, arrays, run, files);
+}
+
+void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
+                      FileUnits& files) {
+  static const Layout kAux(
+      "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, 3F9.5, 3F9.0, F7.2)");
+  const int arrays = program.coils.N;
+  RecordValues v;
+  add_geosoft_columns(v, PacketKind::T, program, arrays);
+  for (const std::int32_t a : aux.a) v << static_cast<float>(a) / 10000.0f;
+  // Ten times b, in the order the logger's software computes it, so the last digit agrees.
+  for (const std::int32_t b : aux.b) v << static_cast<float>(b) / 10000.0f * 100000.0f;
+  v << static_cast<float>(aux.c) / 100.0f;
+  v.write(kAux, run.record, arrays);
+  files.xyx.write_line(run.record);
 }
 
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {

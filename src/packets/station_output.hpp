@@ -6,6 +6,7 @@
 // fix, never from the packet text.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/files.hpp"
@@ -38,6 +39,18 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 // for the output file and the spacings of array 1 are known. Returns NextLine, or
 // OutputOpenError (with run.failed_output_name set) when that file cannot be created.
 Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
+
+// The seven integers of an auxiliary-sensor (A$) line.
+struct AuxReading {
+  std::array<std::int32_t, 3> a{};
+  std::array<std::int32_t, 3> b{};
+  std::int32_t c = 0;
+};
+
+// Appends to the XYX side file the Geosoft columns of the current station followed by the
+// auxiliary values: a / 10000, 10 b and c / 100.
+void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
+                      FileUnits& files);
 
 // X and Y of a Santos data record.
 struct SantosPosition {
