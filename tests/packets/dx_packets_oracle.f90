@@ -1,5 +1,5 @@
 ! Independent check of the expected files of the D$/X$ cases under tests/cases/dx_*: a small
-! transcriber of the lines those raw files hold (H$, identification and comment C$ lines, D$, X$,
+! transcriber of the lines those raw files hold (H$, identification and comment C$ lines, O$, D$, X$,
 ! and the 83- and 70-column T$ lines of the prompt case), written from the record layouts, with
 ! the values computed in real*4 and written with gfortran's formatted output.
 ! Run: gfortran dx_packets_oracle.f90 -o oracle && ./oracle survey.raw XDLSP [421]
@@ -14,6 +14,7 @@ module state
   character(4) :: data_tag = '    '
   integer :: raw_hi(3) = 0, raw_pi(3) = 0, raw_hq(3) = 0, raw_pq(3) = 0
   real*4 :: hc(3) = 0.0, hi(3) = 0.0, pc(3) = 0.0, pi(3) = 0.0
+  real*4 :: uoff(4, 3) = 0.0  ! user offsets (ppt) of each array
   integer :: length_code = 0, n = 1, cn = -1, dat31_last = -9999999
   real*4 :: s_hc(3) = 0.0, s_pc(3) = 0.0, f_hc(3) = 0.0, f_pc(3) = 0.0
   real*4 :: sw_version = 0.0
@@ -190,6 +191,7 @@ contains
     lineno = 1
     voltage = 0.0; temperature = 0.0
     cn = 0
+    uoff = 0.0
     if (code == 'D') then
       write (7, "('EM31', 1X, 'V1.XX', A8, 5X, 'Veltor-4 Data ')") file_name(1:k)
       dat31_last = -9999999
@@ -210,6 +212,16 @@ contains
     if (code == 'G') call geosoft_header()
     call set_configuration()
   end subroutine identification_line
+
+  ! O$: the offsets of array k, given in ppm, kept in ppt.
+  subroutine offset_line(line)
+    character(120), intent(in) :: line
+    integer :: k
+    real*4 :: v(4)
+    read (line(4:5), *) k
+    read (line(7:30), *) v
+    uoff(:, k) = v/1000.0
+  end subroutine offset_line
 
   ! Record selection of D$ (from_x false) and X$ lines.
   subroutine records(from_x)
@@ -274,10 +286,10 @@ contains
     temperature = real(temp_raw)/100.0
     data_tag = 'CONV'
     do k = 1, 3
-      pc(k) = real(raw_pq(k))/10.0 - 0.0/f_pc(1)
-      hc(k) = real(raw_hq(k))/10.0 - 0.0/f_hc(1)
-      pi(k) = real(raw_pi(k))/100.0 - 0.0
-      hi(k) = real(raw_hi(k))/100.0 - 0.0
+      pc(k) = real(raw_pq(k))/10.0 - uoff(4, 1)/f_pc(1)
+      hc(k) = real(raw_hq(k))/10.0 - uoff(3, 1)/f_hc(1)
+      pi(k) = real(raw_pi(k))/100.0 - uoff(2, 1)
+      hi(k) = real(raw_hi(k))/100.0 - uoff(1, 1)
     end do
     array1_read = .true.
     call records(.false.)
@@ -304,10 +316,10 @@ contains
     end if
     if (data_tag == 'CONV') then
       do k = 2, n
-        pc(k) = real(raw_pq(k))/10.0 - 0.0/f_pc(k)
-        hc(k) = real(raw_hq(k))/10.0 - 0.0/f_hc(k)
-        pi(k) = real(raw_pi(k))/100.0 - 0.0
-        hi(k) = real(raw_hi(k))/100.0 - 0.0
+        pc(k) = real(raw_pq(k))/10.0 - uoff(4, k)/f_pc(k)
+        hc(k) = real(raw_hq(k))/10.0 - uoff(3, k)/f_hc(k)
+        pi(k) = real(raw_pi(k))/100.0 - uoff(2, k)
+        hi(k) = real(raw_hi(k))/100.0 - uoff(1, k)
       end do
       if (length_code == 620) then
         pc(2) = pc(2)*0.45176026
@@ -321,10 +333,10 @@ contains
       call geometry(length_code)
       do k = 2, n
         f_hc(k) = factor(s_hc(k)); f_pc(k) = factor(s_pc(k))
-        pc(k) = (real(raw_pq(k))/100.0 - 0.0)/f_pc(k)
-        hc(k) = (real(raw_hq(k))/100.0 - 0.0)/f_hc(k)
-        pi(k) = real(raw_pi(k))/100.0 - 0.0
-        hi(k) = real(raw_hi(k))/100.0 - 0.0
+        pc(k) = (real(raw_pq(k))/100.0 - uoff(4, k))/f_pc(k)
+        hc(k) = (real(raw_hq(k))/100.0 - uoff(3, k))/f_hc(k)
+        pi(k) = real(raw_pi(k))/100.0 - uoff(2, k)
+        hi(k) = real(raw_hi(k))/100.0 - uoff(1, k)
       end do
     else
       print '(A)', ' not implemented '//data_tag
@@ -361,10 +373,10 @@ contains
       end if
       call geometry(length_code)
       f_hc(1) = factor(s_hc(1)); f_pc(1) = factor(s_pc(1))
-      hc(1) = (real(raw_hq(1))/100.0 - 0.0)/f_hc(1)
-      pc(1) = (real(raw_pq(1))/100.0 - 0.0)/f_pc(1)
-      hi(1) = real(raw_hi(1))/100.0 - 0.0
-      pi(1) = real(raw_pi(1))/100.0 - 0.0
+      hc(1) = (real(raw_hq(1))/100.0 - uoff(3, 1))/f_hc(1)
+      pc(1) = (real(raw_pq(1))/100.0 - uoff(4, 1))/f_pc(1)
+      hi(1) = real(raw_hi(1))/100.0 - uoff(1, 1)
+      pi(1) = real(raw_pi(1))/100.0 - uoff(2, 1)
     else if (data_tag /= 'CONV') then
       print '(A)', ' not implemented '//data_tag
     end if
@@ -407,6 +419,8 @@ program dx_packets_oracle
       else if (line(2:3) == 'C$') then
         cn = 1
         if (code == 'G') write (7, "('\', A16, ' at: ', 3I3)") 'STONE WALL      ', 9, 5, 2
+      else if (line(2:3) == 'O$') then
+        call offset_line(line)
       else if (line(2:3) == 'D$') then
         call d_line(line)
       else if (line(2:3) == 'X$') then
