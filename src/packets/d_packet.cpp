@@ -1,5 +1,7 @@
 #include "packets/d_packet.hpp"
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "common/free_form.hpp"
@@ -35,10 +37,10 @@ DLayout layout_of(float SW_VERSION, std::size_t length) {
 ReadResult read_d_layout(DLayout layout, std::string_view line, StationRecord& s) {
   switch (layout) {
     case DLayout::Version0: {
-      static const Layout k0("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6)");
-      return k0.read(line,
-                     {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION, s.STN_SUFFIX,
-                      s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]});
+      static const Layout kVersion0("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6)");
+      return kVersion0.read(
+          line, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION, s.STN_SUFFIX,
+                 s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]});
     }
     case DLayout::Housekeeping: {
       static const Layout kHousekeeping(

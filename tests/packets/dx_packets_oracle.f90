@@ -1,7 +1,7 @@
 ! Independent check of the expected files of the D$/X$ cases under tests/cases/dx_*: a small
-! transcriber of the lines those raw files hold (H$, identification and comment C$ lines, O$, D$, X$,
-! and the 83- and 70-column T$ lines of the prompt case), written from the record layouts, with
-! the values computed in real*4 and written with gfortran's formatted output.
+! transcriber of the lines those raw files hold (H$, identification and comment C$ lines, O$,
+! D$ and X$ lines, and the 83- and 70-column T$ lines of the prompt case), written from the record
+! layouts, with the values computed in real*4 and written with gfortran's formatted output.
 ! Run: gfortran dx_packets_oracle.f90 -o oracle && ./oracle survey.raw XDLSP [421]
 ! writes oracle_X.txt, oracle_D.txt, ... (the main file of each run, in order) and oracle.SDF;
 ! the optional third argument is the answer typed at the length-code prompt.
