@@ -121,12 +121,16 @@ void CoilConfiguration::set_arrays() {
 
 void CoilConfiguration::finish_configuration(Console& console) {
   compute_factors(*this, 1, N);
-  if (LENGTH_CODE == 620) {
-    console.write(FreeLine() << "***Prototype V-62 Configuration detected!***");
-    // (4/6)^2 and (4.1/6.1)^2 from the single-precision spacings, the ratio squared in double.
-    PROTO_HC_SCALE = 0.44444445f;
-    PROTO_PC_SCALE = 0.45176026f;
-  }
+  detect_prototype(console);
+}
+
+bool CoilConfiguration::detect_prototype(Console& console) {
+  if (LENGTH_CODE != 620) return false;
+  console.write(FreeLine() << "***Prototype V-62 Configuration detected!***");
+  // (4/6)^2 and (4.1/6.1)^2 from the single-precision spacings, the ratio squared in double.
+  PROTO_HC_SCALE = 0.44444445f;
+  PROTO_PC_SCALE = 0.45176026f;
+  return true;
 }
 
 void CoilConfiguration::apply_packet_table(PacketTable table) {

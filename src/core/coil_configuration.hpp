@@ -64,6 +64,10 @@ struct CoilConfiguration {
   // and sets the prototype scale constants.
   void finish_configuration(Console& console);
 
+  // For the prototype code 620: writes its console line, sets the prototype scale constants and
+  // returns true. Any other code: nothing, false.
+  bool detect_prototype(Console& console);
+
   // Applies a packet-side table to `LENGTH_CODE`, then recomputes the factors of array 1 only.
   // Neither prints anything nor touches the prototype scale constants.
   void apply_packet_table(PacketTable table);

@@ -13,6 +13,7 @@
 
 #include "core/coil_configuration.hpp"
 #include "core/comment_register.hpp"
+#include "core/ems_record.hpp"
 #include "core/gps_fix.hpp"
 #include "core/line.hpp"
 #include "core/raw_copy.hpp"
@@ -107,6 +108,7 @@ struct ProgramState {
   CoilConfiguration coils;
   CommentRegister comments;  // `COMMENT_TABLE` of the current output file
   StationRecord station;
+  EmsRecord ems;
   GpsState gps;
   // Current comment number: set by a comment line, carried by the next station record, then 0.
   std::int32_t CN = -1;

@@ -52,7 +52,7 @@ bool read_pdlmt_layout(const Line& line, ProgramState& program) {
   return true;
 }
 
-// The main file that the first packet replaces. A header line of this run named it, so it holds
+// The main file that the first packet replaces. One that a header line of this run named holds
 // that logger file's output: kept. The set-up's default file goes, unless a first line of the
 // wrong length left it holding records.
 Disposition replaced_main_file(const ProgramState& program, const RunState& run,
@@ -67,7 +67,6 @@ Disposition replaced_main_file(const ProgramState& program, const RunState& run,
 Flow first_packet_step(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
   OutputSetNames& names = program.names;
   ask_length_code(program.coils.LENGTH_CODE, kLengthCodePrompt, console);
-  files.main.close(replaced_main_file(program, run, files));
 
   const std::string renamed = pdlmt_output_name(run.input_name, run.code_upper(), names.FILE_NAME);
   if (!renamed.empty()) names.FILE_NAME = renamed;
@@ -80,13 +79,12 @@ Flow first_packet_step(ProgramState& program, RunState& run, FileUnits& files, C
   program.station.VOLTAGE = 0.0f;
   program.station.TEMPERATURE_K = 0.0f;
 
-  if (run.type == OutputType::None) return Flow::NextLine;  // code R has no main file
-  // A name made from the input carries the input's folder already; one from a header line does
-  // not.
-  std::string path = renamed.empty() ? run.input_folder : std::string();
-  path += trim_right(names.FILE_NAME);
-  if (!files.open(files.main, path)) {
-    run.failed_output_name = path;
+  // Code R has no main file. A file that a header line named goes on receiving the records:
+  // opening its name again would empty it.
+  if (renamed.empty()) return Flow::NextLine;
+  files.main.close(replaced_main_file(program, run, files));
+  if (!files.open(files.main, renamed)) {
+    run.failed_output_name = renamed;
     return Flow::OutputOpenError;
   }
   if (run.type == OutputType::S) run.SANTOS_HEADER_DUE = true;

@@ -50,7 +50,7 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
   const float aux1 = static_cast<float>(s.AUX1);
   const float aux2 = static_cast<float>(s.AUX2);
   RecordValues v;
-  if (kind != PacketKind::Pdlmt) {
+  if (kind == PacketKind::T || kind == PacketKind::D || kind == PacketKind::X) {
     // D$ and X$ records have no auxiliary columns and show the attitude in F7.2.
     static const Layout kLogT(
         "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
@@ -67,6 +67,16 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
     v << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
     emit(v, t ? kLogT : kLogArrays, program.coils.N, run, files);
+  } else if (kind == PacketKind::N) {
+    static const Layout kLogN(
+        "(I6, (4N)F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+        "F12.6, 1X, F7.1, 1X, I2)");
+    v << s.STATION;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
+      << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kLogN, program.coils.N, run, files);
   } else {
     static const Layout kLogPdlmt(
         "(I6, 4F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.2, 2F10.0, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
@@ -86,7 +96,7 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
   const StationRecord& s = program.station;
   const GpsFix& fix = program.gps.current_fix;
   RecordValues v;
-  if (kind != PacketKind::Pdlmt) {
+  if (kind == PacketKind::T || kind == PacketKind::D || kind == PacketKind::X) {
     // D$ and X$ records show the attitude in F7.2, T$ records in F8.2.
     static const Layout kXyzT(
         "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
@@ -100,6 +110,16 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
       << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
     emit(v, kind == PacketKind::T ? kXyzT : kXyzArrays, program.coils.N, run, files);
+  } else if (kind == PacketKind::N) {
+    static const Layout kXyzN(
+        "(I6, I6, (4N)F9.2, I2, 1X, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
+        "1X, F7.1, 1X, I2)");
+    v << s.STATION << s.LINENO;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << s.HOUR << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN
+      << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kXyzN, program.coils.N, run, files);
   } else {
     static const Layout kXyzPdlmt(
         "(I6, I6, 4F9.2, I2, 3I3, F7.3, F7.2, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, "
@@ -118,31 +138,41 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
 void add_geosoft_columns(RecordValues& v, PacketKind kind, const ProgramState& program,
                          int arrays) {
   const StationRecord& s = program.station;
-  // A $PDLMT packet carries whole seconds.
-  const float seconds =
-      kind == PacketKind::Pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s);
   v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
   add_channels(v, s, arrays);
-  v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds << s.VOLTAGE << s.TEMPERATURE_K << program.CN
-    << s.PITCH << s.ROLL;
+  v << s.N_DIGIT << s.HOUR << s.MINUTE;
+  // T$, D$ and X$ seconds carry their milliseconds, $PDLMT seconds are whole and N$ seconds an
+  // integer.
+  if (kind == PacketKind::N) {
+    v << s.SECOND;
+  } else {
+    v << (kind == PacketKind::Pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s));
+  }
+  v << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
   add_fix(v, program.gps.current_fix);
 }
 
 void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
                           FileUnits& files) {
-  // A $PDLMT packet carries array 1 only, whatever N is. D$ and X$ records show the attitude in
-  // F7.2, the others in F8.2.
+  // A $PDLMT packet carries array 1 only, whatever N is.
   const int arrays = kind == PacketKind::Pdlmt ? 1 : program.coils.N;
   static const Layout kGeosoft(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+  // D$ and X$ records show the attitude in F7.2.
   static const Layout kGeosoftArrays(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
-  const bool arrays_layout = kind == PacketKind::D || kind == PacketKind::X;
+  // N$ records: whole seconds, and wider housekeeping columns.
+  static const Layout kGeosoftN(
+      "(I6, 1X, A1, I6, 1X, A1, (4N)F9.2, I2, 1X, 3I3, F9.3, F8.2, 1X, I4, 2F7.2, 1X, I12, F12.6, "
+      "1X, F12.6, 1X, F7.1, 1X, I2)");
+  const Layout& layout = kind == PacketKind::D || kind == PacketKind::X ? kGeosoftArrays
+                         : kind == PacketKind::N                        ? kGeosoftN
+                                                                        : kGeosoft;
   RecordValues v;
   add_geosoft_columns(v, kind, program, arrays);
-  emit(v, arrays_layout ? kGeosoftArrays : kGeosoft, arrays, run, files);
+  emit(v, layout, arrays, run, files);
 }
 
 // The sensor-definition file: the number of receivers, then one record per receiver of arrays
@@ -217,18 +247,19 @@ void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files)
   files.main.write_line(run.record);
 }
 
-SantosPosition santos_position(ProgramState& program, const RunState& run, FileUnits& files) {
-  if (!run.HAS_GPS) {
-    return {static_cast<double>(program.station.LINENO),
-            static_cast<double>(program.station.STATION)};
-  }
-  // The current fix in the survey's zone; a fix never changes the zone itself.
+StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files) {
   GpsState& gps = program.gps;
-  const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
-                                    gps.ellipsoid_index, files.unit99);
-  gps.utm_easting = point.easting;
-  gps.utm_northing = point.northing;
-  return {point.easting, point.northing};
+  if (!run.HAS_GPS) {
+    gps.utm_easting = static_cast<double>(program.station.LINENO);
+    gps.utm_northing = static_cast<double>(program.station.STATION);
+  } else {
+    // The current fix in the survey's zone; a fix never changes the zone itself.
+    const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
+                                      gps.ellipsoid_index, files.unit99);
+    gps.utm_easting = point.easting;
+    gps.utm_northing = point.northing;
+  }
+  return {gps.utm_easting, gps.utm_northing};
 }
 
 void write_santos_record(ProgramState& program, RunState& run, FileUnits& files) {
@@ -241,7 +272,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
   }
   const StationRecord& s = program.station;
   const GpsFix& fix = program.gps.current_fix;
-  const SantosPosition xy = santos_position(program, run, files);
+  const StationPosition xy = station_position(program, run, files);
   const int arrays = program.coils.N;
   static const Layout kData("(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)");
   RecordValues v;
@@ -303,8 +334,8 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
     case OutputType::None:
       break;
   }
-  // A comment number stays on every D$/X$ record until a T$ or $PDLMT record has carried it.
-  if (kind == PacketKind::T || kind == PacketKind::Pdlmt) program.CN = 0;
+  // A comment number stays on every D$/X$ record until a record of another packet has carried it.
+  if (kind != PacketKind::D && kind != PacketKind::X) program.CN = 0;
   return flow;
 }
 

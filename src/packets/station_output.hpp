@@ -15,15 +15,15 @@
 
 namespace quillet {
 
-// The packet whose station is written: T$ packets, $PDLMT packets and D$/X$ packets have layouts
-// of their own in the log, XYZ and Geosoft outputs (D$ and X$ share theirs: no auxiliary columns,
-// pitch and roll in F7.2).
-enum class PacketKind : std::uint8_t { T, Pdlmt, D, X };
+// The packet whose station is written: T$, $PDLMT, D$/X$ and N$ packets have layouts of their own
+// in the log, XYZ and Geosoft outputs (D$ and X$ share theirs: no auxiliary columns, pitch and
+// roll in F7.2). N$ packets carry all N arrays themselves.
+enum class PacketKind : std::uint8_t { T, Pdlmt, D, X, N };
 
 // Writes the station record in the layout of the run's output type. A T$ or D$ packet of an
 // instrument with more than one coil array writes only its DAT31 records (array 1) and, for D$,
 // the Santos record; the other outputs take such readings from the X$ packet that follows, which
-// writes every output but DAT31. T$ and $PDLMT records then set CN to 0; D$ and X$ records leave
+// writes every output but DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
 // it. Returns NextLine, or OutputOpenError (with run.failed_output_name set) when the
 // sensor-definition file of a ppm run cannot be created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
@@ -52,14 +52,15 @@ struct AuxReading {
 void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
                       FileUnits& files);
 
-// X and Y of a Santos data record.
-struct SantosPosition {
+// X and Y of a Santos or ICE record.
+struct StationPosition {
   double x;
   double y;
 };
 
-// Santos position of the current station: the UTM easting and northing of the current fix when
-// the run found positions, otherwise the line number and the station number.
-SantosPosition santos_position(ProgramState& program, const RunState& run, FileUnits& files);
+// Position of the current station in the Santos and ICE records: the UTM easting and northing of
+// the current fix when the run found positions, otherwise the line number and the station number.
+// Kept in utm_easting and utm_northing as well.
+StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files);
 
 }  // namespace quillet

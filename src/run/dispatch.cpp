@@ -3,6 +3,8 @@
 #include "header/header_lines.hpp"
 #include "packets/companion_lines.hpp"
 #include "packets/d_packet.hpp"
+#include "packets/i_packet.hpp"
+#include "packets/n_packet.hpp"
 #include "packets/pdlmt_packet.hpp"
 #include "packets/t_packet.hpp"
 #include "packets/x_packet.hpp"
@@ -43,6 +45,10 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
       return handle_d_packet(program, run, files, console);
     case LineKind::X:
       return handle_x_packet(program, run, files, console);
+    case LineKind::N:
+      return handle_n_packet(program, run, files, console);
+    case LineKind::I:
+      return handle_i_packet(program, run, files, console);
     case LineKind::Gps:
       return handle_gps_line(program, run, files, console);
     case LineKind::Ignored:

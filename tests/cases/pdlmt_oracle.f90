@@ -249,12 +249,16 @@ program oracle
   call log_p(1, s)
   close (1)
 
-  ! ---- raw_copies: pairs/ (two lines under 09:05:04.005, two under 09:05:05.250) and
+  ! ---- raw_copies: pairs/ (two lines under 09:05:04.005, two under 09:05:05.250, then an
+  ! unreadable line under that time stamp and one under 09:05:06.000) and
   ! singles/ (one line per time stamp, an unreadable line repeating the stored values).
   call out(1, 'raw_copies/pairs/Default.RAW')
   call raw7(1, 1, 9, 5, 4, 5, [1, 2, 3, 4, 5, 6, 7])
   call raw14(1, 1, 9, 5, 4, 5, [1, 2, 3, 4, 5, 6, 7], [11, 12, 13, 14, 15, 16, 17])
   call raw14(1, 2, 9, 5, 5, 250, [21, 22, 23, 24, 25, 26, 27], [31, 32, 33, 34, 35, 36, 37])
+  ! Unreadable lines, under the same time stamp and under the next one: the stored pair again.
+  call raw14(1, 2, 9, 5, 5, 250, [21, 22, 23, 24, 25, 26, 27], [31, 32, 33, 34, 35, 36, 37])
+  call raw14(1, 2, 9, 5, 6, 0, [21, 22, 23, 24, 25, 26, 27], [31, 32, 33, 34, 35, 36, 37])
   close (1)
   call out(1, 'raw_copies/singles/Default.RAW')
   call raw7(1, 1, 9, 5, 4, 5, [1, 2, 3, 4, 5, 6, 7])

@@ -24,20 +24,32 @@ TEST(PdlmtOutputName, InputNameLosesThreeCharactersAndTakesTheExtensionOfItsType
   EXPECT_EQ(pdlmt_output_name("x.raw", 'R', blank), "");
 }
 
-TEST(PdlmtFirstPacket, KeepsAMainFileThatAFileHeaderLineNamed) {
-  testing::PacketHarness h(OutputType::L, "2\n");
-  h.run.code = 'L';
-  h.run.input_name = h.dir.file("line7.raw");
-  h.run.FILE_COUNT = 1;  // main.out was opened by a file header line
-  h.files.main.write_line("kept");
-  h.run.LINE.assign(
-      "$PDLMT,1015 0    1234   25000    -567   30000      11      22 12500 29815  -1250    300 "
-      "NULD");
-  ASSERT_EQ(handle_pdlmt_packet(h.program(), h.run, h.files, h.console), Flow::NextLine);
-  h.files.main.close(Disposition::Keep);
-  EXPECT_EQ(testing::read_file(h.dir.file("main.out")), "kept\n");
-  EXPECT_TRUE(std::filesystem::exists(h.dir.file("line7.LOG")));
-  EXPECT_EQ(h.program().station.STATION, 1);
+// A main file that a file header line named (main.out here) when the first packet comes: an L
+// run keeps it and moves to the input's name; a D run, whose name that is, goes on writing to it.
+class PdlmtFirstPacket : public testing::PacketHarness {
+ public:
+  PdlmtFirstPacket(OutputType type, char code) : PacketHarness(type, "2\n") {
+    run.code = code;
+    run.input_name = dir.file("line7.raw");
+    run.FILE_COUNT = 1;
+    program().names.FILE_NAME = "LINE0001.log";
+    files.main.write_line("kept");
+    run.LINE.assign(
+        "$PDLMT,1015 0    1234   25000    -567   30000      11      22 12500 29815  -1250    300 "
+        "NULD");
+    EXPECT_EQ(handle_pdlmt_packet(program(), run, files, console), Flow::NextLine);
+  }
+};
+
+TEST(PdlmtFirstPacketAfterHeader, KeepsTheHeaderNamedFile) {
+  PdlmtFirstPacket l(OutputType::L, 'L');
+  EXPECT_EQ(l.main_text(), "kept\n");
+  EXPECT_EQ(l.program().names.FILE_NAME, l.dir.file("line7.LOG"));
+  EXPECT_EQ(testing::lines_of(testing::read_file(l.dir.file("line7.LOG"))).size(), 1u);
+
+  PdlmtFirstPacket d(OutputType::D, 'D');
+  EXPECT_EQ(testing::lines_of(d.main_text()).size(), 5u);  // "kept", "L", "T", "S", "S"
+  EXPECT_FALSE(std::filesystem::exists(d.dir.file("line7.G31")));
 }
 
 }  // namespace
