@@ -100,6 +100,17 @@ struct GpsState {
   double utm_easting = 0.0;  // result of the most recent conversion, metres
   double utm_northing = 0.0;
   GpsFix current_fix;
+  // The last station projection that gave no range diagnostics: the stations of one fix (ten
+  // readings and their X$ lines at 10 Hz) take its result instead of projecting the fix again.
+  struct Projection {
+    double lat = 0.0;
+    double lon = 0.0;
+    std::int32_t zone = 0;
+    std::int32_t ellipsoid = 0;
+    double easting = 0.0;
+    double northing = 0.0;
+    bool valid = false;
+  } last_projection;
 };
 
 struct ProgramState {

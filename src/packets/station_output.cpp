@@ -37,6 +37,20 @@ void add_fix(RecordValues& v, const GpsFix& fix) {
   v << fix.GPS_TIME << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE;
 }
 
+// Passes the diagnostic lines of a projection on and counts them.
+class CountingDiagnostics : public UtmDiagnostics {
+ public:
+  explicit CountingDiagnostics(UtmDiagnostics& unit99) : unit99_(unit99) {}
+  void write_line(std::string_view line) override {
+    ++lines;
+    unit99_.write_line(line);
+  }
+  int lines = 0;
+
+ private:
+  UtmDiagnostics& unit99_;
+};
+
 void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, FileUnits& files) {
   v.write(layout, run.record, n);
   files.main.write_line(run.record);
@@ -254,10 +268,24 @@ StationPosition station_position(ProgramState& program, const RunState& run, Fil
     gps.utm_northing = static_cast<double>(program.station.STATION);
   } else {
     // The current fix in the survey's zone; a fix never changes the zone itself.
-    const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
-                                      gps.ellipsoid_index, files.unit99);
-    gps.utm_easting = point.easting;
-    gps.utm_northing = point.northing;
+    GpsState::Projection& last = gps.last_projection;
+    const double lat = gps.current_fix.LAT;
+    const double lon = gps.current_fix.LON;
+    if (!(last.valid && last.lat == lat && last.lon == lon && last.zone == gps.utm_zone &&
+          last.ellipsoid == gps.ellipsoid_index)) {
+      // A projection that wrote range diagnostics is not reused: each station writes them again.
+      CountingDiagnostics unit99(files.unit99);
+      const UtmPoint point = fix_to_utm(lat, lon, gps.utm_zone, gps.ellipsoid_index, unit99);
+      last = {lat,
+              lon,
+              gps.utm_zone,
+              gps.ellipsoid_index,
+              point.easting,
+              point.northing,
+              unit99.lines == 0};
+    }
+    gps.utm_easting = last.easting;
+    gps.utm_northing = last.northing;
   }
   return {gps.utm_easting, gps.utm_northing};
 }
