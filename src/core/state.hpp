@@ -31,7 +31,6 @@ struct RunState {
   OutputType type = OutputType::None;
   float sensor_height = 0.2f;
   bool height_given = false;
-  std::string input_folder;  // input name up to and including its last "/" or "\"
 
   Line LINE;
   std::int32_t line_number = 0;
@@ -48,10 +47,6 @@ struct RunState {
   // station only then: otherwise its arrays 2..N would go out with the array 1, station and time
   // of an earlier reading.
   bool array1_line_read = false;
-
-  // What the end of the run reports.
-  int read_status = 0;             // system error number of a failed line read
-  std::string failed_output_name;  // output file that could not be opened, folder included
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;

@@ -6,8 +6,6 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
-#include "core/station_record.hpp"
-#include "packets/station_output.hpp"
 #include "packets/t_packet.hpp"
 
 namespace quillet {
@@ -96,30 +94,30 @@ void set_derived_values(DLayout layout, std::size_t length, StationRecord& s) {
 
 }  // namespace
 
-Flow handle_d_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  StationRecord& s = program.station;
-  const std::size_t length = run.LINE.trimmed().size();
-  const DLayout layout = layout_of(program.identification.SW_VERSION, length);
-  run.array1_line_read = false;
+Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
+                     const CoilConfiguration& coils, StationWriter& writer, Console& console) {
+  StationRecord& s = station;
+  const std::size_t length = LINE.trimmed().size();
+  const DLayout layout = layout_of(SW_VERSION, length);
+  writer.set_array1_line_read(false);
   if (layout == DLayout::None) {
     // Writing the previous reading again under this line would put a station in the file that
     // the instrument never measured there.
-    console.write(FreeLine() << "D$ packet error:" << run.LINE.trimmed());
+    console.write(FreeLine() << "D$ packet error:" << LINE.trimmed());
     return Flow::NextLine;
   }
-  if (!read_d_layout(layout, run.LINE.view(), s).ok()) return Flow::PacketSkip;
+  if (!read_d_layout(layout, LINE.view(), s).ok()) return Flow::PacketSkip;
   set_derived_values(layout, length, s);
   // D$ readings hold conductivities; the X$ line that follows converts its arrays by this tag.
   s.DATA_TAG = {'C', 'O', 'N', 'V'};
   // Arrays 2 and 3 are recomputed too, from the raw values of the last X$ line and with the
   // offsets and factors of array 1: the Santos record of a multi-array D$ reading shows them.
-  const CoilConfiguration& coils = program.coils;
   for (int k = 1; k <= kStationArrays; ++k) {
     convert_array(s, k, ConversionVariant::Conductivity, {coils.F_HC[0], coils.F_PC[0]},
                   s.USER_OFFSET[0]);
   }
-  run.array1_line_read = true;
-  return write_station_record(PacketKind::D, program, run, files);
+  writer.set_array1_line_read(true);
+  return writer.write_station(PacketKind::D);
 }
 
 }  // namespace quillet

@@ -4,17 +4,20 @@
 #pragma once
 
 #include "common/console.hpp"
-#include "core/files.hpp"
+#include "core/coil_configuration.hpp"
 #include "core/flow.hpp"
-#include "core/state.hpp"
+#include "core/line.hpp"
+#include "core/station_record.hpp"
+#include "packets/station_output.hpp"
 
 namespace quillet {
 
-// Decodes the D$ line in run.LINE with the layout of the instrument's software version and the
+// Decodes the D$ line with the layout of the instrument's software version `SW_VERSION` and the
 // line's length, converts arrays 1..3 with the offsets and factors of array 1, and writes the
-// station record (CN is left as it is). A line that no layout fits is reported on the console and
-// gives no record. Returns PacketSkip when a field cannot be read (nothing is written then),
-// otherwise what writing the station record returns.
-Flow handle_d_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+// station (CN is left as it is). A line that no layout fits is reported on the console and gives
+// no record. Returns PacketSkip when a field cannot be read (nothing is written then), otherwise
+// what writing the station returns.
+Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
+                     const CoilConfiguration& coils, StationWriter& writer, Console& console);
 
 }  // namespace quillet

@@ -24,8 +24,8 @@ enum class PacketKind : std::uint8_t { T, Pdlmt, D, X, N };
 // instrument with more than one coil array writes only its DAT31 records (array 1) and, for D$,
 // the Santos record; the other outputs take such readings from the X$ packet that follows, which
 // writes every output but DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
-// it. Returns NextLine, or OutputOpenError (with run.failed_output_name set) when the
-// sensor-definition file of a ppm run cannot be created.
+// it. Returns NextLine, or OutputOpenError when the sensor-definition file of a ppm run cannot be
+// created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 // DAT31 records of array 1: the "L" and "T" records when the station starts a new survey line
@@ -37,7 +37,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 
 // The ppm record of arrays 1..N, preceded by the sensor-definition file when one is still due
 // for the output file and the spacings of array 1 are known. Returns NextLine, or
-// OutputOpenError (with run.failed_output_name set) when that file cannot be created.
+// OutputOpenError when that file cannot be created.
 Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
 
 // The seven integers of an auxiliary-sensor (A$) line.
@@ -51,6 +51,37 @@ struct AuxReading {
 // auxiliary values: a / 10000, 10 b and c / 100.
 void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
                       FileUnits& files);
+
+// The writer of a run's station records, as the packet handlers see it. A handler decodes its line
+// into the station record and hands the station over; the writer adds what the records draw on
+// besides the station record (the run's output type, the coil configuration, the current fix, the
+// comment number, the names of the output set) and puts the records into the run's files.
+class StationWriter {
+ public:
+  StationWriter(ProgramState& program, RunState& run, FileUnits& files)
+      : program_(program), run_(run), files_(files) {}
+
+  // The records of the station in the layout of the run's output type (write_station_record).
+  Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // Whether the last D$ or T$ line of the run was read into the station record. An X$ line pairs
+  // its arrays 2..N with that reading only then; otherwise its record would carry the array 1,
+  // station and time of an earlier reading.
+  bool array1_line_read() const { return run_.array1_line_read; }
+  void set_array1_line_read(bool read) { run_.array1_line_read = read; }
+
+  // An auxiliary-sensor reading: its record goes to the XYX side file when one is open.
+  void write_aux(const AuxReading& aux) {
+    if (!files_.xyx.is_open()) return;
+    write_aux_record(aux, program_, run_, files_);
+    ++run_.xyx_record_count;
+  }
+
+ private:
+  ProgramState& program_;
+  RunState& run_;
+  FileUnits& files_;
+};
 
 // X and Y of a Santos or ICE record.
 struct StationPosition {

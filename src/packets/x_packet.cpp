@@ -5,8 +5,6 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
-#include "core/station_record.hpp"
-#include "packets/station_output.hpp"
 
 namespace quillet {
 
@@ -49,9 +47,7 @@ bool read_x_layout(std::size_t length, std::string_view line, int N, StationReco
 // Converts arrays 2..N by the tag of the packet that brought array 1. "NULD" and "RAW " lines
 // configure every array from the length code on each line (asking for the code while array 1 has
 // no spacings), so N may change here; "CONV" lines use the factors in force.
-void convert_by_tag(ProgramState& program, Console& console) {
-  StationRecord& s = program.station;
-  CoilConfiguration& coils = program.coils;
+void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console) {
   const std::string_view tag = s.data_tag();
   if (tag == "CONV") {
     for (int k = 2; k <= coils.N; ++k) {
@@ -80,18 +76,19 @@ void convert_by_tag(ProgramState& program, Console& console) {
 
 }  // namespace
 
-Flow handle_x_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  StationRecord& s = program.station;
-  const std::size_t length = run.LINE.trimmed().size();
+Flow handle_x_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                     StationWriter& writer, Console& console) {
+  StationRecord& s = station;
+  const std::size_t length = LINE.trimmed().size();
   ReadResult read;
-  if (read_x_layout(length, run.LINE.view(), program.coils.N, s, read)) {
+  if (read_x_layout(length, LINE.view(), coils.N, s, read)) {
     if (!read.ok()) return Flow::PacketSkip;
   } else {
     console.write(FreeLine() << "X$ read error!");
   }
-  convert_by_tag(program, console);
-  if (!run.array1_line_read) return Flow::NextLine;
-  return write_station_record(PacketKind::X, program, run, files);
+  convert_by_tag(s, coils, console);
+  if (!writer.array1_line_read()) return Flow::NextLine;
+  return writer.write_station(PacketKind::X);
 }
 
 }  // namespace quillet

@@ -2,8 +2,9 @@
 //   cmd        one execution of the program per line: its arguments, separated by blanks
 //   stdin      (optional) the keyboard text of every execution
 //   in/        the files put into an empty folder before the first execution
-//   out/       the files that folder must hold afterwards besides those of in/, byte for byte;
-//              no other file may be there (so the keep-or-delete rules are checked too)
+//   out/       the files that folder must hold afterwards besides those of in/, byte for byte
+//              (an in/ file named here too must have kept or got that text); no other file may
+//              be there (so the keep-or-delete rules are checked too)
 //   console    (optional) the console text of all executions, exactly
 //   status     (optional) the exit status of every execution (0 when absent)
 //   HOW        how the expected files were derived (read by people only)
@@ -89,17 +90,17 @@ TEST_P(Case, OutputsMatch) {
     EXPECT_TRUE(file_equals(work.file(name), read_file((dir / "out" / name).string())));
   }
   std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
   EXPECT_EQ(files_below(work.path()), expected) << "the files left in the folder";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()), [](const auto& info) {
+  std::string name = info.param;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+});
 
 }  // namespace
 }  // namespace quillet

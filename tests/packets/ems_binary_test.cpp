@@ -128,7 +128,8 @@ TEST(NPacket, CutMultiArrayLineChangesNoValue) {
   // Columns 35-82 hold two arrays; the last field is cut after "-1" of "-10".
   h.run.LINE.assign(
       " N$090002 12200 29800    260  -135  1100   210   910  -310  2100   410  1810   -1");
-  EXPECT_EQ(handle_n_packet(h.program(), h.run, h.files, h.console), Flow::PacketSkip);
+  EXPECT_EQ(handle_n_packet(h.run.LINE, h.station(), h.program().coils, h.writer, h.console),
+            Flow::PacketSkip);
   EXPECT_EQ(s.HOUR, before.HOUR);
   EXPECT_EQ(s.VOLT_RAW, before.VOLT_RAW);
   EXPECT_EQ(s.PITCH_RAW, before.PITCH_RAW);
