@@ -92,10 +92,11 @@ ProgramResult run_quillet_process(const std::vector<std::string>& args, const st
   { std::ofstream(input_path, std::ios::binary) << keyboard; }
   const pid_t pid = ::fork();
   if (pid == 0) {
+    // The folder is entered after any mount over it, so that its names resolve through the mount.
+    if (options.read_only_folder && !make_folder_read_only(cwd)) ::_exit(126);
     if (::chdir(cwd.c_str()) != 0) ::_exit(127);
     if (!std::freopen(input_path.c_str(), "rb", stdin)) ::_exit(127);
     if (!std::freopen(output_path.c_str(), "wb", stdout)) ::_exit(127);
-    if (options.read_only_folder && !make_folder_read_only(cwd)) ::_exit(126);
     if (options.file_size_limit > 0) {
       // A write past the limit then fails with an error instead of killing the process.
       std::signal(SIGXFSZ, SIG_IGN);
