@@ -11,8 +11,8 @@
 #include <string>
 
 #include "common/console.hpp"
+#include "core/state.hpp"
 #include "run/run.hpp"
-#include "run/state.hpp"
 
 namespace {
 

@@ -6,12 +6,20 @@
 namespace quillet {
 
 void StreamConsole::write_line(std::string_view line) {
-  out_.write(line.data(), static_cast<std::streamsize>(line.size()));
-  out_.put('\n');
+  // Straight into the stream's buffer: a file of messages writes one line per input line.
+  std::streambuf& buffer = *out_.rdbuf();
+  const auto size = static_cast<std::streamsize>(line.size());
+  if (buffer.sputn(line.data(), size) != size || buffer.sputc('\n') != '\n') {
+    out_.setstate(std::ios::badbit);
+  }
+}
+
+void StreamConsole::flush() {
   out_.flush();
 }
 
 bool StreamConsole::next_line(std::string& line) {
+  flush();
   if (!std::getline(in_, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;

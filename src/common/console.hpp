@@ -12,17 +12,22 @@ namespace quillet {
 
 class Console : public LineSource {
  public:
-  // Writes one line; a newline is added.
+  // Writes one line; a newline is added. The line may wait in a buffer until the next flush.
   virtual void write_line(std::string_view line) = 0;
+  // Sends every line written so far to the screen. A read from the keyboard flushes first, so a
+  // prompt always shows before its reply is awaited; the program flushes before it ends.
+  virtual void flush() {}
   void write(const FreeLine& line) { write_line(line.str()); }
 };
 
 // Console over two streams (standard input and output in the program, string streams in tests).
-// Keyboard lines lose the carriage return of a Windows line end.
+// Keyboard lines lose the carriage return of a Windows line end. Output is left to the output
+// stream's buffer: a system call per line made message-heavy files several times slower.
 class StreamConsole : public Console {
  public:
   StreamConsole(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
   void write_line(std::string_view line) override;
+  void flush() override;
   bool next_line(std::string& line) override;
 
  private:

@@ -81,8 +81,9 @@ void append_real(std::string& line, double v, const RealForm& form) {
 
 // ---- input ----------------------------------------------------------------------------------
 
+// A carriage return separates values too: Windows copies of logger files may end a line with two.
 bool is_blank(char c) {
-  return c == ' ' || c == '\t';
+  return c == ' ' || c == '\t' || c == '\r';
 }
 bool ends_value(char c) {
   return is_blank(c) || c == ',' || c == '/';
@@ -135,8 +136,15 @@ bool parse_real(std::string_view token, Real& out) {
   if (!digits) return false;
   long exponent = 0;
   if (k < token.size()) {
-    const char letter = token[k++];
-    if (letter != 'e' && letter != 'E' && letter != 'd' && letter != 'D') return false;
+    // The exponent letter may be E, D or Q, or left out before a signed exponent ("1.5+3").
+    const char letter = token[k];
+    if (letter == '+' || letter == '-') {
+    } else if (letter == 'e' || letter == 'E' || letter == 'd' || letter == 'D' || letter == 'q' ||
+               letter == 'Q') {
+      ++k;
+    } else {
+      return false;
+    }
     buf[len++] = 'e';
     bool exponent_negative = false;
     if (k < token.size() && (token[k] == '+' || token[k] == '-')) {
@@ -210,36 +218,100 @@ class FreeScanner {
   std::size_t pos_ = 0;
 };
 
-FreeReadResult read_list(FreeScanner& scanner, std::initializer_list<In> targets) {
-  FreeReadResult result;
-  // A value's closing comma may stand after blanks or even on the next line; it is taken when
-  // the next value is looked for, so that a read never waits for a line it does not need.
-  bool comma_owed = false;
-  for (const In& target : targets) {
-    if (!scanner.skip_blanks()) {
-      result.status = FreeReadStatus::EndOfInput;
-      return result;
+// The items of a list-directed read, one per variable: values, null values (an empty value
+// between separators, or a repeat form "r*" without a value) and the "/" that ends the input. A
+// repeat form "r*c" gives r items c.
+class FreeItems {
+ public:
+  enum class Kind { Value, Null, Slash, End, Bad };
+  struct Item {
+    Kind kind;
+    std::string_view text;  // the value of a Value item
+  };
+
+  FreeItems(std::string_view text, LineSource* source) : scanner_(text, source) {}
+
+  Item next() {
+    // The copies of a repeat are handed out before any further line is looked at, so the text
+    // they point into stays where it is.
+    if (repeats_left_ > 0) {
+      --repeats_left_;
+      return repeated_item();
     }
-    if (comma_owed && scanner.peek() == ',') {
-      scanner.advance();
-      if (!scanner.skip_blanks()) {
+    if (!scanner_.skip_blanks()) return {Kind::End, {}};
+    // A value's closing comma may stand after blanks or even on the next line; it is taken when
+    // the next value is looked for, so that a read never waits for a line it does not need.
+    if (comma_owed_ && scanner_.peek() == ',') {
+      scanner_.advance();
+      if (!scanner_.skip_blanks()) return {Kind::End, {}};
+    }
+    comma_owed_ = false;
+    const char c = scanner_.peek();
+    if (c == '/') return {Kind::Slash, {}};
+    if (c == ',') {
+      scanner_.advance();
+      return {Kind::Null, {}};
+    }
+    const std::string_view token = scanner_.token();
+    comma_owed_ = true;
+    const std::size_t star = token.find('*');
+    if (star == std::string_view::npos) return {Kind::Value, token};
+    const std::int32_t count = repeat_count(token.substr(0, star));
+    if (count == 0) return {Kind::Bad, {}};
+    repeated_ = token.substr(star + 1);
+    repeats_left_ = count - 1;
+    return repeated_item();
+  }
+
+ private:
+  // Above this count gfortran refuses a repeat form as an overflow.
+  static constexpr std::int32_t kMaxRepeat = 200000000;
+
+  // The r of "r*": unsigned digits worth 1 to kMaxRepeat; 0 when it is not one.
+  static std::int32_t repeat_count(std::string_view digits) {
+    if (digits.empty()) return 0;
+    std::int64_t count = 0;
+    for (const char c : digits) {
+      if (c < '0' || c > '9') return 0;
+      count = count * 10 + (c - '0');
+      if (count > kMaxRepeat) return 0;
+    }
+    return static_cast<std::int32_t>(count);
+  }
+
+  Item repeated_item() const {
+    return repeated_.empty() ? Item{Kind::Null, {}} : Item{Kind::Value, repeated_};
+  }
+
+  FreeScanner scanner_;
+  bool comma_owed_ = false;
+  std::int32_t repeats_left_ = 0;
+  std::string_view repeated_;
+};
+
+FreeReadResult read_list(FreeItems& items, std::initializer_list<In> targets) {
+  FreeReadResult result;
+  for (const In& target : targets) {
+    const FreeItems::Item item = items.next();
+    switch (item.kind) {
+      case FreeItems::Kind::End:
         result.status = FreeReadStatus::EndOfInput;
         return result;
-      }
+      case FreeItems::Kind::Slash:
+        return result;
+      case FreeItems::Kind::Null:  // the variable keeps its value
+        continue;
+      case FreeItems::Kind::Bad:
+        result.status = FreeReadStatus::BadValue;
+        return result;
+      case FreeItems::Kind::Value:
+        if (!parse_value(item.text, target)) {
+          result.status = FreeReadStatus::BadValue;
+          return result;
+        }
+        ++result.assigned;
+        break;
     }
-    comma_owed = false;
-    const char c = scanner.peek();
-    if (c == '/') return result;
-    if (c == ',') {  // a null value: the variable keeps its value
-      scanner.advance();
-      continue;
-    }
-    if (!parse_value(scanner.token(), target)) {
-      result.status = FreeReadStatus::BadValue;
-      return result;
-    }
-    ++result.assigned;
-    comma_owed = true;
   }
   return result;
 }
@@ -278,13 +350,37 @@ FreeLine& FreeLine::operator<<(double value) {
 }
 
 FreeReadResult read_free(std::string_view text, std::initializer_list<In> targets) {
-  FreeScanner scanner(text, nullptr);
-  return read_list(scanner, targets);
+  FreeItems items(text, nullptr);
+  return read_list(items, targets);
 }
 
 FreeReadResult read_free(LineSource& source, std::initializer_list<In> targets) {
-  FreeScanner scanner({}, &source);
-  return read_list(scanner, targets);
+  FreeItems items({}, &source);
+  return read_list(items, targets);
+}
+
+OneValue read_one_value(std::string_view text, float& value) {
+  FreeItems items(text, nullptr);
+  const FreeItems::Item first = items.next();
+  float read = 0.0f;
+  switch (first.kind) {
+    case FreeItems::Kind::End:
+      return OneValue::Blank;
+    case FreeItems::Kind::Slash:
+      return OneValue::None;
+    case FreeItems::Kind::Bad:
+      return OneValue::NotOne;
+    case FreeItems::Kind::Null:
+      break;
+    case FreeItems::Kind::Value:
+      if (!parse_real(first.text, read)) return OneValue::NotOne;
+      break;
+  }
+  const FreeItems::Kind after = items.next().kind;
+  if (after != FreeItems::Kind::End && after != FreeItems::Kind::Slash) return OneValue::NotOne;
+  if (first.kind == FreeItems::Kind::Null) return OneValue::None;
+  value = read;
+  return OneValue::Read;
 }
 
 }  // namespace quillet

@@ -7,12 +7,14 @@
 // right-justified (11 after the blank that separates it); reals are written as gfortran writes
 // them (0.2f as "  0.200000003    ", 64-bit reals with 17 significant digits).
 //
-// Input: values separated by blanks or commas; an empty value between two commas leaves its
-// variable unchanged; "/" ends the input and leaves the remaining variables unchanged. Integers
-// accept an optional sign and digits; reals also a decimal point and an exponent (E or D), but
-// never NaN or Infinity, nor a value too large for the variable (one too small reads as zero).
-// A value that cannot be read is an error. Blanks and tabs separate values; gfortran's
-// extensions (repeat counts such as 3*1.0, semicolons, exponents without a letter) are errors.
+// Input follows gfortran's list-directed read: values separated by blanks (blank, tab or carriage
+// return) or commas; an empty value between two commas leaves its variable unchanged; "r*c"
+// stands for r copies of c and "r*" for r empty values (r from 1 to 200000000); "/" ends the
+// input and leaves the remaining variables unchanged. Integers accept an optional sign and
+// digits; reals also a decimal point and an exponent (E, D, Q, or just its sign), but never NaN
+// or Infinity, nor a value too large for the variable (one too small reads as zero). A value
+// that cannot be read is an error. Semicolons are not separators: the language makes them one only
+// in decimal-comma mode, although gfortran 12 takes them in this one too.
 #pragma once
 
 #include <initializer_list>
@@ -55,6 +57,17 @@ struct FreeReadResult {
 // Reads the variables from one text (an internal read: the text is all there is). Only
 // In::Kind::Int, Real32 and Real64 variables are allowed.
 FreeReadResult read_free(std::string_view text, std::initializer_list<In> targets);
+
+// What a text that should hold exactly one value holds.
+enum class OneValue {
+  Read,    // one finite number, perhaps followed by "/": it was stored
+  None,    // a lone empty value, or a "/" first: the variable keeps its value
+  Blank,   // nothing but blanks (from the keyboard: the reply is still to come)
+  NotOne,  // anything else: a second value, a text, a number that is not finite
+};
+
+// Reads one 32-bit real from `text`, storing it only when the text holds exactly that value.
+[[nodiscard]] OneValue read_one_value(std::string_view text, float& value);
 
 // Source of further lines for a read that spans lines (the keyboard). Returns false at the end of
 // input. The carriage return of a Windows line end is already removed by the source.

@@ -1,6 +1,5 @@
 #include "driver/driver.hpp"
 
-#include <cmath>
 #include <optional>
 
 #include "common/free_form.hpp"
@@ -125,7 +124,9 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
 
 }  // namespace
 
-int run_program(std::span<const std::string> args, ProgramState& program, Console& console) {
+namespace {
+
+int run_codes(std::span<const std::string> args, ProgramState& program, Console& console) {
   print_banner(console);
 
   std::string input_name;
@@ -138,13 +139,10 @@ int run_program(std::span<const std::string> args, ProgramState& program, Consol
     type_codes = codes_text(args.size() >= 2 ? std::string_view(args[1]) : std::string_view());
     if (args.size() < 2 || args[1].empty()) type_codes[0] = 'G';
     if (args.size() == 3) {
-      float height = sensor_height;
-      const FreeReadResult read = read_free(args[2], {height});
-      if (read.status != FreeReadStatus::Ok || read.assigned != 1 || !std::isfinite(height)) {
+      if (read_one_value(args[2], sensor_height) != OneValue::Read) {
         console.write(FreeLine() << "*** Sensor height argument is not a number: " << args[2]);
         return 1;
       }
-      sensor_height = height;
       height_given = true;
     }
   } else {
@@ -171,6 +169,14 @@ int run_program(std::span<const std::string> args, ProgramState& program, Consol
       if (status == 0) status = run_error;
     }
   }
+  return status;
+}
+
+}  // namespace
+
+int run_program(std::span<const std::string> args, ProgramState& program, Console& console) {
+  const int status = run_codes(args, program, console);
+  console.flush();
   return status;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/console.hpp"
-#include "run/state.hpp"
+#include "core/state.hpp"
 
 namespace quillet {
 

@@ -6,7 +6,7 @@
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
 #include "common/text.hpp"
-#include "header/comment_register.hpp"
+#include "core/comment_register.hpp"
 
 namespace quillet {
 

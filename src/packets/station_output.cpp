@@ -61,6 +61,16 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
       << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
     emit(v, kLogT, program.coils.N, run, files);
+  } else if (kind == PacketKind::N) {
+    static const Layout kLogN(
+        "(I6, (4N)F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+        "F12.6, 1X, F7.1, 1X, I2)");
+    v << s.STATION;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
+      << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kLogN, program.coils.N, run, files);
   } else {
     static const Layout kLogPdlmt(
         "(I6, 4F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.2, 2F10.0, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
@@ -90,6 +100,16 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
       << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
     emit(v, kXyzT, program.coils.N, run, files);
+  } else if (kind == PacketKind::N) {
+    static const Layout kXyzN(
+        "(I6, I6, (4N)F9.2, I2, 1X, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
+        "1X, F7.1, 1X, I2)");
+    v << s.STATION << s.LINENO;
+    add_channels(v, s, program.coils.N);
+    v << s.N_DIGIT << s.HOUR << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN
+      << s.PITCH << s.ROLL;
+    add_fix(v, fix);
+    emit(v, kXyzN, program.coils.N, run, files);
   } else {
     static const Layout kXyzPdlmt(
         "(I6, I6, 4F9.2, I2, 3I3, F7.3, F7.2, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, "
@@ -103,24 +123,38 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
   }
 }
 
+// The Geosoft columns of the current station, with the channels of `arrays` arrays. The records
+// of the XYX side file begin with the same columns.
+void add_geosoft_columns(RecordValues& v, PacketKind kind, const ProgramState& program,
+                         int arrays) {
+  const StationRecord& s = program.station;
+  v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
+  add_channels(v, s, arrays);
+  v << s.N_DIGIT << s.HOUR << s.MINUTE;
+  // T$ seconds carry their milliseconds, $PDLMT seconds are whole and N$ seconds an integer.
+  if (kind == PacketKind::N) {
+    v << s.SECOND;
+  } else {
+    v << (kind == PacketKind::T ? seconds_with_fraction(s) : static_cast<float>(s.SECOND));
+  }
+  v << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
+  add_fix(v, program.gps.current_fix);
+}
+
 void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
                           FileUnits& files) {
-  const StationRecord& s = program.station;
-  const GpsFix& fix = program.gps.current_fix;
-  // A $PDLMT packet carries array 1 only, whatever N is, and whole seconds.
-  const bool t = kind == PacketKind::T;
-  const int arrays = t ? program.coils.N : 1;
-  const float seconds = t ? seconds_with_fraction(s) : static_cast<float>(s.SECOND);
+  // A $PDLMT packet carries array 1 only, whatever N is.
+  const int arrays = kind == PacketKind::Pdlmt ? 1 : program.coils.N;
   static const Layout kGeosoft(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+  // N$ records: whole seconds, and wider housekeeping columns.
+  static const Layout kGeosoftN(
+      "(I6, 1X, A1, I6, 1X, A1, (4N)F9.2, I2, 1X, 3I3, F9.3, F8.2, 1X, I4, 2F7.2, 1X, I12, F12.6, "
+      "1X, F12.6, 1X, F7.1, 1X, I2)");
   RecordValues v;
-  v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
-  add_channels(v, s, arrays);
-  v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds << s.VOLTAGE << s.TEMPERATURE_K << program.CN
-    << s.PITCH << s.ROLL;
-  add_fix(v, fix);
-  emit(v, kGeosoft, arrays, run, files);
+  add_geosoft_columns(v, kind, program, arrays);
+  emit(v, kind == PacketKind::N ? kGeosoftN : kGeosoft, arrays, run, files);
 }
 
 // The sensor-definition file: the number of receivers, then one record per receiver of arrays
@@ -195,18 +229,19 @@ void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files)
   files.main.write_line(run.record);
 }
 
-SantosPosition santos_position(ProgramState& program, const RunState& run, FileUnits& files) {
-  if (!run.HAS_GPS) {
-    return {static_cast<double>(program.station.LINENO),
-            static_cast<double>(program.station.STATION)};
-  }
-  // The current fix in the survey's zone; a fix never changes the zone itself.
+StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files) {
   GpsState& gps = program.gps;
-  const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
-                                    gps.ellipsoid_index, files.unit99);
-  gps.utm_easting = point.easting;
-  gps.utm_northing = point.northing;
-  return {point.easting, point.northing};
+  if (!run.HAS_GPS) {
+    gps.utm_easting = static_cast<double>(program.station.LINENO);
+    gps.utm_northing = static_cast<double>(program.station.STATION);
+  } else {
+    // The current fix in the survey's zone; a fix never changes the zone itself.
+    const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
+                                      gps.ellipsoid_index, files.unit99);
+    gps.utm_easting = point.easting;
+    gps.utm_northing = point.northing;
+  }
+  return {gps.utm_easting, gps.utm_northing};
 }
 
 void write_santos_record(ProgramState& program, RunState& run, FileUnits& files) {
@@ -219,7 +254,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
   }
   const StationRecord& s = program.station;
   const GpsFix& fix = program.gps.current_fix;
-  const SantosPosition xy = santos_position(program, run, files);
+  const StationPosition xy = station_position(program, run, files);
   const int arrays = program.coils.N;
   static const Layout kData("(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)");
   RecordValues v;
@@ -229,10 +264,26 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
   emit(v, kData, arrays, run, files);
 }
 
+void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
+                      FileUnits& files) {
+  static const Layout kAux(
+      "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, 3F9.5, 3F9.0, F7.2)");
+  const int arrays = program.coils.N;
+  RecordValues v;
+  add_geosoft_columns(v, PacketKind::T, program, arrays);
+  for (const std::int32_t a : aux.a) v << static_cast<float>(a) / 10000.0f;
+  // Ten times b, in the order the logger's software computes it, so the last digit agrees.
+  for (const std::int32_t b : aux.b) v << static_cast<float>(b) / 10000.0f * 100000.0f;
+  v << static_cast<float>(aux.c) / 100.0f;
+  v.write(kAux, run.record, arrays);
+  files.xyx.write_line(run.record);
+}
+
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
   // T$ packets of a multi-array instrument: the other arrays come with X$ packets, whose handler
   // writes the station; only the DAT31 records (array 1) are written here.
-  const bool single = kind == PacketKind::Pdlmt || program.coils.N == 1;
+  const bool single = kind != PacketKind::T || program.coils.N == 1;
   Flow flow = Flow::NextLine;
   switch (run.type) {
     case OutputType::D:

@@ -6,17 +6,18 @@
 // fix, never from the packet text.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
-#include "run/exits.hpp"
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/flow.hpp"
+#include "core/state.hpp"
 
 namespace quillet {
 
-// The packet whose station is written: T$ packets and $PDLMT packets have layouts of their own
-// in the log, XYZ and Geosoft outputs.
-enum class PacketKind : std::uint8_t { T, Pdlmt };
+// The packet whose station is written: T$, $PDLMT and N$ packets have layouts of their own in the
+// log, XYZ and Geosoft outputs. N$ packets carry all N arrays themselves.
+enum class PacketKind : std::uint8_t { T, Pdlmt, N };
 
 // Writes the station record in the layout of the run's output type, then sets CN to 0. A T$
 // packet of an instrument with more than one coil array writes only DAT31 records (array 1); the
@@ -37,14 +38,27 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 // OutputOpenError (with run.failed_output_name set) when that file cannot be created.
 Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
 
-// X and Y of a Santos data record.
-struct SantosPosition {
+// The seven integers of an auxiliary-sensor (A$) line.
+struct AuxReading {
+  std::array<std::int32_t, 3> a{};
+  std::array<std::int32_t, 3> b{};
+  std::int32_t c = 0;
+};
+
+// Appends to the XYX side file the Geosoft columns of the current station followed by the
+// auxiliary values: a / 10000, 10 b and c / 100.
+void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
+                      FileUnits& files);
+
+// X and Y of a Santos or ICE record.
+struct StationPosition {
   double x;
   double y;
 };
 
-// Santos position of the current station: the UTM easting and northing of the current fix when
-// the run found positions, otherwise the line number and the station number.
-SantosPosition santos_position(ProgramState& program, const RunState& run, FileUnits& files);
+// Position of the current station in the Santos and ICE records: the UTM easting and northing of
+// the current fix when the run found positions, otherwise the line number and the station number.
+// Kept in utm_easting and utm_northing as well.
+StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files);
 
 }  // namespace quillet

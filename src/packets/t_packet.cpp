@@ -1,12 +1,11 @@
 #include "packets/t_packet.hpp"
 
-#include <algorithm>
 #include <string_view>
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "core/station_record.hpp"
 #include "packets/station_output.hpp"
-#include "packets/station_record.hpp"
 
 namespace quillet {
 
@@ -58,10 +57,7 @@ bool read_t_layout(std::size_t length, std::string_view line, StationRecord& s,
     default:
       return false;
   }
-  if (result.ok() || result.item > tag_item) {
-    s.DATA_TAG.fill(' ');
-    tag.copy(s.DATA_TAG.data(), std::min(tag.size(), s.DATA_TAG.size()));
-  }
+  if (result.ok() || result.item > tag_item) s.set_data_tag(tag);
   return true;
 }
 

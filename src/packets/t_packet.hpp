@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "common/console.hpp"
-#include "run/exits.hpp"
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/flow.hpp"
+#include "core/state.hpp"
 
 namespace quillet {
 

@@ -19,7 +19,7 @@ constexpr int kCommasUsed = 10;
 class GgaFields {
  public:
   explicit GgaFields(std::string_view body) : body_(body) {
-    // Column 5 is the last letter of "GPGGA": the first comma can stand no earlier.
+    // Column 5 is the last letter of the talker and "GGA": the first comma can stand no earlier.
     for (std::size_t k = 4; k < body_.size() && count_ < kCommasUsed; ++k) {
       if (body_[k] == ',') commas_[static_cast<std::size_t>(count_++)] = k;
     }
@@ -122,6 +122,21 @@ bool read_tenths(const GgaFields& fields, int k, std::string_view message, float
   return true;
 }
 
+bool is_upper_letter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// Where the first talker identifier of a GGA sentence other than "GPGGA" starts: two upper-case
+// letters followed by "GGA,". The comma is part of the test so that a "GGA" inside some other
+// text of the line does not start a sentence.
+std::size_t other_talker_gga(std::string_view line) {
+  for (std::size_t at = line.find("GGA,", 2); at != std::string_view::npos;
+       at = line.find("GGA,", at + 1)) {
+    if (is_upper_letter(line[at - 2]) && is_upper_letter(line[at - 1])) return at - 2;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
@@ -218,9 +233,10 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
 }
 
 std::string_view gga_sentence_of(std::string_view line) {
-  const std::size_t p = index_of(line, "GPGGA");
-  if (p == 0) return {};
-  return trim_right(line.substr(p - 1));
+  std::size_t start = line.find("GPGGA");
+  if (start == std::string_view::npos) start = other_talker_gga(line);
+  if (start == std::string_view::npos) return {};
+  return trim_right(line.substr(start));
 }
 
 }  // namespace quillet

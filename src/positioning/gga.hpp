@@ -5,27 +5,19 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/gps_fix.hpp"
+
 namespace quillet {
 
 class Console;
-
-// A GPS fix as the records use it: the values of one GGA sentence.
-struct GpsFix {
-  std::int32_t GPS_TIME = 0;  // milliseconds since midnight, whole seconds
-  double LAT = 0.0;           // degrees, negative south
-  double LON = 0.0;           // degrees, negative west
-  std::int32_t DMODE = 0;     // fix quality digit
-  std::int32_t GPS_SATS = 0;  // satellites in use
-  float GPS_HDOP = 0.0f;      // horizontal dilution of precision
-  float GPS_ALT = 0.0f;       // antenna altitude, metres
-};
 
 // Longest sentence the parser looks at; the rest of a longer text is ignored.
 inline constexpr std::size_t kGgaSentenceWidth = 250;
 
 // READ_GPGGA: tests the checksum of one GGA sentence and decodes its fields into the results.
 //
-// `sentence` starts with "GPGGA" (the "$" of the receiver's sentence already cut off) and holds
+// `sentence` starts with the talker identifier and "GGA" ("GPGGA", "GNGGA", ...; the "$" of the
+// receiver's sentence already cut off, as the checksum excludes it) and holds
 // the "*" and the two hexadecimal checksum digits; it is treated as blank-padded or cut to 250
 // characters. A sentence whose checksum does not match is dropped silently. A field that cannot
 // be read gives one console line "Read_GPGGA:  Error reading ..." and ends the decoding.
@@ -43,9 +35,12 @@ inline void READ_GPGGA(std::string_view sentence, GpsFix& fix, Console& console)
              fix.GPS_ALT, console);
 }
 
-// The GGA sentence of a G$ line: from the first "GPGGA" to the last non-blank character (the
-// caller's blank padding to 250 characters is implied by READ_GPGGA). Empty when the line holds
-// no "GPGGA".
+// The GGA sentence of a G$ line, up to the line's last non-blank character (the caller's blank
+// padding to 250 characters is implied by READ_GPGGA); empty when the line holds none. It starts
+// at the first "GPGGA"; in a line without one, at the first two upper-case letters followed by
+// "GGA," (the sentence of another satellite system: "GNGGA", "GLGGA", "GBGGA", "BDGGA", ...).
+// GPS-only files therefore give the sentences they always gave. The pre-scan and the record loop
+// both take their decision from this one function, so they never disagree about a line.
 std::string_view gga_sentence_of(std::string_view line);
 
 }  // namespace quillet

@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "common/free_form.hpp"
+#include "core/line_reader.hpp"
 #include "positioning/gga.hpp"
 #include "positioning/utm.hpp"
-#include "run/record_loop.hpp"
 
 namespace quillet {
 
@@ -98,8 +98,9 @@ Flow handle_gps_line(ProgramState& program, RunState& run, FileUnits& files, Con
     copy_other_sentence(run.LINE, files.gps, scratch);
   } else {
     READ_GPGGA(sentence, program.gps.current_fix, console);
-    scratch.assign("$GPG");
-    scratch.append(sentence.substr(std::min<std::size_t>(3, sentence.size())));
+    // The receiver's own sentence, whatever its talker: the logger cut off only the "$".
+    scratch.assign(1, '$');
+    scratch.append(sentence);
     files.gps.write_line(scratch);
   }
   ++run.gps_fix_count;

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "common/console.hpp"
-#include "run/exits.hpp"
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/flow.hpp"
+#include "core/state.hpp"
 
 namespace quillet {
 
@@ -15,8 +15,8 @@ namespace quillet {
 // Returns NextLine, or InputReadError when a line cannot be read.
 Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console& console);
 
-// A G$ line of the record loop: its sentence becomes the current fix and is copied, with its "$"
-// restored, to the GPS side file.
+// A G$ line of the record loop: its GGA sentence (GPS or any other satellite system) becomes the
+// current fix and is copied, with its "$" restored, to the GPS side file.
 Flow handle_gps_line(ProgramState& program, RunState& run, FileUnits& files, Console& console);
 
 }  // namespace quillet

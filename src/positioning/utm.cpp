@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/free_form.hpp"
+
 namespace quillet {
 
 namespace {
@@ -49,21 +51,6 @@ Ellipsoid ellipsoid_row(std::int32_t row) {
     std::abort();
   }
   return kEllipsoids[static_cast<std::size_t>(row - 1)];
-}
-
-void Unit99File::write_line(std::string_view line) {
-  if (!file_.is_open()) {
-    if (failed_) return;
-    file_.open(path_, std::ios::out | std::ios::app);
-    if (!file_) {
-      failed_ = true;
-      return;
-    }
-  }
-  file_.write(line.data(), static_cast<std::streamsize>(line.size()));
-  file_.put('\n');
-  file_.flush();
-  if (!file_) failed_ = true;
 }
 
 void LL2UTM(double& easting, double& northing, double& latitude, double longitude,

@@ -8,40 +8,11 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
-#include <string>
 #include <string_view>
-#include <utility>
 
-#include "common/free_form.hpp"
+#include "core/unit99.hpp"
 
 namespace quillet {
-
-// Receiver of the range diagnostics of `LL2UTM` (unit 99 of the program).
-class UtmDiagnostics {
- public:
-  virtual ~UtmDiagnostics() = default;
-  // Writes one line; a newline is added.
-  virtual void write_line(std::string_view line) = 0;
-  void write(const FreeLine& line) { write_line(line.str()); }
-};
-
-// The diagnostic file of a run: "fort.99" in the current folder unless told otherwise. Nothing is
-// created until the first line arrives; the file is opened for appending, so a file left by an
-// earlier execution grows. Each line is flushed at once: the lines are rare and must survive a
-// run that ends badly.
-class Unit99File : public UtmDiagnostics {
- public:
-  explicit Unit99File(std::string path = "fort.99") : path_(std::move(path)) {}
-  void write_line(std::string_view line) override;
-  // True when the file could not be opened or written; the lines are then lost.
-  bool failed() const { return failed_; }
-
- private:
-  std::string path_;
-  std::ofstream file_;
-  bool failed_ = false;
-};
 
 // Number of rows of the ellipsoid table; rows are numbered from 1. Row 9 (GRS 80) is the one
 // the program uses.

@@ -1,6 +1,10 @@
 #include "run/dispatch.hpp"
 
 #include "header/header_lines.hpp"
+#include "packets/companion_lines.hpp"
+#include "packets/i_packet.hpp"
+#include "packets/n_packet.hpp"
+#include "packets/pdlmt_packet.hpp"
 #include "packets/t_packet.hpp"
 #include "positioning/gps_prescan.hpp"
 
@@ -19,10 +23,26 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
       return handle_config_line(program, run, files, console);
     case LineKind::FileHeader:
       return handle_file_header_line(program, run, files, console);
+    case LineKind::Offset:
+      return handle_offset_line(run.LINE, program.station);
+    case LineKind::Raw:
+      handle_raw_line(run.LINE, program.station, program.raw_copy, program.R_SEEN, files.raw,
+                      run.record, console);
+      return Flow::NextLine;
+    case LineKind::Aux:
+      return handle_aux_line(program, run, files);
+    case LineKind::Status:
+      return handle_status_line(run.LINE, program.station, console);
     case LineKind::EndOfData:
       return Flow::NormalEnd;
     case LineKind::T:
       return handle_t_packet(program, run, files, console);
+    case LineKind::Pdlmt:
+      return handle_pdlmt_packet(program, run, files, console);
+    case LineKind::N:
+      return handle_n_packet(program, run, files, console);
+    case LineKind::I:
+      return handle_i_packet(program, run, files, console);
     case LineKind::Gps:
       return handle_gps_line(program, run, files, console);
     case LineKind::Ignored:

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "common/console.hpp"
-#include "run/exits.hpp"
-#include "run/files.hpp"
+#include "core/files.hpp"
+#include "core/flow.hpp"
+#include "core/state.hpp"
 #include "run/record_loop.hpp"
-#include "run/state.hpp"
 
 namespace quillet {
 

@@ -1,8 +1,7 @@
 #include "run/run.hpp"
 
-#include <cmath>
-
 #include "common/free_form.hpp"
+#include "common/text.hpp"
 #include "positioning/gps_prescan.hpp"
 #include "run/record_loop.hpp"
 
@@ -58,11 +57,22 @@ void ask_sensor_height(RunState& run, Console& console) {
   console.write(
       FreeLine()
       << "Enter Sensor height manually or type / followed by <ENTER> to accept this value ");
-  // The end of keyboard input, "/", and anything that is not a finite number keep the value.
-  float typed = run.sensor_height;
-  const FreeReadResult result = read_free(console, {typed});
-  if (result.status == FreeReadStatus::Ok && result.assigned == 1 && std::isfinite(typed)) {
-    run.sensor_height = typed;
+  // Blank lines are passed over, as a free-form read does. The reply must be one number: a
+  // decimal comma ("0,35") or a unit ("1.5m") would otherwise give a height nobody typed.
+  std::string reply;
+  for (;;) {
+    if (!console.next_line(reply)) return;  // the end of keyboard input keeps the height
+    switch (read_one_value(reply, run.sensor_height)) {
+      case OneValue::Blank:
+        continue;
+      case OneValue::Read:
+      case OneValue::None:
+        return;
+      case OneValue::NotOne:
+        console.write(FreeLine() << "*** Not a sensor height, the value stays as it was: "
+                                 << trim_right(reply));
+        return;
+    }
   }
 }
 
@@ -78,6 +88,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   console.write(FreeLine() << "*** Transcription v1.20 ***");
   ask_sensor_height(run, console);
   run.input_folder = std::string(output_folder(run.input_name));
+  // Each run numbers the comments of its own files from 1. A number that the previous run left
+  // for a record that never came points into that run's register.
+  program.comments.clear();
+  if (program.CN > 0) program.CN = 0;
 
   if (!files.input.open(run.input_name)) return Flow::InputOpenError;
 
@@ -93,7 +107,9 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (set->binary && !open_output(run, files, files.binary, "Default.DAT")) {
     return Flow::OutputOpenError;
   }
-  if (set->type == OutputType::I) program.names.type_i_pending = true;
+  // The start output of the I type belongs to I runs only: a run of another type never shows it,
+  // whatever an earlier I run left undone.
+  program.names.type_i_pending = set->type == OutputType::I;
   if (set->type == OutputType::P) program.names.SDF_PENDING = true;
   if (set->type == OutputType::I || set->type == OutputType::P) {
     program.names.SDF_NAME = "Default.SDF";

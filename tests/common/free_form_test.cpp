@@ -8,6 +8,7 @@
 #include <deque>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -131,11 +132,31 @@ TEST(FreeReadText, IntegersTakeASignAndDigitsOnly) {
   EXPECT_EQ(a, -7);
   EXPECT_EQ(read_free("-2147483648", {a}).status, FreeReadStatus::Ok);
   EXPECT_EQ(a, std::numeric_limits<std::int32_t>::min());
-  for (const char* bad : {"12.5", "12abc", "2147483648", "+", "1e2", "0x10", "3*4", "1;2"}) {
+  for (const char* bad :
+       {"12.5", "12abc", "2147483648", "+", "1e2", "0x10", "0*4", "-2*4", "*4", "3*4.5", "1;2"}) {
     a = 99;
     EXPECT_EQ(read_free(bad, {a}).status, FreeReadStatus::BadValue) << bad;
     EXPECT_EQ(a, 99) << bad;
   }
+}
+
+TEST(FreeReadText, RepeatFormsGiveCopiesOrEmptyValues) {
+  std::int32_t a = -1, b = -1, c = -1;
+  EXPECT_EQ(read_free("2*4 5", {a, b, c}).status, FreeReadStatus::Ok);
+  EXPECT_EQ(std::vector<std::int32_t>({a, b, c}), std::vector<std::int32_t>({4, 4, 5}));
+  a = b = c = -1;
+  // "r*" is r empty values; its comma is its own, so the next value goes to c.
+  const FreeReadResult r = read_free("2*,6", {a, b, c});
+  EXPECT_EQ(r.status, FreeReadStatus::Ok);
+  EXPECT_EQ(r.assigned, 1);
+  EXPECT_EQ(std::vector<std::int32_t>({a, b, c}), std::vector<std::int32_t>({-1, -1, 6}));
+  // Copies left over when the variables are used up are not an error.
+  EXPECT_EQ(read_free("5*7", {a, b}).status, FreeReadStatus::Ok);
+  EXPECT_EQ(b, 7);
+  EXPECT_EQ(read_free("200000000*8", {a}).status, FreeReadStatus::Ok);
+  EXPECT_EQ(a, 8);
+  EXPECT_EQ(read_free("200000001*8", {a}).status, FreeReadStatus::BadValue);
+  EXPECT_EQ(read_free("2 *8", {a, b}).status, FreeReadStatus::BadValue);
 }
 
 TEST(FreeReadText, RealsTakePointsAndExponentsButNoSpecialValues) {
@@ -158,8 +179,12 @@ TEST(FreeReadText, RealsTakePointsAndExponentsButNoSpecialValues) {
   EXPECT_EQ(read_free("-1e-50", {f}).status, FreeReadStatus::Ok);
   EXPECT_EQ(f, 0.0f);
   EXPECT_TRUE(std::signbit(f));
-  for (const char* bad : {"1e400", "1e39", "nan", "inf", "Infinity", ".", "-", "e5", ".e5", "1.5+3",
-                          "1e", "1.2.3", "1e+"}) {
+  // The exponent letter may be Q, or left out before the exponent's sign.
+  EXPECT_EQ(read_free("1.5+3 2.5q-1", {d, f}).status, FreeReadStatus::Ok);
+  EXPECT_EQ(d, 1500.0);
+  EXPECT_EQ(f, 0.25f);
+  for (const char* bad : {"1e400", "1e39", "nan", "inf", "Infinity", ".", "-", "e5", ".e5", "1.5+",
+                          "1e", "1.2.3", "1e+", "1.5e+3+2"}) {
     f = 7;
     EXPECT_EQ(read_free(bad, {f}).status, FreeReadStatus::BadValue) << bad;
     EXPECT_EQ(f, 7) << bad;

@@ -15,21 +15,26 @@
 namespace quillet::gfortran {
 namespace {
 
-// Reads one variable per record from an internal file (a text of the given length, so a short
-// line reads blanks past its end) and prints the status and the value's bits. Format "*" is a
-// list-directed read.
+// Reads one variable per record (three integers for kind T) from an internal file (a text of the
+// given length, so a short line reads blanks past its end) and prints the status and the
+// values' bits. Format "*" is a list-directed read. The text arrives as character codes, so that
+// tabs and carriage returns reach the read as they stand.
 constexpr const char* kReadProgram = R"(
 program read_one
   implicit none
-  character(len=80) :: fmt, line
+  character(len=120) :: fmt, line
   character(len=1) :: kind
-  integer :: n, i, ll, ios, iv
+  integer :: n, i, j, ll, ios, iv, iv3(3), codes(120)
   real(4) :: f
   real(8) :: d
   read(*,*) n
   do i = 1, n
     read(*,'(A1,1X,A)') kind, fmt
-    read(*,'(I3,A)') ll, line
+    read(*,'(I3,120Z2)') ll, (codes(j), j = 1, ll)
+    line = ' '
+    do j = 1, ll
+      line(j:j) = achar(codes(j))
+    end do
     ios = 0
     select case (kind)
     case ('I')
@@ -40,6 +45,10 @@ program read_one
         read(line(1:ll), fmt, iostat=ios) iv
       end if
       write(*,'(I0,1X,I0)') ios, iv
+    case ('T')
+      iv3 = -7
+      read(line(1:ll), *, iostat=ios) iv3
+      write(*,'(I0,1X,I0,2(",",I0))') ios, iv3
     case ('F')
       f = -7
       if (fmt == '*') then
@@ -62,7 +71,7 @@ end program
 )";
 
 struct ReadRecord {
-  char kind;           // I, F (real(4)) or D (real(8))
+  char kind;           // I, F (real(4)), D (real(8)) or T (three integers, list-directed)
   std::string format;  // "*" for list-directed
   std::string line;
 };
@@ -72,17 +81,25 @@ struct Outcome {
   std::string value;
 };
 
+int status_of(const FreeReadResult& result) {
+  return result.status == FreeReadStatus::Ok           ? 0
+         : result.status == FreeReadStatus::EndOfInput ? -1
+                                                       : 1;
+}
+
 Outcome engine_outcome(const ReadRecord& r) {
+  if (r.kind == 'T') {
+    std::int32_t v[3] = {-7, -7, -7};
+    const int status = status_of(read_free(r.line, {v[0], v[1], v[2]}));
+    return {status, std::to_string(v[0]) + ',' + std::to_string(v[1]) + ',' + std::to_string(v[2])};
+  }
   std::int32_t i = -7;
   float f = -7;
   double d = -7;
   In target = r.kind == 'I' ? In(i) : r.kind == 'F' ? In(f) : In(d);
   int status = 0;
   if (r.format == "*") {
-    const FreeReadResult result = read_free(r.line, {target});
-    status = result.status == FreeReadStatus::Ok           ? 0
-             : result.status == FreeReadStatus::EndOfInput ? -1
-                                                           : 1;
+    status = status_of(read_free(r.line, {target}));
   } else {
     status = Layout(r.format).read(r.line, &target, 1).ok() ? 0 : 1;
   }
@@ -107,7 +124,13 @@ void compare_reads(const std::vector<ReadRecord>& records, Refused refused_on_pu
   for (const auto& r : records) {
     char length[8];
     std::snprintf(length, sizeof length, "%3zu", r.line.size());
-    input << r.kind << ' ' << r.format << '\n' << length << r.line << '\n';
+    input << r.kind << ' ' << r.format << '\n' << length;
+    for (const char c : r.line) {
+      char code[4];
+      std::snprintf(code, sizeof code, "%02X", static_cast<unsigned char>(c));
+      input << code;
+    }
+    input << '\n';
   }
   const auto fortran = run(kReadProgram, input.str());
   ASSERT_TRUE(fortran);
@@ -267,8 +290,10 @@ std::string random_token(Rng& rng, bool real) {
   }
   if (point_at == digits) token += '.';
   if (real && chance(rng, 0.4)) {
-    token += "eEdD"[uniform(rng, 0, 3)];
-    if (chance(rng, 0.5)) token += chance(rng, 0.5) ? '-' : '+';
+    // An exponent letter, or only the exponent's sign ("1.5+3").
+    const char letter = "eEdDqQ "[uniform(rng, 0, 6)];
+    if (letter != ' ') token += letter;
+    if (letter == ' ' || chance(rng, 0.5)) token += chance(rng, 0.5) ? '-' : '+';
     token += std::to_string(uniform(rng, 0, 15));
   }
   if (chance(rng, 0.05)) token += "xa.e"[uniform(rng, 0, 3)];  // spoilt
@@ -286,8 +311,43 @@ TEST(GfortranRead, ListDirectedValues) {
     if (chance(rng, 0.2)) line += chance(rng, 0.5) ? " , 5" : "/";
     records.push_back({kind, "*", line});
   }
-  // gfortran also takes repeat counts (3*1.0) and exponents without a letter (1.5+3), which
-  // the generator does not make.
+  compare_reads(records, [](const ReadRecord&) { return false; });
+}
+
+// Lists of values, empty values and repeat forms ("3*7", "2*"), separated by blanks, tabs,
+// carriage returns and commas, read into one number or into three integers.
+TEST(GfortranRead, ListDirectedRepeatsAndSeparators) {
+  QUILLET_REQUIRE_GFORTRAN();
+  Rng rng(13013);
+  const char* separators[] = {" ", ",", " , ", "\t", "\r", "\t,", ",\r", "  ", "\r\r"};
+  std::vector<ReadRecord> records;
+  for (int k = 0; k < 4000; ++k) {
+    const char kind = "TTIFD"[uniform(rng, 0, 4)];
+    const bool real = kind == 'F' || kind == 'D';
+    std::string line;
+    if (chance(rng, 0.3)) line += chance(rng, 0.7) ? "\r" : "\t";  // a stray leading blank
+    for (int item = uniform(rng, 1, 4); item > 0; --item) {
+      const double form = uniform(rng, 0, 99) / 100.0;
+      if (form < 0.35) {
+        // A repeat count: mostly 1 to 3, sometimes 0, with leading zeros, or spoilt.
+        std::string count = std::to_string(uniform(rng, chance(rng, 0.1) ? 0 : 1, 3));
+        if (chance(rng, 0.1)) count = "0" + count;
+        if (chance(rng, 0.05)) count = chance(rng, 0.5) ? "-2" : "x";
+        if (chance(rng, 0.03)) count = chance(rng, 0.5) ? "200000000" : "200000001";
+        line += count;
+        line += chance(rng, 0.05) ? " *" : "*";
+        if (chance(rng, 0.7)) line += random_token(rng, real && chance(rng, 0.9));
+      } else if (form < 0.45) {
+        // An empty value: nothing before the next comma.
+      } else {
+        line += random_token(rng, real && chance(rng, 0.9));
+      }
+      line += separators[uniform(rng, 0, static_cast<int>(std::size(separators)) - 1)];
+    }
+    if (chance(rng, 0.15)) line += chance(rng, 0.5) ? "/ 9" : "/";
+    if (line.size() > 110) line.resize(110);  // the Fortran side holds 120 characters
+    records.push_back({kind, "*", line});
+  }
   compare_reads(records, [](const ReadRecord&) { return false; });
 }
 

@@ -57,6 +57,12 @@ TEST(DriverArguments, ThirdArgumentIsTheHeightAndAFourthDropsIt) {
             (std::vector<std::string>{
                 " Default/user-set instrument height (at axis of sensor) is   0.349999994    "}));
   EXPECT_TRUE(matching(given.console, " QUILLetSub--default").empty());
+  // A "/" after the number, or a repeat count of 1, leaves it one number.
+  for (const std::string one : {"0.35 /", "1*0.35"}) {
+    EXPECT_EQ(matching(run_quillet({input, "X", one}).console, " Default/user-set"),
+              matching(given.console, " Default/user-set"))
+        << one;
+  }
   auto ignored = run_quillet({input, "X", "0.35", "extra"});
   EXPECT_EQ(matching(ignored.console, " QUILLetSub--default").size(), 1u);
   // A height typed at the first run is what the second run offers.
@@ -68,7 +74,10 @@ TEST(DriverArguments, ThirdArgumentIsTheHeightAndAFourthDropsIt) {
 TEST(DriverArguments, HeightArgumentThatIsNoNumberStopsBeforeAnyRun) {
   TempDir dir;
   const std::string input = dir.write("a.raw", "Z$\n");
-  for (const std::string bad : {"abc", "", "nan", "inf", "1e99"}) {
+  // Only one finite number is a height: a decimal comma, a second value, a unit or an empty
+  // value are not taken for one.
+  for (const std::string bad :
+       {"abc", "", "nan", "inf", "1e99", "0,35", ", 0.35", "0.35 1", "1.5m", "/", ",", "2*0.3"}) {
     const auto result = run_quillet({input, "X", bad});
     EXPECT_EQ(result.status, 1) << bad;
     EXPECT_EQ(lines_of(result.console).back(),

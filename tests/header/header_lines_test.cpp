@@ -64,6 +64,15 @@ TEST(FileHeader, FirstLineHeaderReplacesTheDefaultMainFile) {
   EXPECT_TRUE(file_equals(dir.file("SURVEY01.xyz"), ""));
 }
 
+TEST(FileHeader, LengthCodeIsReadPastTabsAndAStrayCarriageReturn) {
+  // Windows copies of logger files may end a line with two carriage returns.
+  for (const std::string tail : {"62\r\r\n", "\t62\r\n", "\r62\n", "1*62\n"}) {
+    TempDir dir;
+    const Outcome run = run_on(dir, " H$090500 SURVEY01 261208 " + tail + " Z$\n", 'X');
+    EXPECT_TRUE(has_line(run, "    Sensor Length code for this file is           62")) << tail;
+  }
+}
+
 TEST(FileHeader, TwoLoggerFilesGiveTwoOutputSetsWithTheirHeadersAndComments) {
   TempDir dir;
   const std::string raw =

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/console.hpp"
-#include "run/files.hpp"
-#include "run/state.hpp"
+#include "core/files.hpp"
+#include "core/state.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet::testing {

@@ -337,5 +337,84 @@ TEST(GgaSentenceOf, CutFromGpggaToTheLastNonBlank) {
   EXPECT_EQ(gga_sentence_of(" G$ $GPRMC,123519,A*6A   "), "");
 }
 
+// Sentences of every satellite system as receivers send them; the first two are published
+// receiver output (an RTK fix with eight-decimal minutes, and a BeiDou receiver). The checksums
+// were worked out apart from the program, and every value by hand from the fields.
+TEST(GgaSentenceOf, EveryTalkersSentenceIsFoundAndReadAsAGpsOne) {
+  struct Talker {
+    std::string_view sentence;
+    std::int32_t time;
+    double lat, lon;
+    std::int32_t quality, satellites;
+    float hdop, altitude;
+  };
+  const std::vector<Talker> talkers = {
+      {"GNGGA,140416.00,5948.99861,N,01021.67811,E,4,12,0.59,192.9,M,39.4,M,1.0,1405*68", 50656000,
+       59 + 48.9986 / 60, 10 + 21.6781 / 60, 4, 12, 0.59f, 192.9f},
+      {"GBGGA,122712.0,0120.44802,N,10357.72683,E,2,06,2.3,37.5,M,8.2,M,1.0,0009*63", 44832000,
+       1 + 20.4480 / 60, 103 + 57.7268 / 60, 2, 6, 2.3f, 37.5f},
+      {"GLGGA,093045.00,4807.12345,N,01131.54321,E,1,07,1.2,520.3,M,47.0,M,,*71", 34245000,
+       48 + 7.1234 / 60, 11 + 31.5432 / 60, 1, 7, 1.2f, 520.3f},
+      {"GAGGA,101530.50,5212.3456,N,00004.5678,W,1,09,0.8,35.6,M,45.1,M,,*55", 36930000,
+       52 + 12.3456 / 60, -(4.5678 / 60), 1, 9, 0.8f, 35.6f},
+      {"BDGGA,061015.000,3954.1234,N,11623.4567,E,1,10,0.9,48.2,M,-8.5,M,,*60", 22215000,
+       39 + 54.1234 / 60, 116 + 23.4567 / 60, 1, 10, 0.9f, 48.2f},
+      {"GQGGA,034512.00,3541.2345,N,13945.6789,E,5,08,1.1,42.7,M,36.7,M,2.0,0123*76", 13512000,
+       35 + 41.2345 / 60, 139 + 45.6789 / 60, 5, 8, 1.1f, 42.7f},
+      {"GIGGA,051230.00,1258.7654,N,07735.4321,E,1,06,1.6,920.4,M,-86.3,M,,*52", 18750000,
+       12 + 58.7654 / 60, 77 + 35.4321 / 60, 1, 6, 1.6f, 920.4f},
+  };
+  for (const Talker& t : talkers) {
+    const std::string line = " G$ 10:00:01 $" + std::string(t.sentence) + "   ";
+    ASSERT_EQ(gga_sentence_of(line), t.sentence);
+    const Decoded d = decode(gga_sentence_of(line));
+    EXPECT_TRUE(d.console.empty()) << t.sentence;
+    EXPECT_EQ(d.fix.GPS_TIME, t.time) << t.sentence;
+    EXPECT_DOUBLE_EQ(d.fix.LAT, t.lat) << t.sentence;
+    EXPECT_DOUBLE_EQ(d.fix.LON, t.lon) << t.sentence;
+    EXPECT_EQ(d.fix.DMODE, t.quality) << t.sentence;
+    EXPECT_EQ(d.fix.GPS_SATS, t.satellites) << t.sentence;
+    EXPECT_EQ(d.fix.GPS_HDOP, t.hdop) << t.sentence;
+    EXPECT_EQ(d.fix.GPS_ALT, t.altitude) << t.sentence;
+  }
+}
+
+TEST(GgaSentenceOf, AnotherTalkersSentenceWithAWrongChecksumIsDroppedSilently) {
+  const std::string_view line =
+      " G$GNGGA,140416.00,5948.99861,N,01021.67811,E,4,12,0.59,192.9,M,39.4,M,1.0,1405*69";
+  ASSERT_EQ(gga_sentence_of(line), line.substr(3));
+  const Decoded d = decode(gga_sentence_of(line));
+  EXPECT_TRUE(d.console.empty());
+  expect_unchanged(d.fix);
+}
+
+TEST(GgaSentenceOf, WhereTheSentenceStartsAndWhatIsNone) {
+  const std::string gn =
+      "GNGGA,120002.00,4501.20000,N,00604.00000,E,4,12,0.6,101.5,M,47.0,M,1.0,0001*5B";
+  const std::string gl = "GLGGA,093045.00,4807.12345,N,01131.54321,E,1,07,1.2,520.3,M,47.0,M,,*71";
+  struct Case {
+    std::string line;
+    std::string sentence;
+  };
+  const std::vector<Case> cases = {
+      // No talker, or not two upper-case letters, before "GGA,". The lower-case talker even
+      // carries the checksum of "GN".
+      {" G$GGA,120002.00,4501.20000,N,00604.00000,E,4,12,0.6,101.5,M,47.0,M,1.0,0001*52", ""},
+      {" G$ $GGA,120002.00,4501.20000,N,00604.00000,E,4,12,0.6,101.5,M,47.0,M,1.0,0001*52", ""},
+      {" G$ $gnGGA,120002.00,4501.20000,N,00604.00000,E,4,12,0.6,101.5,M,47.0,M,1.0,0001*5B", ""},
+      {" G$ $GnGGA,120002.00,4501.20000,N,00604.00000,E,4,12,0.6,101.5,M,47.0,M,1.0,0001*7B", ""},
+      {" G$ $G1GGA,120002.00,4501.20000,N,00604.00000,E,4,12,0.6,101.5,M,47.0,M,1.0,0001*24", ""},
+      // Other sentences of the same receivers, and "GGA" without its comma.
+      {" G$ $GNRMC,120002.00,A,4501.20000,N,00604.00000,E,0.1,,261208,,,A*61", ""},
+      {" G$ $GNGGA*56 $GNGSA,A,3,,*2E", ""},
+      // The first talker identifier followed by "GGA," starts the sentence.
+      {" G$ a GGA, and $xyGGA, then $" + gn + "   ", gn},
+      {" G$ $" + gn + " $" + gl, gn + " $" + gl},
+      // A line with "GPGGA" anywhere takes its sentence from there, as it always did.
+      {" G$ $" + gn + " $" + std::string(kExample), std::string(kExample)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(gga_sentence_of(c.line), c.sentence) << c.line;
+}
+
 }  // namespace
 }  // namespace quillet

@@ -131,5 +131,30 @@ TEST(GpsLines, SouthernMeanGivesANegativeZone) {
                                       "-56"}));
 }
 
+TEST(GpsLines, EveryTalkersSentenceGoesToTheSideFileOnceAsTheReceiverSentIt) {
+  const std::vector<std::string> sentences = {
+      "GNGGA,140416.00,5948.99861,N,01021.67811,E,4,12,0.59,192.9,M,39.4,M,1.0,1405*68",
+      "GBGGA,122712.0,0120.44802,N,10357.72683,E,2,06,2.3,37.5,M,8.2,M,1.0,0009*63",
+      "GLGGA,093045.00,4807.12345,N,01131.54321,E,1,07,1.2,520.3,M,47.0,M,,*71",
+      "GAGGA,101530.50,5212.3456,N,00004.5678,W,1,09,0.8,35.6,M,45.1,M,,*55",
+      "BDGGA,061015.000,3954.1234,N,11623.4567,E,1,10,0.9,48.2,M,-8.5,M,,*60",
+      "GQGGA,034512.00,3541.2345,N,13945.6789,E,5,08,1.1,42.7,M,36.7,M,2.0,0123*76",
+      "GIGGA,051230.00,1258.7654,N,07735.4321,E,1,06,1.6,920.4,M,-86.3,M,,*52"};
+  // Without a file header line the pre-scan and the record loop write to the same side file:
+  // the pre-scan copies only the line that holds no sentence, the loop copies every line.
+  const std::string no_sentence = "G$ $gnGGA,120002.00,4501.20000,N,00604.00000,E,4,12,*27";
+  std::string raw;
+  std::string expected = "$GPG" + no_sentence + "\n";
+  for (const std::string& sentence : sentences) {
+    raw += " G$ 10:00:01 $" + sentence + "  \n";
+    expected += "$" + sentence + "\n";
+  }
+  expected += "$GPG" + no_sentence + "\n";
+  TempDir dir;
+  const std::string input = dir.write("talkers.raw", raw + " " + no_sentence + "\n Z$\n");
+  EXPECT_EQ(testing::run_quillet({input, "X"}).status, 0);
+  EXPECT_TRUE(file_equals(dir.file("DEFAULT.GPS"), expected));
+}
+
 }  // namespace
 }  // namespace quillet

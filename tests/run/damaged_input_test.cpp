@@ -19,7 +19,7 @@
 
 #include "common/console.hpp"
 #include "run/run.hpp"
-#include "run/state.hpp"
+#include "core/state.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {

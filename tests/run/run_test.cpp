@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "common/console.hpp"
-#include "run/state.hpp"
+#include "core/state.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {
@@ -68,6 +68,58 @@ TEST(RunSetUp, GivenHeightIsOfferedAndCanBeReplacedOrKept) {
   EXPECT_EQ(run_once(input, 'X', "abc\n", 0.5f, true).height, 0.5f);
   EXPECT_EQ(run_once(input, 'X', "", 0.5f, true).height, 0.5f);
   EXPECT_EQ(run_once(input, 'X', "nan\n", 0.5f, true).height, 0.5f);
+}
+
+// The reply at the height prompt is taken only when it is one number; what else it holds decides
+// whether the user is told that the height stays.
+TEST(RunSetUp, HeightReplyMustBeOneNumber) {
+  TempDir dir;
+  const std::string input = dir.write("empty.raw", "");
+  const std::string refused = " *** Not a sensor height, the value stays as it was: ";
+  const auto notice = [&](const RunOutcome& run) {
+    std::vector<std::string> found;
+    for (const auto& line : run.console) {
+      if (line.rfind(" *** Not a sensor height", 0) == 0) found.push_back(line);
+    }
+    return found;
+  };
+  struct Reply {
+    const char* typed;
+    float height;        // with 0.5 in force
+    const char* echoed;  // the reply in the notice; nullptr: no notice
+  };
+  const Reply replies[] = {
+      {"0.35\n", 0.35f, nullptr},
+      {"  0.35 / 7\n", 0.35f, nullptr},
+      {"1*0.35,\n", 0.35f, nullptr},
+      {"\t0.35\r\n", 0.35f, nullptr},
+      {" \n\n0.35\n", 0.35f, nullptr},
+      {",\n", 0.5f, nullptr},
+      {"/\n", 0.5f, nullptr},
+      {" , /\n", 0.5f, nullptr},
+      {"1*\n", 0.5f, nullptr},
+      {"\n", 0.5f, nullptr},
+      {"0,35\n", 0.5f, "0,35"},
+      {", 0.35  \n", 0.5f, ", 0.35"},
+      {"0.35 0.4\n", 0.5f, "0.35 0.4"},
+      {"2*0.35\n", 0.5f, "2*0.35"},
+      {"abc\n", 0.5f, "abc"},
+      {"1.5m\n", 0.5f, "1.5m"},
+      {"nan\n", 0.5f, "nan"},
+      {"1e39\n", 0.5f, "1e39"},
+      {",,\n", 0.5f, ",,"},
+      {"\n 0;35\n0.3\n", 0.5f, " 0;35"},
+  };
+  for (const Reply& reply : replies) {
+    const RunOutcome run = run_once(input, 'X', reply.typed, 0.5f, true);
+    EXPECT_EQ(run.height, reply.height) << reply.typed;
+    const auto found = notice(run);
+    if (reply.echoed == nullptr) {
+      EXPECT_TRUE(found.empty()) << reply.typed;
+    } else {
+      EXPECT_EQ(found, std::vector<std::string>{refused + reply.echoed}) << reply.typed;
+    }
+  }
 }
 
 TEST(RunEnd, EmptyInputKeepsOnlyTheEmptyMainFile) {

@@ -16,8 +16,8 @@
 #include <sstream>
 
 #include "common/console.hpp"
+#include "core/state.hpp"
 #include "driver/driver.hpp"
-#include "run/state.hpp"
 
 namespace quillet::testing {
 

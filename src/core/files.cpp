@@ -1,0 +1,211 @@
+#include "core/files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace quillet {
+
+namespace {
+
+constexpr std::size_t kOutputBuffer = 1 << 18;
+constexpr std::size_t kLongLineKept = 256;
+
+}  // namespace
+
+InputFile::~InputFile() {
+  close();
+}
+
+bool InputFile::open(const std::string& path) {
+  close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
+  // Left uninitialised: a short file touches only the pages it fills.
+  if (!buffer_) {
+    capacity_ = buffer_size_ < 2 * kLongLineKept ? 2 * kLongLineKept : buffer_size_;
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  }
+  begin_ = end_ = 0;
+  at_end_ = false;
+  error_status_ = 0;
+  return true;
+}
+
+bool InputFile::fill() {
+  if (begin_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  while (end_ < capacity_) {
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+    if (got > 0) {
+      end_ += static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got == 0) {
+      at_end_ = true;
+      return false;
+    }
+    if (errno == EINTR) continue;
+    error_status_ = errno;
+    return false;
+  }
+  return true;
+}
+
+InputFile::Read InputFile::next_line(std::string_view& line) {
+  if (fd_ < 0) {
+    error_status_ = EBADF;
+    return Read::Error;
+  }
+  std::size_t scanned = begin_;
+  for (;;) {
+    const void* found = std::memchr(buffer_.get() + scanned, '\n', end_ - scanned);
+    if (found != nullptr) {
+      const std::size_t at =
+          static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get());
+      std::size_t stop = at;
+      if (stop > begin_ && buffer_[stop - 1] == '\r') --stop;
+      line = std::string_view(buffer_.get() + begin_, stop - begin_);
+      begin_ = at + 1;
+      return Read::Line;
+    }
+    if (end_ - begin_ == capacity_) {
+      // A line longer than the whole buffer: keep its first part, drop the rest.
+      long_line_.assign(buffer_.get() + begin_, kLongLineKept);
+      for (;;) {
+        begin_ = end_ = 0;
+        if (!fill()) {
+          if (error_status_ != 0) return Read::Error;
+          break;
+        }
+        const void* nl = std::memchr(buffer_.get(), '\n', end_);
+        if (nl != nullptr) {
+          begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buffer_.get()) + 1;
+          break;
+        }
+      }
+      line = long_line_;
+      return Read::Line;
+    }
+    if (at_end_) {
+      if (begin_ == end_) return Read::End;
+      // Last line without a line feed.
+      std::size_t stop = end_;
+      if (buffer_[stop - 1] == '\r') --stop;
+      line = std::string_view(buffer_.get() + begin_, stop - begin_);
+      begin_ = end_;
+      return Read::Line;
+    }
+    scanned = end_;
+    const std::size_t kept = begin_;
+    if (!fill()) {
+      if (error_status_ != 0) return Read::Error;
+    }
+    scanned -= kept;
+  }
+}
+
+bool InputFile::rewind() {
+  if (fd_ < 0) return false;
+  if (::lseek(fd_, 0, SEEK_SET) != 0) {
+    error_status_ = errno;
+    return false;
+  }
+  begin_ = end_ = 0;
+  at_end_ = false;
+  error_status_ = 0;
+  return true;
+}
+
+void InputFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  begin_ = end_ = 0;
+  at_end_ = false;
+}
+
+OutputFile::~OutputFile() {
+  close(Disposition::Keep);
+}
+
+bool OutputFile::open(const std::string& path, const InputFile& input) {
+  close(Disposition::Keep);
+  if (path.empty()) return false;
+  struct stat info {};
+  if (input.is_open() && ::stat(path.c_str(), &info) == 0 && info.st_dev == input.device() &&
+      info.st_ino == input.inode()) {
+    return false;  // never write over the input
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  path_ = path;
+  buffer_.clear();
+  records_ = 0;
+  failed_ = false;
+  return true;
+}
+
+void OutputFile::flush() {
+  std::size_t done = 0;
+  while (done < buffer_.size() && !failed_) {
+    const ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (put > 0) {
+      done += static_cast<std::size_t>(put);
+    } else if (put < 0 && errno == EINTR) {
+      continue;
+    } else {
+      failed_ = true;
+    }
+  }
+  buffer_.clear();
+}
+
+void OutputFile::write_line(std::string_view line) {
+  if (fd_ < 0) return;
+  if (buffer_.size() + line.size() + 1 > kOutputBuffer) flush();
+  // Taken at the first write: many side files of a run are never written.
+  if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
+  buffer_.append(line);
+  buffer_.push_back('\n');
+  ++records_;
+}
+
+void OutputFile::write_bytes(const void* data, std::size_t size) {
+  if (fd_ < 0) return;
+  if (buffer_.size() + size > kOutputBuffer) flush();
+  if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
+  buffer_.append(static_cast<const char*>(data), size);
+  ++records_;
+}
+
+void OutputFile::close(Disposition disposition) {
+  if (fd_ < 0) return;
+  if (disposition == Disposition::Keep) flush();
+  buffer_.clear();
+  if (::close(fd_) != 0) failed_ = true;
+  fd_ = -1;
+  if (disposition == Disposition::Delete) ::unlink(path_.c_str());
+}
+
+}  // namespace quillet

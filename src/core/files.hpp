@@ -1,0 +1,125 @@
+// The files of a run: the input file (unit 1) read line by line, and the buffered output files.
+//
+// `FileUnits` owns every file a run opens and knows how each is closed. Output files are created
+// or replaced on open, written through a large buffer, and on close either kept or removed. No
+// output file may be the input file: an open whose target is the input (same device and inode,
+// whatever the path says) fails and the input is left untouched.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/unit99.hpp"
+
+namespace quillet {
+
+// The input file, read sequentially with one large buffer. Lines come without their line feed and
+// without the carriage return of a Windows line end; a line longer than the buffer keeps only its
+// first part (no handler looks beyond column 120).
+class InputFile {
+ public:
+  enum class Read : std::uint8_t { Line, End, Error };
+
+  explicit InputFile(std::size_t buffer_size = std::size_t{1} << 20) : buffer_size_(buffer_size) {}
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens an existing regular file for reading; false when it cannot be opened (or is a folder).
+  bool open(const std::string& path);
+  bool is_open() const { return fd_ >= 0; }
+  // Next line into `line` (a view valid until the next call). On Read::Error, `error_status`
+  // holds the system's error number.
+  Read next_line(std::string_view& line);
+  int error_status() const { return error_status_; }
+  bool rewind();
+  void close();
+  // Device and inode of the open file, to refuse it as an output.
+  dev_t device() const { return device_; }
+  ino_t inode() const { return inode_; }
+
+ private:
+  bool fill();
+
+  std::size_t buffer_size_;
+  std::size_t capacity_ = 0;
+  int fd_ = -1;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  int error_status_ = 0;
+  bool at_end_ = false;
+  std::unique_ptr<char[]> buffer_;
+  std::string long_line_;  // the kept start of a line longer than the buffer
+  std::size_t begin_ = 0;  // first unread byte in buffer_
+  std::size_t end_ = 0;    // one past the last valid byte in buffer_
+};
+
+enum class Disposition : std::uint8_t { Keep, Delete };
+
+// One output file: text lines (each ends with LF) or raw bytes, written through a buffer.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates or replaces `path`. Fails (false) when it cannot be created, or when it is `input`.
+  bool open(const std::string& path, const InputFile& input);
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+  void write_line(std::string_view line);
+  void write_bytes(const void* data, std::size_t size);
+  // Number of lines (or byte blocks) written since the file was opened.
+  std::size_t records() const { return records_; }
+  // True when a write to the file failed (the disk is full, say).
+  bool failed() const { return failed_; }
+
+  // Closes the file, removing it for Disposition::Delete. Closing a closed file does nothing.
+  void close(Disposition disposition);
+
+ private:
+  void flush();
+
+  int fd_ = -1;
+  std::string path_;
+  std::string buffer_;
+  std::size_t records_ = 0;
+  bool failed_ = false;
+};
+
+// Every file unit of a run. Unit numbers are kept in the member names' comments only.
+struct FileUnits {
+  InputFile input;     // unit 1
+  OutputFile main;     // unit 7: main output file of the run's type
+  OutputFile comment;  // unit 9: comment file
+  OutputFile gps;      // unit 10: GPS side file
+  OutputFile binary;   // unit 12: big-endian binary data file (type I)
+  OutputFile raw;      // unit 14: raw copy file
+  OutputFile xyx;      // unit 15: XYX side file
+  Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
+
+  // Path of the first output file whose data could not all be written (the disk was full, say);
+  // empty while every write succeeded. A run must not report such a file as transcribed.
+  std::string write_failure;
+
+  // Remembers `file` when a write to it failed.
+  void note_write_failure(const OutputFile& file) {
+    if (file.failed() && write_failure.empty()) write_failure = file.path();
+  }
+
+  // Opens `file` under `path`; false when it cannot be opened (or is the input). A failure of the
+  // file's earlier contents is remembered first.
+  bool open(OutputFile& file, const std::string& path) {
+    note_write_failure(file);
+    return file.open(path, input);
+  }
+};
+
+}  // namespace quillet

@@ -1,0 +1,36 @@
+// `LINE`, the current input line, as every handler sees it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace quillet {
+
+// Width of `LINE`: a longer input line is cut, a shorter one blank-padded.
+inline constexpr std::size_t kLineWidth = 120;
+
+// The current input line, `LINE`, blank-padded to 120 columns (columns counted from 1).
+class Line {
+ public:
+  Line() { text_.fill(' '); }
+  void assign(std::string_view raw);
+  std::string_view view() const { return {text_.data(), text_.size()}; }
+  // The line without trailing blanks.
+  std::string_view trimmed() const { return {text_.data(), trimmed_length_}; }
+  // Columns first..last (1-based, inclusive).
+  std::string_view columns(std::size_t first, std::size_t last) const {
+    return view().substr(first - 1, last - first + 1);
+  }
+  char column(std::size_t k) const { return text_[k - 1]; }
+  // When the first "$" of columns 1-5 stands in column 2, shifts the line right by one column so
+  // that every marker stands in columns 2-3.
+  void align_marker();
+
+ private:
+  std::array<char, kLineWidth> text_;
+  // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
+  std::size_t trimmed_length_ = 0;
+};
+
+}  // namespace quillet

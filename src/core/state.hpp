@@ -1,0 +1,124 @@
+// The state the handlers share, as two explicit objects:
+//  - `ProgramState` lives for the whole program: the runs for the different output-type codes
+//    see what earlier runs left in it (coil configuration, station record, GPS fix, ...);
+//  - `RunState` belongs to one transcription run and starts afresh with each.
+// The files of a run are the third object, `FileUnits` (core/files.hpp). Each module adds its own
+// part here as a member struct, so a handler's signature shows which objects it touches.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/coil_configuration.hpp"
+#include "core/comment_register.hpp"
+#include "core/ems_record.hpp"
+#include "core/gps_fix.hpp"
+#include "core/line.hpp"
+#include "core/raw_copy.hpp"
+#include "core/station_record.hpp"
+
+namespace quillet {
+
+// Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's
+// main output file, and for code R, which has none.
+enum class OutputType : std::uint8_t { None, X, G, D, L, S, I, P };
+
+struct RunState {
+  std::string input_name;  // as passed to the run (never cut)
+  char code = ' ';         // the code letter as given, either case
+  OutputType type = OutputType::None;
+  float sensor_height = 0.2f;
+  bool height_given = false;
+  std::string input_folder;  // input name up to and including its last "/" or "\"
+
+  Line LINE;
+  std::int32_t line_number = 0;
+  std::int32_t gps_fix_count = 0;
+  bool end_of_input = false;
+
+  // File header bookkeeping of this run.
+  std::int32_t FILE_COUNT = 0;
+  std::vector<std::string> FILE_NAMES;
+  std::int32_t xyx_record_count = 0;
+  bool SANTOS_HEADER_DUE = false;
+  bool HAS_GPS = false;
+
+  // What the end of the run reports.
+  int read_status = 0;             // system error number of a failed line read
+  std::string failed_output_name;  // output file that could not be opened, folder included
+
+  // Text of the output record being formatted, reused so that a record does not allocate.
+  std::string record;
+
+  // Upper-case code letter.
+  char code_upper() const { return (code >= 'a' && code <= 'z') ? char(code - 'a' + 'A') : code; }
+};
+
+// What the identification and sampling lines tell about the instrument.
+struct Identification {
+  std::string INSTRUMENT_ID = std::string(40, ' ');
+  bool KORAB_FAMILY = false;  // stations are numbered by the time of day
+  float SW_VERSION = 0.0f;    // packet decoders choose their layouts by it
+  std::int32_t SAMPLE_RATE = 0;
+};
+
+// Names and dates of the current logger file's output set, and the one-time outputs still due.
+struct OutputSetNames {
+  std::string FILE_NAME = std::string(19, ' ');  // name, ".", extension; time stamp if repeated
+  std::int32_t NAME_LEN = 12;                    // characters of FILE_NAME that name the file
+  std::string EXT = "   ";
+  std::int32_t FILE_YEAR = 0;
+  std::int32_t FILE_MONTH = 0;
+  std::int32_t FILE_DAY = 0;
+  std::string comment_file_name = "Default.CMT";
+  std::string SDF_NAME = "Default.SDF";
+  std::string LAST_SDF_NAME;    // name of the sensor-definition file written last
+  bool SDF_PENDING = false;     // P: the sensor-definition file is still to be written
+  std::string dat_file_name;    // I: binary data file of the current set
+  bool type_i_pending = false;  // I: the start output of the binary data file is still due
+};
+
+// What the GPS sentences of the input tell: the pre-scan's fixes and mean position, the UTM zone
+// fixed once for the whole program, and the current fix that the records carry.
+struct GpsState {
+  static constexpr std::size_t kListCapacity = 50000;  // G$ lines of one file whose fix is kept
+  // Latitude, longitude (degrees) and altitude of each G$ line of the pre-scan, by its ordinal;
+  // 0 where no sentence filled the entry.
+  std::vector<double> lat_list = std::vector<double>(kListCapacity, 0.0);
+  std::vector<double> lon_list = std::vector<double>(kListCapacity, 0.0);
+  std::vector<float> alt_list = std::vector<float>(kListCapacity, 0.0f);
+  double mean_lat = 0.0;
+  double mean_lon = 0.0;
+  std::int32_t utm_zone = 0;  // negative south; 0 until the first mean position fixes it
+  std::int32_t ellipsoid_index = 0;
+  double utm_easting = 0.0;  // result of the most recent conversion, metres
+  double utm_northing = 0.0;
+  GpsFix current_fix;
+};
+
+struct ProgramState {
+  Identification identification;
+  OutputSetNames names;
+  CoilConfiguration coils;
+  CommentRegister comments;  // `COMMENT_TABLE` of the current output file
+  StationRecord station;
+  EmsRecord ems;
+  GpsState gps;
+  // Current comment number: set by a comment line, carried by the next station record, then 0.
+  std::int32_t CN = -1;
+  // Line number of the last DAT31 line header; the first record of a file always starts a line.
+  std::int32_t DAT31_LAST_LINE = -9999999;
+  // An R$ line was met in some run of this program: raw copy files are kept from then on.
+  bool R_SEEN = false;
+  RawCopyState raw_copy;
+  // A $PDLMT line has been read in some run of this program; until then its attitude is unscaled.
+  bool PDLMT_READ = false;
+  // Quadratures (ppm) of the last $PDLMT line read: they stay with that packet kind and never
+  // enter RAW_HQ and RAW_PQ, so a line of the wrong length converts them again.
+  std::int32_t pdlmt_hcp_quadrature = 0;
+  std::int32_t pdlmt_prp_quadrature = 0;
+};
+
+}  // namespace quillet

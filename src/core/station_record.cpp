@@ -1,0 +1,52 @@
+#include "core/station_record.hpp"
+
+#include "common/console.hpp"
+#include "common/free_form.hpp"
+
+namespace quillet {
+
+namespace {
+
+// The offset of a conductivity channel in mS/m. Before any configuration is known the factor is
+// 0; the offset is then left out rather than turning the conductivity into NaN or infinity.
+float conductivity_offset(float offset_ppt, float factor) {
+  return factor == 0.0f ? 0.0f : offset_ppt / factor;
+}
+
+}  // namespace
+
+void convert_scaled(StationRecord& station, ConversionVariant variant, ArrayFactors factors) {
+  const std::array<float, 4>& o = station.USER_OFFSET[0];
+  const float raw_hq = static_cast<float>(station.RAW_HQ[0]);
+  const float raw_pq = static_cast<float>(station.RAW_PQ[0]);
+  switch (variant) {
+    case ConversionVariant::Quadrature:
+      station.HC[0] = (raw_hq / 100.0f - o[2]) / factors.F_HC;
+      station.PC[0] = (raw_pq / 100.0f - o[3]) / factors.F_PC;
+      break;
+    case ConversionVariant::Conductivity:
+      station.HC[0] = raw_hq / 10.0f - conductivity_offset(o[2], factors.F_HC);
+      station.PC[0] = raw_pq / 10.0f - conductivity_offset(o[3], factors.F_PC);
+      break;
+  }
+  station.HI[0] = static_cast<float>(station.RAW_HI[0]) / 100.0f - o[0];
+  station.PI[0] = static_cast<float>(station.RAW_PI[0]) / 100.0f - o[1];
+}
+
+void convert_ppm(StationRecord& station, std::int32_t hcp_quadrature, std::int32_t prp_quadrature,
+                 ArrayFactors factors) {
+  station.HC[0] = (static_cast<float>(hcp_quadrature) / 1000.0f) / factors.F_HC;
+  station.HI[0] = static_cast<float>(station.RAW_HI[0]) / 1000.0f;
+  station.PC[0] = (static_cast<float>(prp_quadrature) / 1000.0f) / factors.F_PC;
+  station.PI[0] = static_cast<float>(station.RAW_PI[0]) / 1000.0f;
+}
+
+void ask_length_code(std::int32_t& LENGTH_CODE, std::string_view prompt, Console& console) {
+  LENGTH_CODE = 1;
+  console.write(FreeLine() << prompt);
+  std::int32_t reply = LENGTH_CODE;
+  const FreeReadResult result = read_free(console, {reply});
+  if (result.status == FreeReadStatus::Ok && result.assigned == 1) LENGTH_CODE = reply;
+}
+
+}  // namespace quillet

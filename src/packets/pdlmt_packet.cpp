@@ -1,0 +1,136 @@
+#include "packets/pdlmt_packet.hpp"
+
+#include <algorithm>
+
+#include "common/free_form.hpp"
+#include "common/layout.hpp"
+#include "common/text.hpp"
+#include "core/station_record.hpp"
+#include "packets/station_output.hpp"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::string_view kLengthCodePrompt = "Enter Veltor Length Code (1, 2, or 4, default=1)";
+constexpr std::size_t kFileNameWidth = 19;
+
+std::string_view upper_extension(char code) {
+  switch (code) {
+    case 'L':
+      return "LOG";
+    case 'X':
+      return "XYZ";
+    // Not "IDF": an I run would otherwise replace the ppm file of a P run on the same input.
+    case 'I':
+      return "ICE";
+    case 'D':
+      return "G31";
+    case 'G':
+      return "XYZ";
+    case 'S':
+      return "SAN";
+    case 'P':
+      return "IDF";
+    default:
+      return {};
+  }
+}
+
+// Reads the 90-101 column layout into the station record. Fields before an unreadable one keep
+// what was read, as with every packet.
+bool read_pdlmt_layout(const Line& line, ProgramState& program) {
+  StationRecord& s = program.station;
+  static const Layout kPdlmt("(7X, 3I2, 6(1X, I7), 2(1X, I5), 2(1X, I6), 1X, A4)");
+  std::string_view tag;
+  const ReadResult read = kPdlmt.read(
+      line.view(), {s.HOUR, s.MINUTE, s.SECOND, s.RAW_HI[0], program.pdlmt_hcp_quadrature,
+                    s.RAW_PI[0], program.pdlmt_prp_quadrature, s.AUX2, s.AUX1, s.VOLT_RAW,
+                    s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW, tag});
+  if (!read.ok()) return false;
+  s.set_data_tag(tag);
+  return true;
+}
+
+// The main file that the first packet replaces. One that a header line of this run named holds
+// that logger file's output: kept. The set-up's default file goes, unless a first line of the
+// wrong length left it holding records.
+Disposition replaced_main_file(const ProgramState& program, const RunState& run,
+                               const FileUnits& files) {
+  if (run.FILE_COUNT > 0) return Disposition::Keep;
+  if (program.PDLMT_READ || files.main.records() == 0) return Disposition::Delete;
+  return Disposition::Keep;
+}
+
+// Runs while array 1 has no spacings, so once per program in practice: the spacings it brings
+// about stay known for the later runs.
+Flow first_packet_step(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  OutputSetNames& names = program.names;
+  ask_length_code(program.coils.LENGTH_CODE, kLengthCodePrompt, console);
+
+  const std::string renamed = pdlmt_output_name(run.input_name, run.code_upper(), names.FILE_NAME);
+  if (!renamed.empty()) names.FILE_NAME = renamed;
+  // The name is shown whole, however long; a short one with the blanks of its 19 columns.
+  console.write(
+      FreeLine() << "Output file: "
+                 << pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size())));
+  console.write(FreeLine() << "Sensor Length code for this file is " << program.coils.LENGTH_CODE);
+
+  program.station.VOLTAGE = 0.0f;
+  program.station.TEMPERATURE_K = 0.0f;
+
+  // Code R has no main file. A file that a header line named goes on receiving the records:
+  // opening its name again would empty it.
+  if (renamed.empty()) return Flow::NextLine;
+  files.main.close(replaced_main_file(program, run, files));
+  if (!files.open(files.main, renamed)) {
+    run.failed_output_name = renamed;
+    return Flow::OutputOpenError;
+  }
+  if (run.type == OutputType::S) run.SANTOS_HEADER_DUE = true;
+  return Flow::NextLine;
+}
+
+}  // namespace
+
+std::string pdlmt_output_name(std::string_view input_name, char code, std::string_view FILE_NAME) {
+  const std::string_view extension = upper_extension(code);
+  const bool always = code == 'L' || code == 'X' || code == 'I';
+  if (extension.empty() || (!always && !trim_right(FILE_NAME).empty())) return {};
+  std::string name(
+      input_name.substr(0, input_name.size() - std::min<std::size_t>(3, input_name.size())));
+  name += extension;
+  return name;
+}
+
+Flow handle_pdlmt_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
+  StationRecord& s = program.station;
+  CoilConfiguration& coils = program.coils;
+  const std::size_t length = run.LINE.trimmed().size();
+  if (length >= 90 && length <= 101) {
+    if (!read_pdlmt_layout(run.LINE, program)) return Flow::PacketSkip;
+    ++s.STATION;
+    s.PITCH = static_cast<float>(s.PITCH_RAW) / 100.0f;
+    s.ROLL = static_cast<float>(s.ROLL_RAW) / 100.0f;
+    s.VOLTAGE = static_cast<float>(s.VOLT_RAW) / 1000.0f;
+    s.TEMPERATURE_K = static_cast<float>(s.TEMP_RAW) / 100.0f;
+    program.PDLMT_READ = true;
+  } else {
+    // The station is written again with the values it has; its number does not advance.
+    console.write(FreeLine() << "$PDLMT packet error:" << run.LINE.trimmed());
+  }
+  if (!program.PDLMT_READ) {
+    s.PITCH = static_cast<float>(s.PITCH_RAW);
+    s.ROLL = static_cast<float>(s.ROLL_RAW);
+  }
+  if (coils.S_HC[0] == 0.0f || coils.S_PC[0] == 0.0f) {
+    const Flow flow = first_packet_step(program, run, files, console);
+    if (flow != Flow::NextLine) return flow;
+  }
+  coils.apply_packet_table(PacketTable::Pdlmt);
+  convert_ppm(s, program.pdlmt_hcp_quadrature, program.pdlmt_prp_quadrature,
+              {coils.F_HC[0], coils.F_PC[0]});
+  return write_station_record(PacketKind::Pdlmt, program, run, files);
+}
+
+}  // namespace quillet

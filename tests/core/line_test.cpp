@@ -1,0 +1,106 @@
+#include "core/line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/files.hpp"
+#include "core/line_reader.hpp"
+#include "support/e2e.hpp"
+
+namespace quillet {
+namespace {
+
+Line aligned(const std::string& raw) {
+  Line line;
+  line.assign(raw);
+  line.align_marker();
+  return line;
+}
+
+TEST(MarkerAlignment, ShiftsOnlyLinesWhoseFirstDollarIsInColumnTwo) {
+  EXPECT_EQ(aligned("T$123456").trimmed(), " T$123456");
+  EXPECT_EQ(aligned("xT$123456").trimmed(), "xT$123456");
+  EXPECT_EQ(aligned("$PDLMT,1").trimmed(), "$PDLMT,1");  // "$" in column 1 stays
+  EXPECT_EQ(aligned("abcdefg$").trimmed(), "abcdefg$");  // no "$" in columns 1-5
+  // The shift drops the last of the 120 columns.
+  const Line full = aligned("G$" + std::string(115, 'x') + "END");
+  EXPECT_EQ(full.view().size(), 120u);
+  EXPECT_EQ(full.view().substr(0, 3), " G$");
+  EXPECT_EQ(full.view().substr(117), "xEN");
+}
+
+TEST(MarkerAlignment, TrimmedLengthFollowsTheShift) {
+  // Trailing blanks of the raw line, the blank put in front by the shift, and a last column that
+  // the shift pushes out while the columns before it are blank.
+  EXPECT_EQ(aligned("G$12   ").trimmed(), " G$12");
+  EXPECT_EQ(aligned("   ").trimmed(), "");
+  EXPECT_EQ(aligned("G$" + std::string(117, ' ') + "Z").trimmed(), " G$");
+  EXPECT_EQ(aligned(" G$" + std::string(200, 'y')).trimmed().size(), 120u);
+}
+
+// The pre-scan looks for its marker before aligning: the answer must be that of the aligned line.
+TEST(MarkerAlignment, MarkerOfTheRawLineIsThatOfTheAlignedLine) {
+  const std::string lines[] = {" G$GPGGA", "G$GPGGA", "xG$",  "$G$", "G$",  "G",
+                               "",         " G",      "$$G$", "GG$", " $G", "$G",
+                               "  G$",     "G $",     " T$",  "T$",  "$$"};
+  for (const std::string& raw : lines) {
+    for (const std::string_view marker : {"G$", "T$", "$G", "$$"}) {
+      EXPECT_EQ(raw_line_has_marker(raw, marker), aligned(raw).columns(2, 3) == marker)
+          << "[" << raw << "] " << marker;
+    }
+  }
+}
+
+TEST(InputFile, ReadsLinesDroppingCarriageReturnsAndCuttingOverlongLines) {
+  testing::TempDir dir;
+  const std::string long_line(5000, 'L');
+  const std::string path =
+      dir.write("in.raw", "one\r\n\r\n" + long_line + "\r\ntwo\nlast without feed\r");
+  InputFile input(600);  // a buffer smaller than the long line
+  ASSERT_TRUE(input.open(path));
+  std::string_view line;
+  std::vector<std::string> got;
+  while (input.next_line(line) == InputFile::Read::Line) got.emplace_back(line);
+  ASSERT_EQ(got.size(), 5u);
+  EXPECT_EQ(got[0], "one");
+  EXPECT_EQ(got[1], "");
+  EXPECT_EQ(got[2], std::string(256, 'L'));
+  EXPECT_EQ(got[3], "two");
+  EXPECT_EQ(got[4], "last without feed");
+  EXPECT_EQ(input.next_line(line), InputFile::Read::End);
+  ASSERT_TRUE(input.rewind());
+  ASSERT_EQ(input.next_line(line), InputFile::Read::Line);
+  EXPECT_EQ(line, "one");
+}
+
+TEST(InputFile, RefusesFoldersAndMissingFiles) {
+  testing::TempDir dir;
+  InputFile input;
+  EXPECT_FALSE(input.open(dir.path().string()));
+  EXPECT_FALSE(input.open(dir.file("missing.raw")));
+}
+
+TEST(OutputFile, NeverOpensTheInputEvenUnderAnotherName) {
+  testing::TempDir dir;
+  const std::string path = dir.write("in.raw", "T$ data\n");
+  std::filesystem::create_hard_link(path, dir.file("link.raw"));
+  InputFile input;
+  ASSERT_TRUE(input.open(path));
+  OutputFile out;
+  EXPECT_FALSE(out.open(path, input));
+  EXPECT_FALSE(out.open(dir.file("link.raw"), input));
+  EXPECT_FALSE(out.open(dir.path().string() + "/./in.raw", input));
+  EXPECT_EQ(testing::read_file(path), "T$ data\n");
+  ASSERT_TRUE(out.open(dir.file("out.txt"), input));
+  out.write_line("abc");
+  out.close(Disposition::Keep);
+  EXPECT_TRUE(testing::file_equals(dir.file("out.txt"), "abc\n"));
+  ASSERT_TRUE(out.open(dir.file("gone.txt"), input));
+  out.write_line("abc");
+  out.close(Disposition::Delete);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("gone.txt")));
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,129 @@
+// Channel conversion and the length-code prompt. Expected values are worked out by hand; the raw
+// values and offsets are chosen so that every step is exact in binary where the test compares
+// exactly, and compared within a few units in the last place otherwise.
+#include "core/station_record.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+#include "common/console.hpp"
+#include "support/e2e.hpp"
+
+namespace quillet {
+namespace {
+
+StationRecord with_raw(std::int32_t hi, std::int32_t pi, std::int32_t hq, std::int32_t pq) {
+  StationRecord s;
+  s.RAW_HI[0] = hi;
+  s.RAW_PI[0] = pi;
+  s.RAW_HQ[0] = hq;
+  s.RAW_PQ[0] = pq;
+  return s;
+}
+
+TEST(ChannelConversion, QuadratureVariantSubtractsPptOffsetsBeforeDividing) {
+  StationRecord s = with_raw(-375, 50, 1250, 300);
+  s.USER_OFFSET[0] = {0.25f, -0.5f, 0.5f, 1.0f};
+  convert_scaled(s, ConversionVariant::Quadrature, {0.5f, 0.25f});
+  EXPECT_EQ(s.HC[0], 24.0f);  // (12.50 - 0.5) / 0.5
+  EXPECT_EQ(s.HI[0], -4.0f);  // -3.75 - 0.25
+  EXPECT_EQ(s.PC[0], 8.0f);   // (3.00 - 1.0) / 0.25
+  EXPECT_EQ(s.PI[0], 1.0f);   // 0.50 + 0.5
+}
+
+TEST(ChannelConversion, QuadratureOfOnePptOnAOneMetreReceiverIs56MilliSiemens) {
+  StationRecord s = with_raw(0, 0, 100, 100);
+  convert_scaled(s, ConversionVariant::Quadrature, {0.01776529f, 0.021496f});
+  EXPECT_NEAR(s.HC[0], 56.2895f, 0.0005f);  // 1 / 0.01776529 = 56.28954
+  EXPECT_NEAR(s.PC[0], 46.5203f, 0.0005f);  // 1 / 0.021496
+}
+
+TEST(ChannelConversion, ConductivityVariantTakesTenthsOfMilliSiemens) {
+  StationRecord s = with_raw(1234, -5678, 1234, -40);
+  convert_scaled(s, ConversionVariant::Conductivity, {0.2842446f, 0.2986345f});
+  EXPECT_FLOAT_EQ(s.HC[0], 123.4f);  // 1234 / 10, whatever the spacing
+  EXPECT_FLOAT_EQ(s.PC[0], -4.0f);
+  EXPECT_FLOAT_EQ(s.HI[0], 12.34f);  // in-phase stays in 1/100 ppt
+  EXPECT_FLOAT_EQ(s.PI[0], -56.78f);
+}
+
+TEST(ChannelConversion, ConductivityVariantTurnsPptOffsetsIntoMilliSiemens) {
+  StationRecord s = with_raw(100, 100, 1000, 1000);
+  s.USER_OFFSET[0] = {0.5f, 0.25f, 0.5f, 1.0f};
+  convert_scaled(s, ConversionVariant::Conductivity, {0.25f, 0.5f});
+  EXPECT_EQ(s.HC[0], 98.0f);  // 100.0 - 0.5 / 0.25
+  EXPECT_EQ(s.PC[0], 98.0f);  // 100.0 - 1.0 / 0.5
+  EXPECT_EQ(s.HI[0], 0.5f);   // 1.00 - 0.5
+  EXPECT_EQ(s.PI[0], 0.75f);  // 1.00 - 0.25
+}
+
+TEST(ChannelConversion, ConductivityBeforeAnyFactorIsKnownLeavesOffsetsOut) {
+  // No configuration yet: both factors 0. With and without offsets the result is raw / 10,
+  // never NaN (0 / 0) or infinite (offset / 0).
+  for (float offset : {0.0f, 0.5f}) {
+    StationRecord s = with_raw(0, 0, 1234, 56);
+    s.USER_OFFSET[0] = {0.0f, 0.0f, offset, -offset};
+    convert_scaled(s, ConversionVariant::Conductivity, {0.0f, 0.0f});
+    EXPECT_FLOAT_EQ(s.HC[0], 123.4f) << offset;
+    EXPECT_FLOAT_EQ(s.PC[0], 5.6f) << offset;
+  }
+  // Only the factor that is 0 drops its offset term.
+  StationRecord s = with_raw(0, 0, 1000, 1000);
+  s.USER_OFFSET[0] = {0.0f, 0.0f, 1.0f, 1.0f};
+  convert_scaled(s, ConversionVariant::Conductivity, {0.0f, 0.5f});
+  EXPECT_EQ(s.HC[0], 100.0f);
+  EXPECT_EQ(s.PC[0], 98.0f);
+}
+
+TEST(ChannelConversion, PpmVariantUsesThePacketQuadraturesAndNoOffsets) {
+  StationRecord s = with_raw(1500, -250, 777, 888);
+  s.USER_OFFSET[0] = {9.0f, 9.0f, 9.0f, 9.0f};
+  convert_ppm(s, 2000, -500, {0.5f, 0.25f});
+  EXPECT_EQ(s.HC[0], 4.0f);     // 2000 ppm = 2 ppt, / 0.5
+  EXPECT_EQ(s.PC[0], -2.0f);    // -0.5 ppt / 0.25
+  EXPECT_EQ(s.HI[0], 1.5f);     // 1500 ppm
+  EXPECT_EQ(s.PI[0], -0.25f);   // -250 ppm
+  EXPECT_EQ(s.RAW_HQ[0], 777);  // the record's own quadratures are not touched
+  EXPECT_EQ(s.RAW_PQ[0], 888);
+  // A 2 m receiver: 71.06116 ppt of quadrature is 1000 mS/m.
+  convert_ppm(s, 71061, 0, {0.07106116f, 0.07834492f});
+  EXPECT_NEAR(s.HC[0], 999.9977f, 0.001f);  // 71.061 / 0.07106116 = 999.99775
+}
+
+struct PromptOutcome {
+  std::int32_t code;
+  std::vector<std::string> console;
+};
+
+PromptOutcome ask(const std::string& keyboard, std::int32_t before) {
+  std::istringstream in(keyboard);
+  std::ostringstream out;
+  StreamConsole console(in, out);
+  PromptOutcome outcome{before, {}};
+  ask_length_code(outcome.code, "Enter Veltor Length Code (1, 2, or 4, default=1)", console);
+  outcome.console = testing::lines_of(out.str());
+  return outcome;
+}
+
+TEST(LengthCodePrompt, ShowsThePromptAndTakesAnIntegerReply) {
+  const PromptOutcome answered = ask("62\n", 0);
+  EXPECT_EQ(answered.code, 62);
+  ASSERT_EQ(answered.console.size(), 1u);
+  EXPECT_EQ(answered.console[0], " Enter Veltor Length Code (1, 2, or 4, default=1)");
+  // An empty line gives no value: the reply is read from the next line.
+  EXPECT_EQ(ask("\n421\n", 0).code, 421);
+  EXPECT_EQ(ask(" 21 , 5\n", 0).code, 21);
+}
+
+TEST(LengthCodePrompt, EveryReplyWithoutAnIntegerGivesTheDefaultOne) {
+  // The code in force before the prompt is never kept: the default 1 replaces it first.
+  for (const char* keyboard : {"/\n", "abc\n", "2.5\n", ""}) {
+    EXPECT_EQ(ask(keyboard, 421).code, 1) << '"' << keyboard << '"';
+  }
+}
+
+}  // namespace
+}  // namespace quillet
