@@ -39,9 +39,12 @@ fuzz() {
   mkdir -p "$corpus" "$scratch/$target-artifacts"
   echo "-- $target for ${seconds}s"
   # The whole-program target writes its files into TMPDIR and "fort.99" into the current folder.
+  # Its progress goes to a log; the end of the log, or all of a report, is shown.
+  local log="$scratch/$target.log"
   if ! (cd "$scratch" && TMPDIR="$scratch" "$root/build-fuzz/$target" "$corpus" "$@" \
     -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$scratch/$target-artifacts/"); then
+    -artifact_prefix="$scratch/$target-artifacts/") >"$log" 2>&1; then
+    grep -v -E '^#[0-9]+' "$log" | tail -n 150
     echo "*** $target found a fault; the input that shows it, in base64:"
     for artifact in "$scratch/$target-artifacts"/*; do
       [ -f "$artifact" ] || continue
@@ -50,6 +53,7 @@ fuzz() {
     done
     return 1
   fi
+  grep -E '^#[0-9]+ +(INITED|DONE)|^Done|^stat::' "$log"
 }
 fuzz quillet_fuzz 70 "$root/fuzz/corpus" -dict="$root/fuzz/raw.dict" -max_len=4096
 fuzz quillet_fuzz_layout 30 -max_len=256
