@@ -19,8 +19,8 @@
 //    bits, a value too large for the variable) is an error of that field, even where gfortran
 //    is more lenient. An F field's decimal value is rounded correctly to float or double.
 // A layout text that cannot be parsed is a programming error: the constructor aborts. So is a
-// value of a kind that does not suit its descriptor: `write` returns false, `read` reports the
-// variable as BadField. On input a literal skips as many columns as it has characters, and A
+// value of a kind that does not suit its descriptor: `write` aborts, `read` reports the variable
+// as BadField. On input a literal skips as many columns as it has characters, and A
 // alone takes the rest of the line (a character variable its first column), so that fields after
 // it read blanks.
 #pragma once
@@ -87,12 +87,12 @@ class Layout {
   explicit Layout(std::string_view text);
 
   // Formats one record into `line` (cleared first; no newline added) from the values in order.
-  // `n` is the value of the run-time repeat count. Returns false when a value's kind does not
-  // suit its descriptor (a programming error; the record is then incomplete) or when values are
-  // left over at the end of the layout. `line` keeps its capacity, so a reused string does not
-  // allocate.
-  bool write(std::string& line, std::initializer_list<Out> values, int n = 0) const;
-  bool write(std::string& line, const Out* values, std::size_t count, int n = 0) const;
+  // `n` is the value of the run-time repeat count. A value whose kind does not suit its
+  // descriptor, or values left over at the end of the layout, are a programming error: the call
+  // aborts with a message, as the constructor does on a malformed text. `line` keeps its
+  // capacity, so a reused string does not allocate.
+  void write(std::string& line, std::initializer_list<Out> values, int n = 0) const;
+  void write(std::string& line, const Out* values, std::size_t count, int n = 0) const;
 
   // Reads one record from `line` into the variables in order. Variables before a failing field
   // keep what was read into them.
@@ -107,7 +107,7 @@ class Layout {
   Layout& operator=(Layout&& other) noexcept;
   ~Layout();
 
-  struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout.cpp)
+  struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
 
  private:
   // The flattened plan for `n`, or nullptr when none is kept for it.

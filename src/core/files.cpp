@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace quillet {
 
@@ -206,6 +207,19 @@ void OutputFile::close(Disposition disposition) {
   if (::close(fd_) != 0) failed_ = true;
   fd_ = -1;
   if (disposition == Disposition::Delete) ::unlink(path_.c_str());
+}
+
+bool FileUnits::open_output(OutputFile& file, std::string_view name) {
+  std::string path = input_folder;
+  path += name;
+  return open_output_path(file, std::move(path));
+}
+
+bool FileUnits::open_output_path(OutputFile& file, std::string path) {
+  note_write_failure(file);
+  if (file.open(path, input)) return true;
+  open_failure = std::move(path);
+  return false;
 }
 
 }  // namespace quillet

@@ -105,6 +105,12 @@ struct FileUnits {
   OutputFile xyx;      // unit 15: XYX side file
   Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
 
+  // The folder of the input name, up to and including its last "/" or "\": every output file of
+  // the run is opened there.
+  std::string input_folder;
+
+  // Path of the output file that could not be opened, folder included; empty until one fails.
+  std::string open_failure;
   // Path of the first output file whose data could not all be written (the disk was full, say);
   // empty while every write succeeded. A run must not report such a file as transcribed.
   std::string write_failure;
@@ -114,12 +120,12 @@ struct FileUnits {
     if (file.failed() && write_failure.empty()) write_failure = file.path();
   }
 
-  // Opens `file` under `path`; false when it cannot be opened (or is the input). A failure of the
-  // file's earlier contents is remembered first.
-  bool open(OutputFile& file, const std::string& path) {
-    note_write_failure(file);
-    return file.open(path, input);
-  }
+  // Opens `file` as `name` in the input's folder, first remembering whether the data the file held
+  // so far were all written. False when it cannot be opened (or is the input); its path is then
+  // remembered for the run's end.
+  bool open_output(OutputFile& file, std::string_view name);
+  // The same for a path of its own: a name made from the input's name, which holds its folder.
+  bool open_output_path(OutputFile& file, std::string path);
 };
 
 }  // namespace quillet

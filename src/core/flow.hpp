@@ -1,8 +1,9 @@
 // How a handler leaves, and how a run ends: one enumeration, with the run's error code of each
-// ending in one place.
+// ending in one place, and the value that carries a run's ending with what its messages name.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quillet {
 
@@ -41,5 +42,21 @@ constexpr std::int32_t error_code(Flow flow) {
       return 0;
   }
 }
+
+// The ending of a run: its kind and the details its messages name. The error code follows from
+// both: that of the kind, or 4 when an output of a run that would have succeeded was not written.
+struct RunEnd {
+  Flow kind = Flow::NormalEnd;
+  std::string path;              // InputOpenError: the input; OutputOpenError: the output file
+  int read_status = 0;           // InputReadError: the system's error number
+  std::int32_t line_number = 0;  // InputReadError, FatalReadError: the line reached
+  std::string line;              // FatalReadError: `LINE`
+  std::string write_failure;     // the first output whose data were not all written, or empty
+
+  std::int32_t code() const {
+    const std::int32_t own = error_code(kind);
+    return own == 0 && !write_failure.empty() ? error_code(Flow::OutputWriteError) : own;
+  }
+};
 
 }  // namespace quillet

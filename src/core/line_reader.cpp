@@ -2,29 +2,28 @@
 
 namespace quillet {
 
-Flow read_next_raw_line(RunState& run, FileUnits& files, std::string_view& raw) {
-  ++run.line_number;
-  switch (files.input.next_line(raw)) {
+Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string_view& raw) {
+  ++line_number;
+  switch (input.next_line(raw)) {
     case InputFile::Read::Line:
       return Flow::NextLine;
     case InputFile::Read::End:
       return Flow::EndOfFile;
     case InputFile::Read::Error:
-      run.read_status = files.input.error_status();
       return Flow::InputReadError;
   }
   return Flow::InputReadError;
 }
 
-void load_line(RunState& run, std::string_view raw) {
-  run.LINE.assign(raw);
-  run.LINE.align_marker();
+void load_line(Line& line, std::string_view raw) {
+  line.assign(raw);
+  line.align_marker();
 }
 
-Flow read_next_line(RunState& run, FileUnits& files) {
+Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line) {
   std::string_view raw;
-  const Flow flow = read_next_raw_line(run, files, raw);
-  if (flow == Flow::NextLine) load_line(run, raw);
+  const Flow flow = read_next_raw_line(input, line_number, raw);
+  if (flow == Flow::NextLine) load_line(line, raw);
   return flow;
 }
 

@@ -2,23 +2,24 @@
 // count lines and align markers the same way.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "core/files.hpp"
 #include "core/flow.hpp"
-#include "core/state.hpp"
+#include "core/line.hpp"
 
 namespace quillet {
 
-// Reads the next line into run.LINE (counting it and aligning its marker). Returns NextLine,
-// EndOfFile or InputReadError. Shared by the record loop and the GPS pre-scan.
-Flow read_next_line(RunState& run, FileUnits& files);
+// Reads the next line of `input` into `line` (counting it in `line_number` and aligning its
+// marker). Returns NextLine, EndOfFile or InputReadError (the input keeps the error number).
+Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line);
 
 // Reads and counts the next line as it came, for a caller that looks at few lines (the GPS
-// pre-scan): `raw` is valid until the next read; `load_line` then puts it into run.LINE as
+// pre-scan): `raw` is valid until the next read; `load_line` then puts it into `line` as
 // read_next_line would have.
-Flow read_next_raw_line(RunState& run, FileUnits& files, std::string_view& raw);
-void load_line(RunState& run, std::string_view raw);
+Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string_view& raw);
+void load_line(Line& line, std::string_view raw);
 
 // Whether the aligned line of `raw` would carry `marker` (two characters) in columns 2-3,
 // without aligning it: the marker stands in raw columns 2-3, or in columns 1-2 of a line whose

@@ -31,7 +31,6 @@ struct RunState {
   OutputType type = OutputType::None;
   float sensor_height = 0.2f;
   bool height_given = false;
-  std::string input_folder;  // input name up to and including its last "/" or "\"
 
   Line LINE;
   std::int32_t line_number = 0;
@@ -44,10 +43,6 @@ struct RunState {
   std::int32_t xyx_record_count = 0;
   bool SANTOS_HEADER_DUE = false;
   bool HAS_GPS = false;
-
-  // What the end of the run reports.
-  int read_status = 0;             // system error number of a failed line read
-  std::string failed_output_name;  // output file that could not be opened, folder included
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;

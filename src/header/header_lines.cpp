@@ -37,14 +37,6 @@ std::string_view extension_of(const RunState& run) {
   return "raw";  // code R: no main file is opened, but the side files need a stem
 }
 
-bool open_in_folder(RunState& run, FileUnits& files, OutputFile& file, std::string_view name) {
-  std::string path = run.input_folder;
-  path += name;
-  if (files.open(file, path)) return true;
-  run.failed_output_name = std::move(path);
-  return false;
-}
-
 // Stem of the current output set with its full stop: the file name without its extension.
 std::string_view set_stem(const OutputSetNames& names) {
   return std::string_view(names.FILE_NAME).substr(0, static_cast<std::size_t>(names.NAME_LEN) - 3);
@@ -112,20 +104,21 @@ std::string logger_file_name(std::string_view name_field) {
   return name;
 }
 
-void write_geosoft_header(const ProgramState& program, FileUnits& files) {
+void write_geosoft_header(std::string_view FILE_NAME, const CoilConfiguration& coils,
+                          OutputFile& main) {
   static const Layout kFileNameLine("('\\Veltor Filename is ', A19)");
   static const Layout kLengthCodeLine("('\\Veltor Sensor Length Code is ', I2)");
   std::string line;
-  const std::string file_name = pad_to(program.names.FILE_NAME, kFileNameWidth);
+  const std::string file_name = pad_to(FILE_NAME, kFileNameWidth);
   kFileNameLine.write(line, {std::string_view(file_name)});
-  files.main.write_line(line);
-  kLengthCodeLine.write(line, {program.coils.LENGTH_CODE});
-  files.main.write_line(line);
+  main.write_line(line);
+  kLengthCodeLine.write(line, {coils.LENGTH_CODE});
+  main.write_line(line);
   line = "\\..STN.SP.LINE.LP.";
-  line += trim_right(program.coils.CHLABELS);
+  line += trim_right(coils.CHLABELS);
   line += ".N.HH.MM.SS.V.......T-K.....CN..Ptch...Roll";
   line += "......GPS_TIME..Lat..........Lon.........GPS_Alt.DMode";
-  files.main.write_line(line);
+  main.write_line(line);
 }
 
 Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& files,
@@ -200,26 +193,26 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
   station.VOLTAGE = 0.0f;
   station.TEMPERATURE_K = 0.0f;
 
-  if (run.type != OutputType::None && !open_in_folder(run, files, files.main, names.FILE_NAME)) {
+  if (run.type != OutputType::None && !files.open_output(files.main, names.FILE_NAME)) {
     return Flow::OutputOpenError;
   }
 
   const std::string stem(set_stem(names));
   files.xyx.close(Disposition::Keep);
-  if (!open_in_folder(run, files, files.xyx, stem + "XYX")) return Flow::OutputOpenError;
+  if (!files.open_output(files.xyx, stem + "XYX")) return Flow::OutputOpenError;
   run.xyx_record_count = 0;
 
-  if (run.type == OutputType::I && !open_in_folder(run, files, files.binary, names.dat_file_name)) {
+  if (run.type == OutputType::I && !files.open_output(files.binary, names.dat_file_name)) {
     return Flow::OutputOpenError;
   }
 
   files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
-  if (!open_in_folder(run, files, files.gps, stem + "GPS")) return Flow::OutputOpenError;
+  if (!files.open_output(files.gps, stem + "GPS")) return Flow::OutputOpenError;
   run.gps_fix_count = 0;
 
   files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
   names.comment_file_name = stem + "CMT";
-  if (!open_in_folder(run, files, files.comment, names.comment_file_name)) {
+  if (!files.open_output(files.comment, names.comment_file_name)) {
     return Flow::OutputOpenError;
   }
 
@@ -230,7 +223,7 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
     write_dat31_header(program, files);
     program.DAT31_LAST_LINE = -9999999;
   } else if (run.type == OutputType::G) {
-    write_geosoft_header(program, files);
+    write_geosoft_header(program.names.FILE_NAME, program.coils, files.main);
   }
 
   for (auto& offsets : station.USER_OFFSET) offsets.fill(0.0f);
@@ -256,17 +249,15 @@ std::string model_after(std::string_view id, std::size_t prefix_end) {
   return model;
 }
 
-Flow handle_identification_line(ProgramState& program, RunState& run, FileUnits& files,
+Flow handle_identification_line(const Line& line, StationRecord& station, Identification& id,
+                                CoilConfiguration& coils, const ConfigRecords& records,
                                 Console& console) {
-  const Line& line = run.LINE;
   const std::string_view trimmed = line.trimmed();
   if (trimmed.size() >= 9 &&
       trimmed.substr(8).find("USER OFFSETS ENABLED") != std::string_view::npos) {
     return Flow::NextLine;
   }
 
-  Identification& id = program.identification;
-  StationRecord& station = program.station;
   static const Layout kIdentification("(3X, 3I2, 1X, A)");
   std::string_view id_text;
   if (!kIdentification.read(line.view(), {station.HOUR, station.MINUTE, station.SECOND, id_text})
@@ -308,7 +299,7 @@ Flow handle_identification_line(ProgramState& program, RunState& run, FileUnits&
   const std::size_t h = model.find('H');
   if (h != std::string::npos) model[h] = '5';
   static const Layout kModel("(I3)");
-  if (!kModel.read(model, {program.coils.LENGTH_CODE}).ok()) return Flow::PacketSkip;
+  if (!kModel.read(model, {coils.LENGTH_CODE}).ok()) return Flow::PacketSkip;
 
   const std::size_t version = id.INSTRUMENT_ID.find("SW VERSION");
   if (version != std::string::npos) {
@@ -317,14 +308,14 @@ Flow handle_identification_line(ProgramState& program, RunState& run, FileUnits&
     if (!kVersion.read(digits, {id.SW_VERSION}).ok()) return Flow::PacketSkip;
   }
 
-  program.coils.set_arrays();
-  if (run.type == OutputType::G) write_geosoft_header(program, files);
-  program.coils.finish_configuration(console);
+  coils.set_arrays();
+  if (records.type == OutputType::G) write_geosoft_header(records.FILE_NAME, coils, records.main);
+  coils.finish_configuration(console);
   return Flow::NextLine;
 }
 
-void handle_sampling_line(ProgramState& program, RunState& run, Console& console) {
-  const std::string_view text = run.LINE.view();
+void handle_sampling_line(const Line& line, Identification& identification, Console& console) {
+  const std::string_view text = line.view();
   const std::size_t p = text.find("Sample") + 1;  // 1-based columns
   const std::size_t h = text.find("Hz") + 1;
   std::string_view between;
@@ -335,15 +326,15 @@ void handle_sampling_line(ProgramState& program, RunState& run, Console& console
     console.write(FreeLine() << "*** Sampling frequency not readable: " << between);
     return;
   }
-  program.identification.SAMPLE_RATE = rate;
+  identification.SAMPLE_RATE = rate;
   console.write(FreeLine() << "Sampling frequency is " << rate << " Hz");
 }
 
-Flow handle_comment_line(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  StationRecord& station = program.station;
+Flow handle_comment_line(const Line& LINE, StationRecord& station, CommentRegister& comments,
+                         std::int32_t& CN, const ConfigRecords& records, Console& console) {
   static const Layout kComment("(3X, 3I2, 1X, A16)");
   std::string_view comment_text;
-  if (!kComment.read(run.LINE.view(), {station.HOUR, station.MINUTE, station.SECOND, comment_text})
+  if (!kComment.read(LINE.view(), {station.HOUR, station.MINUTE, station.SECOND, comment_text})
            .ok()) {
     return Flow::PacketSkip;
   }
@@ -354,30 +345,32 @@ Flow handle_comment_line(ProgramState& program, RunState& run, FileUnits& files,
   format_comment_echo(line, comment, station.HOUR, station.MINUTE, station.SECOND);
   console.write_line(line);
 
-  const CommentNumber number = program.comments.register_comment(comment);
-  program.CN = number.number;
-  if (number.is_new_line && files.comment.is_open()) {
+  const CommentNumber number = comments.register_comment(comment);
+  CN = number.number;
+  if (number.is_new_line && records.comment.is_open()) {
     format_comment_file_line(line, number.number, comment);
-    files.comment.write_line(line);
+    records.comment.write_line(line);
   }
-  if (run.type == OutputType::G) {
+  if (records.type == OutputType::G) {
     format_geosoft_comment_line(line, comment, station.HOUR, station.MINUTE, station.SECOND);
-    files.main.write_line(line);
+    records.main.write_line(line);
   }
   return Flow::NextLine;
 }
 
 }  // namespace
 
-Flow handle_config_line(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  if (is_identification_line(run.LINE)) {
-    return handle_identification_line(program, run, files, console);
+Flow handle_config_line(const Line& LINE, StationRecord& station, Identification& identification,
+                        CoilConfiguration& coils, CommentRegister& comments, std::int32_t& CN,
+                        const ConfigRecords& records, Console& console) {
+  if (is_identification_line(LINE)) {
+    return handle_identification_line(LINE, station, identification, coils, records, console);
   }
-  if (is_sampling_line(run.LINE)) {
-    handle_sampling_line(program, run, console);
+  if (is_sampling_line(LINE)) {
+    handle_sampling_line(LINE, identification, console);
     return Flow::NextLine;
   }
-  return handle_comment_line(program, run, files, console);
+  return handle_comment_line(LINE, station, comments, CN, records, console);
 }
 
 }  // namespace quillet

@@ -79,17 +79,14 @@ void handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyStat
   write_raw_copy(station, state, raw, record);
 }
 
-Flow handle_aux_line(const ProgramState& program, RunState& run, FileUnits& files) {
+Flow handle_aux_line(const Line& LINE, StationWriter& writer) {
   static const Layout kAux("(3X, 3I6, 1X, 3I6, 1X, I6)");
   AuxReading aux;
-  if (!kAux.read(run.LINE.view(),
-                 {aux.a[0], aux.a[1], aux.a[2], aux.b[0], aux.b[1], aux.b[2], aux.c})
+  if (!kAux.read(LINE.view(), {aux.a[0], aux.a[1], aux.a[2], aux.b[0], aux.b[1], aux.b[2], aux.c})
            .ok()) {
     return Flow::PacketSkip;
   }
-  if (!files.xyx.is_open()) return Flow::NextLine;
-  write_aux_record(aux, program, run, files);
-  ++run.xyx_record_count;
+  writer.write_aux(aux);
   return Flow::NextLine;
 }
 

@@ -13,6 +13,7 @@
 #include "core/raw_copy.hpp"
 #include "core/state.hpp"
 #include "core/station_record.hpp"
+#include "packets/station_output.hpp"
 
 namespace quillet {
 
@@ -30,7 +31,7 @@ void handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyStat
 
 // Appends one auxiliary-sensor record to the XYX side file and counts it. Returns PacketSkip
 // when a field cannot be read. While no XYX side file is open the line is dropped uncounted.
-Flow handle_aux_line(const ProgramState& program, RunState& run, FileUnits& files);
+Flow handle_aux_line(const Line& LINE, StationWriter& writer);
 
 // Updates the time stamp and the housekeeping values from a 21- or 34-column line; a line of
 // another length is reported. Returns PacketSkip when a field cannot be read.

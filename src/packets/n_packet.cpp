@@ -29,15 +29,15 @@ void convert_arrays(StationRecord& s) {
 
 }  // namespace
 
-Flow handle_n_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  StationRecord& s = program.station;
-  CoilConfiguration& coils = program.coils;
+Flow handle_n_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                     StationWriter& writer, Console& console) {
+  StationRecord& s = station;
   const int arrays = std::clamp(coils.N, 1, kStationArrays);
   // A multi-array line cut short would read its last field from what is left of it (-1 for -10):
   // such a line is refused whole rather than read in part.
   const std::size_t needed =
       kColumnsBeforeReadings + kColumnsPerArray * static_cast<std::size_t>(arrays);
-  if (arrays > 1 && run.LINE.trimmed().size() < needed) return Flow::PacketSkip;
+  if (arrays > 1 && LINE.trimmed().size() < needed) return Flow::PacketSkip;
 
   static const Layout kN("(3X, 3I2, 1X, I5, 1X, I5, 1X, 2I6, N(4I6))");
   const In fields[] = {s.HOUR,      s.MINUTE,    s.SECOND,    s.VOLT_RAW,  s.TEMP_RAW,
@@ -45,14 +45,14 @@ Flow handle_n_packet(ProgramState& program, RunState& run, FileUnits& files, Con
                        s.RAW_PI[0], s.RAW_HQ[1], s.RAW_HI[1], s.RAW_PQ[1], s.RAW_PI[1],
                        s.RAW_HQ[2], s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]};
   const std::size_t count = 7 + 4 * static_cast<std::size_t>(arrays);
-  if (!kN.read(run.LINE.view(), fields, count, arrays).ok()) return Flow::PacketSkip;
+  if (!kN.read(LINE.view(), fields, count, arrays).ok()) return Flow::PacketSkip;
 
   convert_arrays(s);
   if (coils.detect_prototype(console)) {
     s.PC[1] *= coils.PROTO_PC_SCALE;
     s.HC[1] *= coils.PROTO_HC_SCALE;
   }
-  return write_station_record(PacketKind::N, program, run, files);
+  return writer.write_station(PacketKind::N);
 }
 
 }  // namespace quillet

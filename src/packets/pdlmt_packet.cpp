@@ -83,10 +83,7 @@ Flow first_packet_step(ProgramState& program, RunState& run, FileUnits& files, C
   // opening its name again would empty it.
   if (renamed.empty()) return Flow::NextLine;
   files.main.close(replaced_main_file(program, run, files));
-  if (!files.open(files.main, renamed)) {
-    run.failed_output_name = renamed;
-    return Flow::OutputOpenError;
-  }
+  if (!files.open_output_path(files.main, renamed)) return Flow::OutputOpenError;
   if (run.type == OutputType::S) run.SANTOS_HEADER_DUE = true;
   return Flow::NextLine;
 }

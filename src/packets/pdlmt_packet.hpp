@@ -16,7 +16,7 @@ namespace quillet {
 // Decodes the $PDLMT line in run.LINE, converts array 1 without user offsets and writes the
 // station record. While array 1 has no spacings yet, first asks for the length code and moves the
 // run's main output to a file named after the input (see pdlmt_output_name). Returns PacketSkip
-// when a field cannot be read, OutputOpenError (with run.failed_output_name set) when that file
+// when a field cannot be read, OutputOpenError when that file
 // cannot be opened, otherwise what writing the station record returns.
 Flow handle_pdlmt_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console);
 

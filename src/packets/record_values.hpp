@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <string>
 #include <type_traits>
 
@@ -22,11 +23,11 @@ class RecordValues {
     return *this;
   }
 
-  // Formats the values with `layout` (repeat count `n`) into `line`; false when the values do not
-  // suit the layout or overflowed the list.
-  bool write(const Layout& layout, std::string& line, int n) const {
-    if (count_ > kCapacity) return false;
-    return layout.write(line, slots_.values, count_, n);
+  // Formats the values with `layout` (repeat count `n`) into `line`. Values that do not suit the
+  // layout, or more than the list holds, are a programming error and abort.
+  void write(const Layout& layout, std::string& line, int n) const {
+    if (count_ > kCapacity) std::abort();
+    layout.write(line, slots_.values, count_, n);
   }
 
  private:

@@ -162,12 +162,7 @@ void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState
 Flow write_sensor_definition_file(ProgramState& program, RunState& run, FileUnits& files) {
   const CoilConfiguration& coils = program.coils;
   OutputFile sdf;  // unit 8
-  std::string path = run.input_folder;
-  path += trim_right(program.names.SDF_NAME);
-  if (!files.open(sdf, path)) {
-    run.failed_output_name = path;
-    return Flow::OutputOpenError;
-  }
+  if (!files.open_output(sdf, trim_right(program.names.SDF_NAME))) return Flow::OutputOpenError;
   sdf.write_line((FreeLine() << static_cast<std::int32_t>(2 * coils.N)).str());
   static const Layout kReceiver("(2I3, F8.0, F5.2, I4, F5.2, 2F8.5, 2F5.1)");
   for (int k = 0; k < coils.N; ++k) {

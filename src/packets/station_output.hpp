@@ -22,7 +22,7 @@ enum class PacketKind : std::uint8_t { T, Pdlmt, N };
 // Writes the station record in the layout of the run's output type, then sets CN to 0. A T$
 // packet of an instrument with more than one coil array writes only DAT31 records (array 1); the
 // other outputs take such readings from the packets of the second group. Returns NextLine, or
-// OutputOpenError (with run.failed_output_name set) when the sensor-definition file of a ppm run
+// OutputOpenError when the sensor-definition file of a ppm run
 // cannot be created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
@@ -35,7 +35,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 
 // The ppm record of arrays 1..N, preceded by the sensor-definition file when one is still due
 // for the output file and the spacings of array 1 are known. Returns NextLine, or
-// OutputOpenError (with run.failed_output_name set) when that file cannot be created.
+// OutputOpenError when that file cannot be created.
 Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
 
 // The seven integers of an auxiliary-sensor (A$) line.
@@ -49,6 +49,31 @@ struct AuxReading {
 // auxiliary values: a / 10000, 10 b and c / 100.
 void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
                       FileUnits& files);
+
+// The writer of a run's station records, as the packet handlers see it. A handler decodes its line
+// into the station record and hands the station over; the writer adds what the records draw on
+// besides the station record (the run's output type, the coil configuration, the current fix, the
+// comment number, the names of the output set) and puts the records into the run's files.
+class StationWriter {
+ public:
+  StationWriter(ProgramState& program, RunState& run, FileUnits& files)
+      : program_(program), run_(run), files_(files) {}
+
+  // The records of the station in the layout of the run's output type (write_station_record).
+  Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // An auxiliary-sensor reading: its record goes to the XYX side file when one is open.
+  void write_aux(const AuxReading& aux) {
+    if (!files_.xyx.is_open()) return;
+    write_aux_record(aux, program_, run_, files_);
+    ++run_.xyx_record_count;
+  }
+
+ private:
+  ProgramState& program_;
+  RunState& run_;
+  FileUnits& files_;
+};
 
 // X and Y of a Santos or ICE record.
 struct StationPosition {

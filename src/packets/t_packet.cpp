@@ -98,9 +98,7 @@ void set_derived_values(std::size_t length, StationRecord& s) {
 // Converts array 1 by the data tag. "NULD" and "RAW " packets configure the coils from the
 // length code on every packet (asking for the code while array 1 has no spacings yet); "CONV"
 // packets use the factors in force.
-void convert_by_tag(ProgramState& program, Console& console) {
-  StationRecord& s = program.station;
-  CoilConfiguration& coils = program.coils;
+void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console) {
   const std::string_view tag = s.data_tag();
   if (tag == "CONV") {
     convert_scaled(s, ConversionVariant::Conductivity, {coils.F_HC[0], coils.F_PC[0]});
@@ -123,19 +121,20 @@ float attitude_degrees(std::int32_t raw) {
   return static_cast<float>(raw) / 10.0f;
 }
 
-Flow handle_t_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  StationRecord& s = program.station;
-  const std::size_t length = run.LINE.trimmed().size();
+Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                     StationWriter& writer, Console& console) {
+  StationRecord& s = station;
+  const std::size_t length = LINE.trimmed().size();
   ReadResult read;
-  if (read_t_layout(length, run.LINE.view(), s, read)) {
+  if (read_t_layout(length, LINE.view(), s, read)) {
     if (!read.ok()) return Flow::PacketSkip;
     set_derived_values(length, s);
   } else {
     // A packet of unknown length still gives a station: the previous values are written again.
-    console.write(FreeLine() << "T$ packet error:" << run.LINE.trimmed());
+    console.write(FreeLine() << "T$ packet error:" << LINE.trimmed());
   }
-  convert_by_tag(program, console);
-  return write_station_record(PacketKind::T, program, run, files);
+  convert_by_tag(s, coils, console);
+  return writer.write_station(PacketKind::T);
 }
 
 }  // namespace quillet

@@ -5,16 +5,20 @@
 #include <cstdint>
 
 #include "common/console.hpp"
-#include "core/files.hpp"
+#include "core/coil_configuration.hpp"
 #include "core/flow.hpp"
-#include "core/state.hpp"
+#include "core/line.hpp"
+#include "core/station_record.hpp"
+#include "packets/station_output.hpp"
 
 namespace quillet {
 
-// Decodes the T$ line in run.LINE into the station record, converts array 1 by the data tag and
-// writes the station record. Returns PacketSkip when a field cannot be read (nothing is written
-// then), otherwise what writing the station record returns.
-Flow handle_t_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+// Decodes the T$ line into the station record, converts array 1 by the data tag (configuring the
+// coils from the length code for "NULD" and "RAW " packets) and writes the station. Returns
+// PacketSkip when a field cannot be read (nothing is written then), otherwise what writing the
+// station returns.
+Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                     StationWriter& writer, Console& console);
 
 // An attitude angle of the 83-column layout in degrees: tenths of a degree up to 32.0, whole
 // degrees offset by 300 beyond (345 is 45 degrees, -345 is -45).

@@ -33,11 +33,11 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
   for (;;) {
     // Only G$ lines matter here, so the others are not even copied into LINE.
     std::string_view raw;
-    const Flow flow = read_next_raw_line(run, files, raw);
+    const Flow flow = read_next_raw_line(files.input, run.line_number, raw);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
     if (!raw_line_has_marker(raw, "G$")) continue;
-    load_line(run, raw);
+    load_line(run.LINE, raw);
     const std::string_view sentence = gga_sentence_of(run.LINE.view());
     if (sentence.empty()) {
       copy_other_sentence(run.LINE, files.gps, scratch);
@@ -56,10 +56,7 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
     }
     ++run.gps_fix_count;
   }
-  if (!files.input.rewind()) {
-    run.read_status = files.input.error_status();
-    return Flow::InputReadError;
-  }
+  if (!files.input.rewind()) return Flow::InputReadError;
 
   if (run.HAS_GPS) {
     gps.ellipsoid_index = kGrs80Row;
@@ -91,19 +88,19 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
   return Flow::NextLine;
 }
 
-Flow handle_gps_line(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  const std::string_view sentence = gga_sentence_of(run.LINE.view());
-  std::string& scratch = run.record;
+Flow handle_gps_line(const Line& LINE, GpsFix& current_fix, OutputFile& gps,
+                     std::int32_t& gps_fix_count, std::string& record, Console& console) {
+  const std::string_view sentence = gga_sentence_of(LINE.view());
   if (sentence.empty()) {
-    copy_other_sentence(run.LINE, files.gps, scratch);
+    copy_other_sentence(LINE, gps, record);
   } else {
-    READ_GPGGA(sentence, program.gps.current_fix, console);
+    READ_GPGGA(sentence, current_fix, console);
     // The receiver's own sentence, whatever its talker: the logger cut off only the "$".
-    scratch.assign(1, '$');
-    scratch.append(sentence);
-    files.gps.write_line(scratch);
+    record.assign(1, '$');
+    record.append(sentence);
+    gps.write_line(record);
   }
-  ++run.gps_fix_count;
+  ++gps_fix_count;
   return Flow::NextLine;
 }
 

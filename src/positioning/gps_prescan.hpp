@@ -17,6 +17,8 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
 
 // A G$ line of the record loop: its GGA sentence (GPS or any other satellite system) becomes the
 // current fix and is copied, with its "$" restored, to the GPS side file.
-Flow handle_gps_line(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+// `gps_fix_count` counts the G$ lines of the output set; `record` is scratch for the copied line.
+Flow handle_gps_line(const Line& LINE, GpsFix& current_fix, OutputFile& gps,
+                     std::int32_t& gps_fix_count, std::string& record, Console& console);
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include "packets/i_packet.hpp"
 #include "packets/n_packet.hpp"
 #include "packets/pdlmt_packet.hpp"
+#include "packets/station_output.hpp"
 #include "packets/t_packet.hpp"
 #include "positioning/gps_prescan.hpp"
 
@@ -18,9 +19,12 @@ Flow not_yet_handled(LineKind kind, const RunState& run) {
 
 Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
                    Console& console) {
+  StationWriter writer(program, run, files);
   switch (kind) {
     case LineKind::Config:
-      return handle_config_line(program, run, files, console);
+      return handle_config_line(
+          run.LINE, program.station, program.identification, program.coils, program.comments,
+          program.CN, {run.type, program.names.FILE_NAME, files.main, files.comment}, console);
     case LineKind::FileHeader:
       return handle_file_header_line(program, run, files, console);
     case LineKind::Offset:
@@ -30,21 +34,22 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
                       run.record, console);
       return Flow::NextLine;
     case LineKind::Aux:
-      return handle_aux_line(program, run, files);
+      return handle_aux_line(run.LINE, writer);
     case LineKind::Status:
       return handle_status_line(run.LINE, program.station, console);
     case LineKind::EndOfData:
       return Flow::NormalEnd;
     case LineKind::T:
-      return handle_t_packet(program, run, files, console);
+      return handle_t_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::Pdlmt:
       return handle_pdlmt_packet(program, run, files, console);
     case LineKind::N:
-      return handle_n_packet(program, run, files, console);
+      return handle_n_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::I:
       return handle_i_packet(program, run, files, console);
     case LineKind::Gps:
-      return handle_gps_line(program, run, files, console);
+      return handle_gps_line(run.LINE, program.gps.current_fix, files.gps, run.gps_fix_count,
+                             run.record, console);
     case LineKind::Ignored:
       return Flow::NextLine;
     default:

@@ -33,7 +33,7 @@ void report_packet_skip(const RunState& run, Console& console) {
 
 Flow record_loop(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
   for (;;) {
-    const Flow read = read_next_line(run, files);
+    const Flow read = read_next_line(files.input, run.line_number, run.LINE);
     if (read != Flow::NextLine) return read;
     const Flow flow = dispatch_line(classify_line(run.LINE), program, run, files, console);
     if (flow == Flow::PacketSkip) {

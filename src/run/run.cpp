@@ -36,14 +36,6 @@ const DefaultSet* default_set(char code_upper) {
   return nullptr;
 }
 
-bool open_output(RunState& run, FileUnits& files, OutputFile& file, std::string_view name) {
-  std::string path = run.input_folder;
-  path += name;
-  if (files.open(file, path)) return true;
-  run.failed_output_name = path;
-  return false;
-}
-
 void ask_sensor_height(RunState& run, Console& console) {
   if (!run.height_given) {
     run.sensor_height = 0.2f;
@@ -87,7 +79,7 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   console.write_line("");
   console.write(FreeLine() << "*** Transcription v1.20 ***");
   ask_sensor_height(run, console);
-  run.input_folder = std::string(output_folder(run.input_name));
+  files.input_folder = std::string(output_folder(run.input_name));
   // Each run numbers the comments of its own files from 1. A number that the previous run left
   // for a record that never came points into that run's register.
   program.comments.clear();
@@ -100,11 +92,11 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (set == nullptr) return Flow::NotAllowedType;
 
   if (set->main_name != nullptr) {
-    if (!open_output(run, files, files.main, set->main_name)) return Flow::OutputOpenError;
+    if (!files.open_output(files.main, set->main_name)) return Flow::OutputOpenError;
     run.type = set->type;
   }
-  if (set->xyx && !open_output(run, files, files.xyx, "Default.xyx")) return Flow::OutputOpenError;
-  if (set->binary && !open_output(run, files, files.binary, "Default.DAT")) {
+  if (set->xyx && !files.open_output(files.xyx, "Default.xyx")) return Flow::OutputOpenError;
+  if (set->binary && !files.open_output(files.binary, "Default.DAT")) {
     return Flow::OutputOpenError;
   }
   // The start output of the I type belongs to I runs only: a run of another type never shows it,
@@ -116,13 +108,13 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
     program.names.LAST_SDF_NAME.clear();
   }
   if (set->comment) program.names.comment_file_name = "Default.CMT";
-  if (set->comment && !open_output(run, files, files.comment, program.names.comment_file_name)) {
+  if (set->comment && !files.open_output(files.comment, program.names.comment_file_name)) {
     return Flow::OutputOpenError;
   }
-  if (!open_output(run, files, files.raw, "Default.RAW")) return Flow::OutputOpenError;
+  if (!files.open_output(files.raw, "Default.RAW")) return Flow::OutputOpenError;
   run.xyx_record_count = 0;
   run.SANTOS_HEADER_DUE = run.type == OutputType::S;
-  if (!open_output(run, files, files.gps, "DEFAULT.GPS")) return Flow::OutputOpenError;
+  if (!files.open_output(files.gps, "DEFAULT.GPS")) return Flow::OutputOpenError;
 
   const Flow scan = gps_prescan(program, run, files, console);
   if (scan != Flow::NextLine) return scan;
@@ -133,28 +125,27 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   return Flow::NextLine;
 }
 
-Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  switch (exit) {
+void report_run_end(const RunEnd& end, Console& console) {
+  switch (end.kind) {
     case Flow::NormalEnd:
       console.write(FreeLine() << "   Normal end of data encountered.");
       break;
     case Flow::EndOfFile:
-      run.end_of_input = true;
       console.write(FreeLine() << "End of file reached.  Exiting...");
       break;
     case Flow::InputReadError:
-      console.write(FreeLine() << "*** Read error in input file at line " << run.line_number);
-      console.write(FreeLine() << "IOSTAT=" << static_cast<std::int32_t>(run.read_status));
+      console.write(FreeLine() << "*** Read error in input file at line " << end.line_number);
+      console.write(FreeLine() << "IOSTAT=" << static_cast<std::int32_t>(end.read_status));
       break;
     case Flow::FatalReadError:
-      console.write(FreeLine() << "*** Fatal read error in input at " << run.line_number
-                               << run.LINE.view());
+      console.write(FreeLine() << "*** Fatal read error in input at " << end.line_number
+                               << end.line);
       break;
     case Flow::InputOpenError:
-      console.write(FreeLine() << "*** Open error for input file=" << run.input_name);
+      console.write(FreeLine() << "*** Open error for input file=" << end.path);
       break;
     case Flow::OutputOpenError:
-      console.write(FreeLine() << "*** Open error for outfile=" << run.failed_output_name);
+      console.write(FreeLine() << "*** Open error for outfile=" << end.path);
       break;
     case Flow::NotAllowedType:
       console.write(FreeLine() << "*** Error:  not an allowed output type ");
@@ -163,6 +154,35 @@ Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, 
     case Flow::NextLine:
     case Flow::PacketSkip:
     case Flow::OutputWriteError:
+      break;
+  }
+  if (!end.write_failure.empty()) {
+    console.write(FreeLine() << "*** Write error for outfile=" << end.write_failure);
+  }
+}
+
+RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files) {
+  RunEnd end;
+  end.kind = exit;
+  switch (exit) {
+    case Flow::EndOfFile:
+      run.end_of_input = true;
+      break;
+    case Flow::InputReadError:
+      end.line_number = run.line_number;
+      end.read_status = files.input.error_status();
+      break;
+    case Flow::FatalReadError:
+      end.line_number = run.line_number;
+      end.line = run.LINE.view();
+      break;
+    case Flow::InputOpenError:
+      end.path = run.input_name;
+      break;
+    case Flow::OutputOpenError:
+      end.path = files.open_failure;
+      break;
+    default:
       break;
   }
 
@@ -179,11 +199,8 @@ Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, 
        {&files.main, &files.xyx, &files.binary, &files.raw, &files.gps, &files.comment}) {
     files.note_write_failure(*file);
   }
-  if (!files.write_failure.empty()) {
-    console.write(FreeLine() << "*** Write error for outfile=" << files.write_failure);
-    if (error_code(exit) == 0) exit = Flow::OutputWriteError;
-  }
-  return exit;
+  end.write_failure = files.write_failure;
+  return end;
 }
 
 std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_height,
@@ -197,9 +214,10 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
 
   Flow exit = set_up_run(program, run, files, console);
   if (exit == Flow::NextLine) exit = record_loop(program, run, files, console);
-  exit = end_run(exit, program, run, files, console);
+  const RunEnd end = end_run(exit, program, run, files);
+  report_run_end(end, console);
   sensor_height = run.sensor_height;
-  return error_code(exit);
+  return end.code();
 }
 
 }  // namespace quillet

@@ -19,9 +19,12 @@ namespace quillet {
 std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_height,
                         bool height_given, ProgramState& program, Console& console);
 
-// The stages, exposed for the tests and for the handlers that end a run.
+// The stages, exposed for the tests. The end of the run closes every file with its keep-or-delete
+// rule and returns the run's ending; `report_run_end` is the one place that turns an ending into
+// its console lines.
 Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console& console);
-Flow end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files, Console& console);
+RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files);
+void report_run_end(const RunEnd& end, Console& console);
 
 // Output folder of an input name: everything up to and including its last "/" or "\".
 std::string_view output_folder(std::string_view input_name);

@@ -2,9 +2,10 @@
 //   cmd        one execution of the program per line: its arguments, separated by blanks
 //   stdin      (optional) the keyboard text of every execution
 //   in/        the files put into an empty folder before the first execution
-//   out/       the files that folder must hold afterwards besides those of in/, byte for byte;
-//              no other file may be there (so the keep-or-delete rules are checked too). Every
-//              file of in/ that out/ does not name must keep its bytes and modification time.
+//   out/       the files that folder must hold afterwards besides those of in/, byte for byte
+//              (an in/ file named here too must have kept or got that text); no other file may
+//              be there (so the keep-or-delete rules are checked too). Every file of in/ that
+//              out/ does not name must keep its bytes and modification time.
 //   console    (optional) the console text of all executions, exactly
 //   status     (optional) the exit status of every execution (0 when absent)
 //   HOW        how the expected files were derived (read by people only)

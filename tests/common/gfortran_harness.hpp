@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e.hpp"
+
 namespace quillet::gfortran {
 
 inline bool available() {
@@ -29,34 +31,11 @@ inline bool available() {
     if (!::quillet::gfortran::available()) GTEST_SKIP() << "no gfortran"; \
   } while (0)
 
-// A folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-gf-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Compiles `source`, runs it with `input` on its standard input and returns its standard output
 // as lines; nullopt (with the reason added as a test failure) when compiling or running fails.
 inline std::optional<std::vector<std::string>> run(const std::string& source,
                                                    const std::string& input) {
-  TempFolder folder;
-  if (folder.path().empty()) {
-    ADD_FAILURE() << "cannot make a temporary folder";
-    return std::nullopt;
-  }
+  const testing::TempDir folder;
   const auto dir = folder.path();
   std::ofstream(dir / "prog.f90") << source;
   std::ofstream(dir / "in.txt") << input;

@@ -12,7 +12,7 @@ namespace {
 
 std::string written(std::string_view layout, std::initializer_list<Out> values, int n = 0) {
   std::string line;
-  EXPECT_TRUE(Layout(layout).write(line, values, n)) << layout;
+  Layout(layout).write(line, values, n);
   return line;
 }
 
@@ -155,16 +155,16 @@ TEST(LayoutWriteGroups, AnyRunTimeCountActsAsTheSameCountWrittenOut) {
     if (n > 1) fixed.insert(fixed.rfind(", "), ", " + std::to_string(n - 1) + "(1X, F4.1)");
     fixed += ", 'e')";
     std::string expected, line;
-    ASSERT_TRUE(Layout(fixed).write(expected, values.data(), values.size())) << fixed;
-    ASSERT_TRUE(runtime.write(line, values.data(), values.size(), n)) << n;
+    Layout(fixed).write(expected, values.data(), values.size());
+    runtime.write(line, values.data(), values.size(), n);
     EXPECT_EQ(line, expected) << "n=" << n;
     // Fewer values stop the record at the same place.
-    ASSERT_TRUE(runtime.write(line, values.data(), values.size() / 2, n));
-    ASSERT_TRUE(Layout(fixed).write(expected, values.data(), values.size() / 2));
+    runtime.write(line, values.data(), values.size() / 2, n);
+    Layout(fixed).write(expected, values.data(), values.size() / 2);
     EXPECT_EQ(line, expected) << "n=" << n;
   }
   std::string line;
-  EXPECT_TRUE(runtime.write(line, {7}, -3));
+  runtime.write(line, {7}, -3);
   EXPECT_EQ(line, " 7e");
 }
 
@@ -173,31 +173,30 @@ TEST(LayoutWriteGroups, GeosoftRecordWithOneCoilArray) {
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
   std::string line;
-  ASSERT_TRUE(layout.write(
+  layout.write(
       line, {120,    'N',   7,      'E', 12.345f, -0.5f,  31.25f,   1000000.0f, 0,      14,     5,
              12.25f, 12.5f, 298.1f, 3,   1.5f,    -2.25f, 50400000, 48.1173,    -123.5, 102.3f, 2},
-      1));
+      1);
   EXPECT_EQ(line,
             "   120 N     7 E    12.35    -0.50    31.25********* 0 14  5 12.250 12.500  298.1    "
             "3    1.50   -2.25     50400000   48.117300  -123.500000   102.3  2");
 }
 
-TEST(LayoutWrite, ReportsValuesOfTheWrongKindOrLeftOver) {
+TEST(LayoutWriteDeathTest, AbortsOnValuesOfTheWrongKindOrLeftOver) {
   std::string line;
-  EXPECT_FALSE(Layout("(I3)").write(line, {1.5}));
-  EXPECT_FALSE(Layout("(F5.1)").write(line, {1}));
-  EXPECT_FALSE(Layout("(A3)").write(line, {1}));
-  EXPECT_FALSE(Layout("(I3)").write(line, {1, 2}));
-  EXPECT_EQ(line, "  1");
+  EXPECT_DEATH(Layout("(I3)").write(line, {1.5}), "1 values do not suit layout \"\\(I3\\)\"");
+  EXPECT_DEATH(Layout("(F5.1)").write(line, {1}), "do not suit");
+  EXPECT_DEATH(Layout("(A3)").write(line, {1}), "do not suit");
+  EXPECT_DEATH(Layout("(I3)").write(line, {1, 2}), "2 values do not suit");
 }
 
 TEST(LayoutWrite, ReusesTheCallersStringAndClearsIt) {
   const Layout layout("(I3)");
   std::string line = "old contents";
-  ASSERT_TRUE(layout.write(line, {5}));
+  layout.write(line, {5});
   EXPECT_EQ(line, "  5");
   const Layout copy = layout;
-  ASSERT_TRUE(copy.write(line, {6}));
+  copy.write(line, {6});
   EXPECT_EQ(line, "  6");
   EXPECT_EQ(copy.text(), "(I3)");
 }

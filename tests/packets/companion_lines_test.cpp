@@ -50,14 +50,14 @@ TEST(OffsetLine, SetsOneArrayOrNothing) {
 TEST(AuxLine, IsDroppedUncountedWithoutSideFileAndCountedWithIt) {
   testing::PacketHarness h(OutputType::L);
   h.run.LINE.assign(" A$ 12345   -10     0    123 -2500     7   2512");
-  EXPECT_EQ(handle_aux_line(h.program(), h.run, h.files), Flow::NextLine);
+  EXPECT_EQ(handle_aux_line(h.run.LINE, h.writer), Flow::NextLine);
   EXPECT_EQ(h.run.xyx_record_count, 0);
 
-  ASSERT_TRUE(h.files.open(h.files.xyx, h.dir.file("side.xyx")));
-  EXPECT_EQ(handle_aux_line(h.program(), h.run, h.files), Flow::NextLine);
+  ASSERT_TRUE(h.files.open_output(h.files.xyx, "side.xyx"));
+  EXPECT_EQ(handle_aux_line(h.run.LINE, h.writer), Flow::NextLine);
   EXPECT_EQ(h.run.xyx_record_count, 1);
   h.run.LINE.assign(" A$ 12345 bad");
-  EXPECT_EQ(handle_aux_line(h.program(), h.run, h.files), Flow::PacketSkip);
+  EXPECT_EQ(handle_aux_line(h.run.LINE, h.writer), Flow::PacketSkip);
   EXPECT_EQ(h.run.xyx_record_count, 1);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "packets/i_packet.hpp"
 #include "packets/n_packet.hpp"
 #include "packets/packet_harness.hpp"
 
@@ -99,6 +100,20 @@ TEST(EmsBinaryFile, RunWithGpsCarriesTruncatedPositionsAndTheLineHeightOfVersion
   }
 }
 
+TEST(EmsBinaryFile, PositionBeyondThirtyTwoBitsIsHeldAtTheEndOfTheRange) {
+  // A garbled GGA longitude can read up to 999 degrees: 10^-7 degree units overflow 32 bits.
+  ProgramState program;
+  program.gps.current_fix.LAT = -99.5;
+  const auto with_longitude = [&](double lon) {
+    program.gps.current_fix.LON = lon;
+    const auto record = binary_record(program, 0.2f);
+    return decode(std::string(record.begin(), record.end()))[0];
+  };
+  EXPECT_EQ(with_longitude(999.0).lon, 2147483647);
+  EXPECT_EQ(with_longitude(-999.0).lon, -2147483647 - 1);
+  EXPECT_EQ(with_longitude(-999.0).lat, -995000000);
+}
+
 TEST(NPacket, CutMultiArrayLineChangesNoValue) {
   testing::PacketHarness h(OutputType::X);
   h.program().coils.N = 2;
@@ -113,7 +128,8 @@ TEST(NPacket, CutMultiArrayLineChangesNoValue) {
   // Columns 35-82 hold two arrays; the last field is cut after "-1" of "-10".
   h.run.LINE.assign(
       " N$090002 12200 29800    260  -135  1100   210   910  -310  2100   410  1810   -1");
-  EXPECT_EQ(handle_n_packet(h.program(), h.run, h.files, h.console), Flow::PacketSkip);
+  EXPECT_EQ(handle_n_packet(h.run.LINE, h.station(), h.program().coils, h.writer, h.console),
+            Flow::PacketSkip);
   EXPECT_EQ(s.HOUR, before.HOUR);
   EXPECT_EQ(s.VOLT_RAW, before.VOLT_RAW);
   EXPECT_EQ(s.PITCH_RAW, before.PITCH_RAW);

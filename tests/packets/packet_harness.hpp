@@ -10,6 +10,7 @@
 #include "common/console.hpp"
 #include "core/files.hpp"
 #include "core/state.hpp"
+#include "packets/station_output.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet::testing {
@@ -21,8 +22,8 @@ class PacketHarness {
         keyboard_(keyboard),
         console(keyboard_, screen_) {
     run.type = type;
-    run.input_folder = dir.path().string() + "/";
-    EXPECT_TRUE(files.open(files.main, dir.file("main.out")));
+    files.input_folder = dir.path().string() + "/";
+    EXPECT_TRUE(files.open_output(files.main, "main.out"));
   }
 
   ProgramState& program() { return *program_; }
@@ -47,6 +48,7 @@ class PacketHarness {
 
  public:
   StreamConsole console;
+  StationWriter writer{*program_, run, files};
 };
 
 }  // namespace quillet::testing

@@ -233,7 +233,7 @@ TEST(PpmRecords, UnwritableSensorDefinitionFileEndsTheRun) {
   out.program().names.SDF_PENDING = true;
   out.program().names.SDF_NAME = "missing-folder/X.SDF";
   EXPECT_EQ(out.write(PacketKind::T), Flow::OutputOpenError);
-  EXPECT_EQ(out.run.failed_output_name, out.dir.file("missing-folder/X.SDF"));
+  EXPECT_EQ(out.files.open_failure, out.dir.file("missing-folder/X.SDF"));
   EXPECT_TRUE(out.program().names.SDF_PENDING);
 }
 

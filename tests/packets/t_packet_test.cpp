@@ -35,7 +35,7 @@ class TPacket : public PacketHarness {
   Flow handle(const std::string& text) {
     run.LINE.assign(text);
     run.LINE.align_marker();
-    return handle_t_packet(program(), run, files, console);
+    return handle_t_packet(run.LINE, station(), program().coils, writer, console);
   }
 };
 

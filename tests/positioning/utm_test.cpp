@@ -1,7 +1,6 @@
 #include "positioning/utm.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e.hpp"
+
 namespace quillet {
 namespace {
 
@@ -20,25 +21,6 @@ namespace fs = std::filesystem;
 struct RecordedLines : UtmDiagnostics {
   std::vector<std::string> lines;
   void write_line(std::string_view line) override { lines.emplace_back(line); }
-};
-
-// A folder of its own for a test, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    path_ = fs::temp_directory_path() /
-            ("quillet-utm-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  static inline int counter_ = 0;
-  fs::path path_;
 };
 
 struct Projected {
@@ -89,7 +71,7 @@ double central_meridian(int zone) {
 bool oracle_projection(const Ellipsoid& ell, const std::vector<std::pair<double, double>>& points,
                        std::vector<std::pair<double, double>>& xy) {
   if (std::system("command -v TransverseMercatorProj >/dev/null 2>&1") != 0) return false;
-  TempFolder folder;
+  testing::TempDir folder;
   const fs::path in = folder.path() / "points.txt";
   const fs::path out = folder.path() / "projected.txt";
   {
@@ -339,7 +321,7 @@ TEST(Ll2utmDiagnostics, PolewardOf84DegreesAndFarFromTheCentralMeridian) {
 }
 
 TEST(Unit99File, CreatedOnTheFirstLineAndAppendedTo) {
-  TempFolder folder;
+  testing::TempDir folder;
   const fs::path path = folder.path() / "fort.99";
   {
     Unit99File file(path.string());

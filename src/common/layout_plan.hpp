@@ -1,0 +1,180 @@
+// The engine's own pieces, shared by its parser, writer and reader: the parsed form of a layout
+// and the walk over it. Not for use outside src/common/layout_*.cpp.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/layout.hpp"
+
+namespace quillet {
+
+// A layout is parsed into a flat list of items. A group becomes a Begin item that knows the index
+// of its End item (to skip a group repeated zero times) and an End item where the walk goes back
+// while repetitions are left; a repeat count, constant or run-time, is a*n + b. For execution the
+// list is flattened once per value of n into a plan: one item per literal and per data field in
+// record order, with the nX before it folded into the item and its input column worked out, so
+// that a record costs one pass over a plain array.
+struct Layout::Item {
+  enum class Op : std::uint8_t { Int, Fixed, Text, TextAll, Skip, Literal, Begin, End };
+  Op op = Op::Skip;
+  std::uint8_t d = 0;  // decimals of Fw.d
+  std::int32_t a = 0;  // repeat count = a * n + b
+  std::int32_t b = 1;
+  std::uint32_t w = 0;     // field width; Skip: columns; Literal: length
+  std::uint32_t link = 0;  // Begin: index of its End; Literal: offset in the literal texts
+  // In a plan (below) only: the columns skipped before the item on output, and the first column
+  // (0-based) of its field on input.
+  std::uint32_t blanks = 0;
+  std::uint32_t column = 0;
+  // Iw of up to 8 columns: the line length from which its field is read as the 8 bytes from its
+  // column on (no limit otherwise), the shift that puts the field's last character into the
+  // highest byte and the blanks put in its place before the field.
+  std::uint32_t word_end = UINT32_MAX;
+  std::uint8_t word_shift = 0;
+  std::uint64_t word_blanks = 0;
+
+  int repeat(int n) const {
+    const long long count = static_cast<long long>(a) * n + b;
+    return count < 0 ? 0 : count > INT32_MAX ? INT32_MAX : static_cast<int>(count);
+  }
+};
+
+namespace layout_detail {
+
+using Item = Layout::Item;
+using Op = Layout::Item::Op;
+
+constexpr int kMaxDepth = 8;             // nesting of groups
+constexpr unsigned kMaxFixedWidth = 39;  // keeps every scaled Fw.d value inside 128 bits
+constexpr unsigned kMaxDecimals = 22;    // 2^53 * 10^22 < 2^127
+
+// The blanks that stand for the columns before a field of width w in its word.
+[[gnu::always_inline]] inline std::uint64_t blanks_before(std::size_t w) {
+  return w >= 8 ? 0 : 0x2020202020202020ULL >> (8 * w);
+}
+
+// Walks a layout in the order a record is written or read: every literal and nX once, every
+// data descriptor once per repetition, groups entered as often as their count says.
+class Walker {
+ public:
+  Walker(const std::vector<Item>& items, int n)
+      : items_(items.data()), size_(items.size()), n_(n) {}
+
+  // The next literal, nX or data descriptor; nullptr at the end of the layout.
+  const Item* next() {
+    if (left_ > 0) {
+      --left_;
+      return current_;
+    }
+    while (pc_ < size_) {
+      const Item& it = items_[pc_];
+      if (it.op == Op::Begin) {
+        const int repeat = it.repeat(n_);
+        if (repeat == 0) {
+          pc_ = it.link + 1;
+        } else {
+          stack_[depth_++] = {pc_, repeat};
+          ++pc_;
+        }
+        continue;
+      }
+      if (it.op == Op::End) {
+        if (--stack_[depth_ - 1].left > 0) {
+          pc_ = stack_[depth_ - 1].begin + 1;
+        } else {
+          --depth_;
+          ++pc_;
+        }
+        continue;
+      }
+      ++pc_;
+      if (it.op == Op::Skip || it.op == Op::Literal) return &it;
+      const int repeat = it.repeat(n_);
+      if (repeat == 0) continue;
+      left_ = repeat - 1;
+      current_ = &it;
+      return &it;
+    }
+    return nullptr;
+  }
+
+ private:
+  struct Frame {
+    std::size_t begin;
+    int left;
+  };
+  const Item* items_;
+  std::size_t size_;
+  int n_;
+  std::size_t pc_ = 0;
+  const Item* current_ = nullptr;
+  int left_ = 0;  // repetitions of `current_` still to come
+  Frame stack_[kMaxDepth];
+  int depth_ = 0;
+};
+
+// The plan of a layout for one n, produced one item at a time: the Walker's literals and data
+// descriptors with the nX before them folded in and their input columns counted.
+class StepWalker {
+ public:
+  StepWalker(const std::vector<Item>& items, int n) : walker_(items, n) {}
+
+  const Item* next() {
+    std::uint32_t blanks = 0;
+    while (const Item* it = walker_.next()) {
+      if (it->op == Op::Skip) {
+        blanks += it->w;
+        column_ += it->w;
+        continue;
+      }
+      step_ = *it;
+      step_.a = 0;
+      step_.b = 1;
+      step_.blanks = blanks;
+      step_.column = static_cast<std::uint32_t>(std::min<std::size_t>(column_, kPastLineEnd));
+      if (std::endian::native == std::endian::little && it->op == Op::Int && it->w <= 8 &&
+          column_ + 8 < kPastLineEnd) {
+        step_.word_end = static_cast<std::uint32_t>(column_ + 8);
+        step_.word_shift = static_cast<std::uint8_t>(8 * (8 - it->w));
+        step_.word_blanks = blanks_before(it->w);
+      }
+      // A alone takes the rest of the line: whatever follows it reads past the end.
+      column_ = it->op == Op::TextAll ? kPastLineEnd : column_ + it->w;
+      return &step_;
+    }
+    return nullptr;  // nX at the end of the layout writes and reads nothing
+  }
+
+ private:
+  static constexpr std::size_t kPastLineEnd = UINT32_MAX;
+  Walker walker_;
+  Item step_;
+  std::size_t column_ = 0;
+};
+
+// A stored plan, item after item.
+class PlanCursor {
+ public:
+  explicit PlanCursor(const std::vector<Item>& plan)
+      : next_(plan.data()), end_(plan.data() + plan.size()) {}
+  const Item* next() { return next_ == end_ ? nullptr : next_++; }
+
+ private:
+  const Item* next_;
+  const Item* end_;
+};
+
+}  // namespace layout_detail
+
+inline const std::vector<Layout::Item>* Layout::plan(int n) const {
+  if (plans_.size() == 1) return &plans_[0];
+  if (n >= 0 && n < static_cast<int>(plans_.size())) return &plans_[static_cast<std::size_t>(n)];
+  return nullptr;
+}
+
+}  // namespace quillet

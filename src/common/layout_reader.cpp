@@ -1,0 +1,237 @@
+// Reading a record through a layout: the input half of the format engine.
+#include <bit>
+#include <charconv>
+#include <cstring>
+#include <system_error>
+
+#include "common/layout.hpp"
+#include "common/layout_plan.hpp"
+
+namespace quillet {
+
+namespace {
+
+using namespace layout_detail;
+
+// Columns [pos, pos + w) of the line, cut where the line ends.
+[[gnu::always_inline]] inline std::string_view field_at(std::string_view line, std::size_t pos,
+                                                        std::size_t w) {
+  if (pos >= line.size()) return {};
+  return line.substr(pos, w);
+}
+
+[[gnu::always_inline]] inline bool get_int(std::string_view field, std::int32_t& out) {
+  const char* p = field.data();
+  const char* const end = p + field.size();
+  while (p != end && *p == ' ') ++p;  // right-justified fields start with blanks
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) {
+    negative = *p++ == '-';
+    while (p != end && *p == ' ') ++p;
+    if (p == end) return false;  // a sign needs digits
+  }
+  std::uint64_t value = 0;
+  for (; p != end; ++p) {
+    const auto digit = static_cast<unsigned>(*p - '0');
+    if (digit <= 9) {
+      value = value * 10 + digit;
+      if (value > 0x80000000ULL) return false;
+    } else if (*p != ' ') {
+      return false;
+    }
+  }
+  if (value > (negative ? 0x80000000ULL : 0x7fffffffULL)) return false;
+  out = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(value))
+                 : static_cast<std::int32_t>(value);
+  return true;
+}
+
+// An Iw field of up to 8 columns in the shape the logger writes (blanks, an optional sign, then
+// only digits), read as one 64-bit word instead of character by character. The 8 bytes loaded
+// must lie inside the line: those from the field's first column on, or those ending at its last.
+// Byte k of the word is the k-th character (the machine is little-endian). Returns false when
+// the field is of another shape (inner blanks, a blank after the sign, anything invalid), which
+// the general reader then decides.
+
+// The field's characters in the highest bytes of `word`, blanks in the bytes before them.
+[[gnu::always_inline]] inline bool decode_short_int(std::uint64_t word, std::int32_t& out) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  // High bit of each byte that is not a digit: (c ^ '0') below 10 is a digit.
+  const std::uint64_t v = word ^ (0x30 * kOnes);
+  const std::uint64_t other = ((((v & 0x7F * kOnes) + 0x76 * kOnes) | v) & 0x80 * kOnes);
+  // Digits from the last character that is not one on: `lead` characters before them, which must
+  // be blanks but for the last, which may be a sign.
+  const unsigned lead = other == 0 ? 0 : static_cast<unsigned>(64 - std::countl_zero(other)) / 8;
+  if (lead == 8) {
+    if (word != 0x20 * kOnes) return false;
+    out = 0;  // an all-blank field
+    return true;
+  }
+  const std::uint64_t lead_mask = (std::uint64_t{1} << (8 * lead)) - 1;
+  bool negative = false;
+  if (lead > 0) {
+    const auto last = static_cast<char>(word >> (8 * (lead - 1)));
+    const std::uint64_t blanks_mask = lead_mask >> 8;
+    if (((word ^ 0x20 * kOnes) & blanks_mask) != 0) return false;
+    if (last == '-') {
+      negative = true;
+    } else if (last != '+' && last != ' ') {
+      return false;
+    }
+  }
+  // Digit values, the first (most significant) in the lowest byte; then pairs, fours and all
+  // eight combined by multiplications.
+  std::uint64_t digits = word & (0x0F * kOnes) & ~lead_mask;
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+           32;
+  const auto value = static_cast<std::int32_t>(digits);  // below 10^8
+  out = negative ? -value : value;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool get_short_int(std::string_view line, std::size_t column,
+                                                 std::size_t w, std::int32_t& out) {
+  if (std::endian::native != std::endian::little || w > 8) return false;
+  std::uint64_t word;
+  if (column + 8 <= line.size()) {
+    std::memcpy(&word, line.data() + column, 8);
+    word <<= 8 * (8 - w);  // the field's last character into the highest byte
+  } else if (column + w >= 8 && column + w <= line.size()) {
+    std::memcpy(&word, line.data() + column + w - 8, 8);
+    if (w < 8) word &= ~(UINT64_MAX >> (8 * w));  // the columns before the field
+  } else {
+    return false;
+  }
+  return decode_short_int(word | blanks_before(w), out);
+}
+
+// Reads an Fw.d field. The field's characters (blanks dropped) form a decimal text that
+// from_chars rounds correctly to the target type; without a point the last d digits are
+// decimals, which an exponent of -d expresses.
+template <typename Real>
+bool get_fixed(std::string_view field, unsigned d, Real& out) {
+  char buf[kMaxFixedWidth + 8];  // the field's characters and an exponent of up to -22
+  std::size_t len = 0;
+  bool sign = false, point = false, digits = false, negative = false;
+  for (const char c : field) {
+    if (c == ' ') continue;
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      buf[len++] = c;
+    } else if (c == '.' && !point) {
+      point = true;
+      buf[len++] = c;
+    } else if ((c == '-' || c == '+') && !sign && !digits && !point) {
+      sign = true;
+      negative = c == '-';
+    } else {
+      return false;
+    }
+  }
+  if (!digits) {
+    if (sign || point) return false;
+    out = 0;
+    return true;
+  }
+  if (!point && d > 0) {
+    buf[len++] = 'e';
+    buf[len++] = '-';
+    if (d >= 10) buf[len++] = static_cast<char>('0' + d / 10);
+    buf[len++] = static_cast<char>('0' + d % 10);
+  }
+  Real value{};
+  const auto result = std::from_chars(buf, buf + len, value);
+  // Out of range can only mean too large: the smallest non-zero field value is 10^-22.
+  if (result.ec != std::errc() || result.ptr != buf + len) return false;
+  out = negative ? -value : value;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool get_value(std::string_view line, const Item& step,
+                                             const In& target) {
+  const std::size_t column = step.column;
+  if (step.op == Op::TextAll || step.op == Op::Text) {
+    if (target.kind == In::Kind::Text) {
+      const std::size_t w = step.op == Op::TextAll ? std::string_view::npos : step.w;
+      *static_cast<std::string_view*>(target.target) = field_at(line, column, w);
+      return true;
+    }
+    if (target.kind == In::Kind::Char) {
+      // A one-character variable takes the last column of an Aw field, as Fortran does, and
+      // the first of the rest of the line for A alone.
+      const std::size_t at = step.op == Op::TextAll ? column : column + step.w - 1;
+      *static_cast<char*>(target.target) = at < line.size() ? line[at] : ' ';
+      return true;
+    }
+    return false;
+  }
+  if (step.op == Op::Int) {
+    if (target.kind != In::Kind::Int) return false;
+    auto& out = *static_cast<std::int32_t*>(target.target);
+    return get_short_int(line, column, step.w, out) || get_int(field_at(line, column, step.w), out);
+  }
+  const std::string_view field = field_at(line, column, step.w);
+  if (target.kind == In::Kind::Real32) {
+    return get_fixed(field, step.d, *static_cast<float*>(target.target));
+  }
+  if (target.kind == In::Kind::Real64) {
+    return get_fixed(field, step.d, *static_cast<double*>(target.target));
+  }
+  return false;
+}
+
+template <typename Steps>
+ReadResult read_steps(Steps steps, std::string_view line, const In* targets, std::size_t count) {
+  std::size_t next = 0;
+  while (const Item* step = steps.next()) {
+    if (step->op == Op::Literal) continue;  // its columns are skipped on input
+    if (next == count) return {};
+    if (!get_value(line, *step, targets[next])) {
+      return {ReadStatus::BadField, static_cast<int>(next)};
+    }
+    ++next;
+  }
+  if (next < count) return {ReadStatus::EndOfRecord, static_cast<int>(next)};
+  return {};
+}
+
+// A stored plan read with short I fields, the common case, taken first and their 8 bytes loaded
+// without further checks when the line reaches that far.
+ReadResult read_plan(const std::vector<Item>& plan, std::string_view line, const In* targets,
+                     std::size_t count) {
+  std::size_t next = 0;
+  for (const Item& step : plan) {
+    if (step.op == Op::Literal) continue;  // its columns are skipped on input
+    if (next == count) return {};
+    const In& target = targets[next];
+    bool ok;
+    if (step.word_end <= line.size() && target.kind == In::Kind::Int) {
+      auto& out = *static_cast<std::int32_t*>(target.target);
+      std::uint64_t word;
+      std::memcpy(&word, line.data() + step.column, 8);
+      word = (word << step.word_shift) | step.word_blanks;
+      ok = decode_short_int(word, out) || get_int(field_at(line, step.column, step.w), out);
+    } else {
+      ok = get_value(line, step, target);
+    }
+    if (!ok) return {ReadStatus::BadField, static_cast<int>(next)};
+    ++next;
+  }
+  if (next < count) return {ReadStatus::EndOfRecord, static_cast<int>(next)};
+  return {};
+}
+
+}  // namespace
+
+ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {
+  return read(line, targets.begin(), targets.size(), n);
+}
+
+ReadResult Layout::read(std::string_view line, const In* targets, std::size_t count, int n) const {
+  if (const auto* steps = plan(n)) return read_plan(*steps, line, targets, count);
+  return read_steps(StepWalker(items_, n), line, targets, count);
+}
+
+}  // namespace quillet

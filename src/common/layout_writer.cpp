@@ -1,0 +1,524 @@
+// Writing a record through a layout: the output half of the format engine.
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "common/layout.hpp"
+#include "common/layout_plan.hpp"
+
+namespace quillet {
+
+namespace {
+
+using namespace layout_detail;
+
+// Values that do not suit the layout are a fault of the caller, found by the first test that
+// writes the record, like a malformed layout text: a record written without them would be wrong.
+[[noreturn, gnu::cold]] void bad_values(std::string_view text, std::size_t count, int n) {
+  std::fprintf(stderr, "quillet: %zu values do not suit layout \"%.*s\" (n = %d)\n", count,
+               static_cast<int>(text.size()), text.data(), n);
+  std::abort();
+}
+
+__extension__ typedef unsigned __int128 u128;  // exact products of a mantissa and 10^d
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+constexpr std::uint64_t kPow10_64[20] = {1ULL,
+                                         10ULL,
+                                         100ULL,
+                                         1000ULL,
+                                         10000ULL,
+                                         100000ULL,
+                                         1000000ULL,
+                                         10000000ULL,
+                                         100000000ULL,
+                                         1000000000ULL,
+                                         10000000000ULL,
+                                         100000000000ULL,
+                                         1000000000000ULL,
+                                         10000000000000ULL,
+                                         100000000000000ULL,
+                                         1000000000000000ULL,
+                                         10000000000000000ULL,
+                                         100000000000000000ULL,
+                                         1000000000000000000ULL,
+                                         10000000000000000000ULL};
+
+// Number of decimal digits of `v`, 0 for 0.
+[[gnu::always_inline]] inline unsigned digit_count(std::uint64_t v) {
+  if (v == 0) return 0;
+  // 1233 / 4096 is just above log10(2): a first guess from the bit length, then one comparison.
+  const auto guess = static_cast<unsigned>((64 - std::countl_zero(v)) * 1233) >> 12;
+  return guess + (v >= kPow10_64[guess] ? 1 : 0);
+}
+
+unsigned digit_count(u128 v) {
+  unsigned extra = 0;
+  for (; v > UINT64_MAX; v /= 10) ++extra;
+  return extra + digit_count(static_cast<std::uint64_t>(v));
+}
+
+[[gnu::always_inline]] inline char* put_pair(char* end, unsigned pair) {
+  *--end = kDigitPairs[2 * pair + 1];
+  *--end = kDigitPairs[2 * pair];
+  return end;
+}
+
+// Four digits at a time: one division by 10^4 per step keeps the chain of dependent divisions,
+// which bounds the speed of digit generation, half as long as pairs would.
+[[gnu::always_inline]] inline char* put_four_digits(char* end, unsigned four) {
+  return put_pair(put_pair(end, four % 100), four / 100);
+}
+
+// Writes the decimal digits of `v` so that they end just before `end`; returns the first digit
+// (`end` itself when v is 0).
+[[gnu::always_inline]] inline char* put_digits(char* end, std::uint64_t v) {
+  while (v >= 10000) {
+    end = put_four_digits(end, static_cast<unsigned>(v % 10000));
+    v /= 10000;
+  }
+  if (v >= 100) {
+    end = put_pair(end, static_cast<unsigned>(v % 100));
+    v /= 100;
+  }
+  if (v >= 10) {
+    end = put_pair(end, static_cast<unsigned>(v));
+  } else if (v > 0) {
+    *--end = static_cast<char>('0' + v);
+  }
+  return end;
+}
+
+char* put_digits(char* end, u128 v) {
+  for (; v > UINT64_MAX; v /= 10) *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
+  return put_digits(end, static_cast<std::uint64_t>(v));
+}
+
+// Writes the last `count` digits of `v` (with leading zeros) so that they end just before `end`,
+// and drops them from `v`; returns the first digit written.
+[[gnu::always_inline]] inline char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
+  for (; count >= 4; count -= 4) {
+    end = put_four_digits(end, static_cast<unsigned>(v % 10000));
+    v /= 10000;
+  }
+  if (count >= 2) {
+    end = put_pair(end, static_cast<unsigned>(v % 100));
+    v /= 100;
+    count -= 2;
+  }
+  if (count == 1) {
+    *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
+    v /= 10;
+  }
+  return end;
+}
+
+char* put_low_digits(char* end, u128& v, unsigned count) {
+  for (; count > 0; --count, v /= 10)
+    *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
+  return end;
+}
+
+// The record being written. The caller's string is filled with blanks up to its capacity once,
+// then written through a pointer, so a field costs no string call and blanks (nX, the padding of
+// right-justified fields) are passed over rather than written. The string is cut to the record's
+// length at the end.
+class RecordBuffer {
+ public:
+  explicit RecordBuffer(std::string& line) : line_(line) {
+    line_.assign(std::max<std::size_t>(line_.capacity(), 256), ' ');
+  }
+  ~RecordBuffer() { line_.resize(used_); }
+  RecordBuffer(const RecordBuffer&) = delete;
+  RecordBuffer& operator=(const RecordBuffer&) = delete;
+
+  // The next `w` columns, all blank; valid until the next call.
+  [[gnu::always_inline]] char* take(std::size_t w) {
+    if (used_ + w > line_.size()) line_.resize(std::max(2 * line_.size(), used_ + w), ' ');
+    char* field = line_.data() + used_;
+    used_ += w;
+    return field;
+  }
+
+ private:
+  std::string& line_;
+  std::size_t used_ = 0;
+};
+
+void stars(char* field, std::size_t w) {
+  std::memset(field, '*', w);
+}
+
+void right_justify(char* field, std::size_t w, const char* text, std::size_t len) {
+  if (len > w) {
+    stars(field, w);
+    return;
+  }
+  std::memcpy(field + (w - len), text, len);
+}
+
+inline void put_int(char* field, std::int32_t value, std::uint32_t w) {
+  const bool negative = value < 0;
+  const std::uint64_t magnitude =
+      negative ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value)) : value;
+  const unsigned digits = std::max(digit_count(magnitude), 1u);
+  if (digits + (negative ? 1 : 0) > w) {
+    stars(field, w);
+    return;
+  }
+  char* start = put_digits(field + w, magnitude);
+  if (magnitude == 0) *--start = '0';
+  if (negative) *--start = '-';
+}
+
+constexpr u128 pow10_128(unsigned k) {
+  u128 p = 1;
+  for (unsigned i = 0; i < k; ++i) p *= 10;
+  return p;
+}
+
+struct Pow10Table {
+  u128 exact[kMaxDecimals + 1];
+  double approx[kMaxFixedWidth + 1];
+  constexpr Pow10Table() : exact(), approx() {
+    for (unsigned k = 0; k <= kMaxDecimals; ++k) exact[k] = pow10_128(k);
+    double p = 1;
+    for (unsigned k = 0; k <= kMaxFixedWidth; ++k, p *= 10) approx[k] = p;
+  }
+};
+constexpr Pow10Table kPow10;
+
+// The largest mantissa whose product with 10^d stays below 2^63, per d.
+constexpr auto kMantissaFor63Bits = [] {
+  std::array<std::uint64_t, 19> limits{};
+  for (std::size_t d = 0; d < limits.size(); ++d) limits[d] = (UINT64_MAX >> 1) / kPow10_64[d];
+  return limits;
+}();
+
+// round(a * 10^d) of a finite a >= 0, computed exactly from its binary value with ties to even.
+// The caller guarantees that the result fits 128 bits.
+[[gnu::always_inline]] inline u128 scaled_rounded(double a, unsigned d) {
+  const auto bits = std::bit_cast<std::uint64_t>(a);
+  const auto biased = static_cast<int>(bits >> 52);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  int exponent;
+  if (biased == 0) {
+    exponent = -1074;
+  } else {
+    mantissa |= std::uint64_t{1} << 52;
+    exponent = biased - 1075;
+  }
+  if (mantissa == 0) return 0;
+  if (exponent >= 0) return (static_cast<u128>(mantissa) << exponent) * kPow10.exact[d];
+  const int shift = -exponent;
+  // Adding half of 2^shift less one, plus the last bit of the truncated quotient, before the
+  // shift rounds to nearest with ties to even.
+  if (shift < 64 && d < 19 && mantissa <= kMantissaFor63Bits[d]) {
+    // The common case: a float with up to 11 decimals, a double with up to 3.
+    const std::uint64_t product = mantissa * kPow10_64[d];
+    const std::uint64_t truncated = product >> shift;
+    return (product + ((std::uint64_t{1} << (shift - 1)) - 1) + (truncated & 1)) >> shift;
+  }
+  if (shift >= 128) return 0;  // the product is below 2^127, so below half of 2^shift
+  const u128 product = static_cast<u128>(mantissa) * kPow10.exact[d];
+  const u128 truncated = product >> shift;
+  return (product + ((static_cast<u128>(1) << (shift - 1)) - 1) + (truncated & 1)) >> shift;
+}
+
+void put_special(char* field, std::uint32_t w, double v) {
+  // gfortran's forms: NaN, Inf or Infinity (with a minus sign when negative), or asterisks.
+  if (std::isnan(v)) {
+    right_justify(field, w, "NaN", 3);
+    return;
+  }
+  const bool negative = std::signbit(v);
+  const unsigned sign = negative ? 1 : 0;
+  if (w >= 8 + sign) {
+    right_justify(field, w, negative ? "-Infinity" : "Infinity", 8 + sign);
+  } else if (w >= 3 + sign) {
+    right_justify(field, w, negative ? "-Inf" : "Inf", 3 + sign);
+  } else {
+    stars(field, w);
+  }
+}
+
+// Writes round(|v| * 10^d) = q as a fixed-point number right-justified in the field.
+template <typename Unsigned>
+[[gnu::always_inline]] inline void put_fixed_digits(char* field, std::size_t w, unsigned d,
+                                                    bool negative, Unsigned q) {
+  const unsigned digits = digit_count(q);
+  const std::size_t int_digits = digits > d ? digits - d : 0;
+  std::size_t len = (negative ? 1 : 0) + int_digits + 1 + d;
+  bool leading_zero = false;
+  if (int_digits == 0) {
+    // The zero before the point goes only where the field has room for it; F.0 needs it.
+    leading_zero = len + 1 <= w || d == 0;
+    if (leading_zero) ++len;
+  }
+  if (len > w) {
+    stars(field, w);
+    return;
+  }
+  char* start = put_low_digits(field + w, q, d);
+  *--start = '.';
+  start = put_digits(start, q);
+  if (leading_zero) *--start = '0';
+  if (negative) *--start = '-';
+}
+
+// The same for q below 2^64: the room left of the point decides against powers of ten, with no
+// digit count.
+[[gnu::always_inline]] inline void put_fixed_digits(char* field, std::size_t w, unsigned d,
+                                                    bool negative, std::uint64_t q) {
+  const std::size_t sign = negative ? 1 : 0;
+  // Columns left of the point; F.0 needs one of them for the zero of a value below 1.
+  const std::size_t room = w >= sign + 1 + d ? w - sign - 1 - d : SIZE_MAX;
+  if (room == SIZE_MAX || (room + d < 20 && q >= kPow10_64[room + d]) ||
+      (room == 0 && d == 0 && q == 0)) {
+    stars(field, w);
+    return;
+  }
+  char* start = put_low_digits(field + w, q, d);
+  *--start = '.';
+  if (q != 0) {
+    start = put_digits(start, q);
+  } else if (room > 0) {
+    *--start = '0';  // the zero before the point goes only where the field has room for it
+  }
+  if (negative) *--start = '-';
+}
+
+inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
+  if (!std::isfinite(v)) {
+    put_special(field, w, v);
+    return;
+  }
+  const bool negative = std::signbit(v);
+  const double a = std::fabs(v);
+  const int room = static_cast<int>(w) - static_cast<int>(d) - 1 - (negative ? 1 : 0);
+  // The factor 2 keeps the test safe where 10^room is not exact; the digit count decides.
+  if (room < 0 || a >= 2 * kPow10.approx[room]) {
+    stars(field, w);
+    return;
+  }
+  const u128 q = scaled_rounded(a, d);
+  if (q <= UINT64_MAX) {
+    put_fixed_digits(field, w, d, negative, static_cast<std::uint64_t>(q));
+  } else {
+    put_fixed_digits(field, w, d, negative, q);  // only a field wider than 20 gets here
+  }
+}
+
+// Fw.d of a float. Its 24-bit mantissa times 10^d stays below 2^51 for d <= 8, and a value
+// below 2^31 keeps the shifted mantissa times 10^d below 2^58, so the exact rounding needs no
+// 128-bit product. Other values go the general way.
+[[gnu::always_inline]] inline void put_fixed(char* field, float v, std::uint32_t w, unsigned d) {
+  const auto bits = std::bit_cast<std::uint32_t>(v);
+  const unsigned biased = (bits >> 23) & 0xFF;
+  if (d > 8 || biased >= 127 + 31) {
+    put_fixed(field, static_cast<double>(v), w, d);
+    return;
+  }
+  const bool negative = (bits >> 31) != 0;
+  std::uint64_t mantissa = bits & 0x7FFFFF;
+  int exponent = -149;  // subnormal
+  if (biased != 0) {
+    mantissa |= 0x800000;
+    exponent = static_cast<int>(biased) - 150;
+  }
+  std::uint64_t q;
+  if (exponent >= 0) {
+    q = (mantissa << exponent) * kPow10_64[d];
+  } else if (exponent <= -52) {
+    q = 0;  // the product is below 2^51, less than half of 2^-exponent
+  } else {
+    const unsigned shift = static_cast<unsigned>(-exponent);
+    const std::uint64_t product = mantissa * kPow10_64[d];
+    // Half of 2^shift less one, plus the last bit of the truncated quotient: ties to even.
+    q = (product + ((std::uint64_t{1} << (shift - 1)) - 1) + ((product >> shift) & 1)) >> shift;
+  }
+  // The decimals the logger's records use most, with their digit loops unrolled.
+  switch (d) {
+    case 1:
+      put_fixed_digits(field, w, 1, negative, q);
+      break;
+    case 2:
+      put_fixed_digits(field, w, 2, negative, q);
+      break;
+    case 3:
+      put_fixed_digits(field, w, 3, negative, q);
+      break;
+    default:
+      put_fixed_digits(field, w, d, negative, q);
+      break;
+  }
+}
+
+// Fw.d of a double below 2^31 with d <= 8: its 53-bit mantissa times 10^d fits 80 bits, and the
+// exponent is below -21, so one 128-bit product and a shift round it. Others go the general way.
+[[gnu::always_inline]] inline void put_fixed_double(char* field, double v, std::uint32_t w,
+                                                    unsigned d) {
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  const auto biased = static_cast<unsigned>(bits >> 52) & 0x7FF;
+  if (d > 8 || biased >= 1023 + 31) {
+    put_fixed(field, v, w, d);
+    return;
+  }
+  const bool negative = (bits >> 63) != 0;
+  const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const unsigned shift = 1075 - biased;
+  // Zero and values whose product is below half of 2^shift (shift above 80, subnormals) give 0.
+  std::uint64_t q = 0;
+  if (shift <= 80) {
+    const u128 product = static_cast<u128>(mantissa) * kPow10_64[d];
+    // Half of 2^shift less one, plus the last bit of the truncated quotient: ties to even.
+    q = static_cast<std::uint64_t>(
+        (product + ((static_cast<u128>(1) << (shift - 1)) - 1) + ((product >> shift) & 1)) >>
+        shift);
+  }
+  put_fixed_digits(field, w, d, negative, q);
+}
+
+// Aw: the first w characters, or the text right-justified.
+inline void put_text_field(char* field, std::size_t w, std::string_view text) {
+  if (text.size() >= w) {
+    std::memcpy(field, text.data(), w);
+  } else {
+    std::memcpy(field + (w - text.size()), text.data(), text.size());
+  }
+}
+
+[[gnu::always_inline]] inline void put_text(RecordBuffer& record, std::string_view text,
+                                            const Item& it) {
+  if (it.op == Op::TextAll) {
+    std::memcpy(record.take(text.size()), text.data(), text.size());
+    return;
+  }
+  put_text_field(record.take(it.w), it.w, text);
+}
+
+[[gnu::always_inline]] inline bool put_value(RecordBuffer& record, const Item& it, const Out& v) {
+  switch (it.op) {
+    case Op::Int:
+      if (v.kind != Out::Kind::Int) return false;
+      put_int(record.take(it.w), v.i, it.w);
+      return true;
+    case Op::Fixed:
+      if (v.kind == Out::Kind::Real32) {
+        put_fixed(record.take(it.w), v.f, it.w, it.d);
+      } else if (v.kind == Out::Kind::Real64) {
+        put_fixed(record.take(it.w), v.d, it.w, it.d);
+      } else {
+        return false;
+      }
+      return true;
+    default:  // Text, TextAll
+      if (v.kind == Out::Kind::Text) {
+        put_text(record, v.s, it);
+      } else if (v.kind == Out::Kind::Char) {
+        put_text(record, std::string_view(&v.c, 1), it);
+      } else {
+        return false;
+      }
+      return true;
+  }
+}
+
+template <typename Steps>
+bool write_steps(Steps steps, const std::string& literals, std::string& line, const Out* values,
+                 std::size_t count) {
+  RecordBuffer record(line);
+  std::size_t next = 0;
+  while (const Item* step = steps.next()) {
+    // Literals and blanks before a data field are written even when no value is left for it.
+    if (step->op != Op::Literal && next == count) return true;
+    if (step->blanks != 0) record.take(step->blanks);
+    if (step->op == Op::Literal) {
+      std::memcpy(record.take(step->w), literals.data() + step->link, step->w);
+    } else if (!put_value(record, *step, values[next++])) {
+      return false;
+    }
+  }
+  return next == count;
+}
+
+// A record of fixed width (a plan without A alone) is blanked once and each field written in
+// place, with no bounds check per field and no call per step.
+bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const std::string& literals,
+                      std::string& line, const Out* values, std::size_t count) {
+  line.assign(width, ' ');
+  char* const out = line.data();
+  std::size_t next = 0;
+  // Without A alone, a step's input column is also where its field starts in the record.
+  for (const Item& step : plan) {
+    char* const field = out + step.column;
+    if (step.op == Op::Literal) {
+      std::memcpy(field, literals.data() + step.link, step.w);
+      continue;
+    }
+    // Literals and blanks before a data field are written even when no value is left for it.
+    if (next == count) {
+      line.resize(step.column - step.blanks);
+      return true;
+    }
+    const Out& v = values[next++];
+    bool suits = true;
+    switch (step.op) {
+      case Op::Int:
+        suits = v.kind == Out::Kind::Int;
+        if (suits) put_int(field, v.i, step.w);
+        break;
+      case Op::Fixed:
+        if (v.kind == Out::Kind::Real32) {
+          put_fixed(field, v.f, step.w, step.d);
+        } else if (v.kind == Out::Kind::Real64) {
+          put_fixed_double(field, v.d, step.w, step.d);
+        } else {
+          suits = false;
+        }
+        break;
+      default:  // Text: a fixed plan has no A alone
+        if (v.kind == Out::Kind::Text) {
+          put_text_field(field, step.w, v.s);
+        } else if (v.kind == Out::Kind::Char) {
+          put_text_field(field, step.w, std::string_view(&v.c, 1));
+        } else {
+          suits = false;
+        }
+        break;
+    }
+    if (!suits) {
+      line.resize(step.column);
+      return false;
+    }
+  }
+  return next == count;
+}
+
+}  // namespace
+
+void Layout::write(std::string& line, std::initializer_list<Out> values, int n) const {
+  write(line, values.begin(), values.size(), n);
+}
+
+void Layout::write(std::string& line, const Out* values, std::size_t count, int n) const {
+  bool suits;
+  if (const auto* steps = plan(n)) {
+    const std::size_t width = widths_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
+    suits = width != 0 ? write_fixed_plan(*steps, width, literals_, line, values, count)
+                       : write_steps(PlanCursor(*steps), literals_, line, values, count);
+  } else {
+    suits = write_steps(StepWalker(items_, n), literals_, line, values, count);
+  }
+  if (!suits) bad_values(text_, count, n);
+}
+
+}  // namespace quillet
