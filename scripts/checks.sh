@@ -17,8 +17,11 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 echo "== Test suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=ON \
-  -DCMAKE_CXX_FLAGS="-O1 -g $sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
+# The instrumentation makes g++ see uninitialised values where there are none (in std::regex,
+# for one); the normal build holds the warnings to account.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=OFF \
+  -DCMAKE_CXX_FLAGS="-O1 -g $sanitize -Wno-maybe-uninitialized" \
+  -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
 
