@@ -43,6 +43,10 @@ struct RunState {
   std::int32_t xyx_record_count = 0;
   bool SANTOS_HEADER_DUE = false;
   bool HAS_GPS = false;
+  // The last D$ or T$ line of this run was read into the station record. An X$ line writes its
+  // station only then: otherwise its arrays 2..N would go out with the array 1, station and time
+  // of an earlier reading.
+  bool array1_line_read = false;
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;
@@ -91,6 +95,27 @@ struct GpsState {
   double utm_easting = 0.0;  // result of the most recent conversion, metres
   double utm_northing = 0.0;
   GpsFix current_fix;
+  // The last station projection that gave no range diagnostics: the stations of one fix (ten
+  // readings and their X$ lines at 10 Hz) take its result instead of projecting the fix again.
+  struct Projection {
+    double lat = 0.0;
+    double lon = 0.0;
+    std::int32_t zone = 0;
+    std::int32_t ellipsoid = 0;
+    double easting = 0.0;
+    double northing = 0.0;
+    bool valid = false;
+  } last_projection;
+};
+
+// What $PDLMT packets keep besides the station record.
+struct PdlmtValues {
+  // A $PDLMT line has been read in some run of this program; until then its attitude is unscaled.
+  bool PDLMT_READ = false;
+  // Quadratures (ppm) of the last $PDLMT line read: they stay with that packet kind and never
+  // enter RAW_HQ and RAW_PQ, so a line of the wrong length converts them again.
+  std::int32_t hcp_quadrature = 0;
+  std::int32_t prp_quadrature = 0;
 };
 
 struct ProgramState {
@@ -108,12 +133,7 @@ struct ProgramState {
   // An R$ line was met in some run of this program: raw copy files are kept from then on.
   bool R_SEEN = false;
   RawCopyState raw_copy;
-  // A $PDLMT line has been read in some run of this program; until then its attitude is unscaled.
-  bool PDLMT_READ = false;
-  // Quadratures (ppm) of the last $PDLMT line read: they stay with that packet kind and never
-  // enter RAW_HQ and RAW_PQ, so a line of the wrong length converts them again.
-  std::int32_t pdlmt_hcp_quadrature = 0;
-  std::int32_t pdlmt_prp_quadrature = 0;
+  PdlmtValues pdlmt;
 };
 
 }  // namespace quillet

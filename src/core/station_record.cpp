@@ -1,5 +1,7 @@
 #include "core/station_record.hpp"
 
+#include <cstddef>
+
 #include "common/console.hpp"
 #include "common/free_form.hpp"
 
@@ -16,21 +18,26 @@ float conductivity_offset(float offset_ppt, float factor) {
 }  // namespace
 
 void convert_scaled(StationRecord& station, ConversionVariant variant, ArrayFactors factors) {
-  const std::array<float, 4>& o = station.USER_OFFSET[0];
-  const float raw_hq = static_cast<float>(station.RAW_HQ[0]);
-  const float raw_pq = static_cast<float>(station.RAW_PQ[0]);
+  convert_array(station, 1, variant, factors, station.USER_OFFSET[0]);
+}
+
+void convert_array(StationRecord& station, int array, ConversionVariant variant,
+                   ArrayFactors factors, const std::array<float, 4>& o) {
+  const std::size_t k = static_cast<std::size_t>(array - 1);
+  const float raw_hq = static_cast<float>(station.RAW_HQ[k]);
+  const float raw_pq = static_cast<float>(station.RAW_PQ[k]);
   switch (variant) {
     case ConversionVariant::Quadrature:
-      station.HC[0] = (raw_hq / 100.0f - o[2]) / factors.F_HC;
-      station.PC[0] = (raw_pq / 100.0f - o[3]) / factors.F_PC;
+      station.HC[k] = (raw_hq / 100.0f - o[2]) / factors.F_HC;
+      station.PC[k] = (raw_pq / 100.0f - o[3]) / factors.F_PC;
       break;
     case ConversionVariant::Conductivity:
-      station.HC[0] = raw_hq / 10.0f - conductivity_offset(o[2], factors.F_HC);
-      station.PC[0] = raw_pq / 10.0f - conductivity_offset(o[3], factors.F_PC);
+      station.HC[k] = raw_hq / 10.0f - conductivity_offset(o[2], factors.F_HC);
+      station.PC[k] = raw_pq / 10.0f - conductivity_offset(o[3], factors.F_PC);
       break;
   }
-  station.HI[0] = static_cast<float>(station.RAW_HI[0]) / 100.0f - o[0];
-  station.PI[0] = static_cast<float>(station.RAW_PI[0]) / 100.0f - o[1];
+  station.HI[k] = static_cast<float>(station.RAW_HI[k]) / 100.0f - o[0];
+  station.PI[k] = static_cast<float>(station.RAW_PI[k]) / 100.0f - o[1];
 }
 
 void convert_ppm(StationRecord& station, std::int32_t hcp_quadrature, std::int32_t prp_quadrature,

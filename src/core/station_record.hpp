@@ -87,6 +87,12 @@ enum class ConversionVariant : std::uint8_t {
 // still 0 makes its offset term 0, so the result is never NaN or infinite.
 void convert_scaled(StationRecord& station, ConversionVariant variant, ArrayFactors factors);
 
+// The same for array `array` (1..3) with the given offsets (ppt, in the order of USER_OFFSET) and
+// factors: the second-group packets convert every array, some with the offsets and factors of
+// array 1.
+void convert_array(StationRecord& station, int array, ConversionVariant variant,
+                   ArrayFactors factors, const std::array<float, 4>& offsets);
+
 // The ppm variant of $PDLMT packets: in-phase from RAW_HI/RAW_PI, conductivities from the packet's
 // own quadrature fields (which do not enter the station record); no user offsets.
 void convert_ppm(StationRecord& station, std::int32_t hcp_quadrature, std::int32_t prp_quadrature,

@@ -37,6 +37,20 @@ void add_fix(RecordValues& v, const GpsFix& fix) {
   v << fix.GPS_TIME << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE;
 }
 
+// Passes the diagnostic lines of a projection on and counts them.
+class CountingDiagnostics : public UtmDiagnostics {
+ public:
+  explicit CountingDiagnostics(UtmDiagnostics& unit99) : unit99_(unit99) {}
+  void write_line(std::string_view line) override {
+    ++lines;
+    unit99_.write_line(line);
+  }
+  int lines = 0;
+
+ private:
+  UtmDiagnostics& unit99_;
+};
+
 void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, FileUnits& files) {
   v.write(layout, run.record, n);
   files.main.write_line(run.record);
@@ -50,17 +64,23 @@ void write_log_record(PacketKind kind, const ProgramState& program, RunState& ru
   const float aux1 = static_cast<float>(s.AUX1);
   const float aux2 = static_cast<float>(s.AUX2);
   RecordValues v;
-  if (kind == PacketKind::T) {
+  if (kind == PacketKind::T || kind == PacketKind::D || kind == PacketKind::X) {
+    // D$ and X$ records have no auxiliary columns and show the attitude in F7.2.
     static const Layout kLogT(
         "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
         "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+    static const Layout kLogArrays(
+        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+        "F12.6, 1X, F7.1, 1X, I2)");
+    const bool t = kind == PacketKind::T;
     v << s.STATION;
     add_channels(v, s, program.coils.N);
     v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
-      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K << aux1 << aux2
-      << program.CN << s.PITCH << s.ROLL;
+      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K;
+    if (t) v << aux1 << aux2;
+    v << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
-    emit(v, kLogT, program.coils.N, run, files);
+    emit(v, t ? kLogT : kLogArrays, program.coils.N, run, files);
   } else if (kind == PacketKind::N) {
     static const Layout kLogN(
         "(I6, (4N)F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
@@ -90,16 +110,20 @@ void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& ru
   const StationRecord& s = program.station;
   const GpsFix& fix = program.gps.current_fix;
   RecordValues v;
-  if (kind == PacketKind::T) {
+  if (kind == PacketKind::T || kind == PacketKind::D || kind == PacketKind::X) {
+    // D$ and X$ records show the attitude in F7.2, T$ records in F8.2.
     static const Layout kXyzT(
         "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
+        "1X, F7.1, 1X, I2)");
+    static const Layout kXyzArrays(
+        "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
         "1X, F7.1, 1X, I2)");
     v << s.STATION << s.LINENO;
     add_channels(v, s, program.coils.N);
     v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K
       << program.CN << s.PITCH << s.ROLL;
     add_fix(v, fix);
-    emit(v, kXyzT, program.coils.N, run, files);
+    emit(v, kind == PacketKind::T ? kXyzT : kXyzArrays, program.coils.N, run, files);
   } else if (kind == PacketKind::N) {
     static const Layout kXyzN(
         "(I6, I6, (4N)F9.2, I2, 1X, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
@@ -131,11 +155,12 @@ void add_geosoft_columns(RecordValues& v, PacketKind kind, const ProgramState& p
   v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
   add_channels(v, s, arrays);
   v << s.N_DIGIT << s.HOUR << s.MINUTE;
-  // T$ seconds carry their milliseconds, $PDLMT seconds are whole and N$ seconds an integer.
+  // T$, D$ and X$ seconds carry their milliseconds, $PDLMT seconds are whole and N$ seconds an
+  // integer.
   if (kind == PacketKind::N) {
     v << s.SECOND;
   } else {
-    v << (kind == PacketKind::T ? seconds_with_fraction(s) : static_cast<float>(s.SECOND));
+    v << (kind == PacketKind::Pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s));
   }
   v << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
   add_fix(v, program.gps.current_fix);
@@ -148,13 +173,20 @@ void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState
   static const Layout kGeosoft(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+  // D$ and X$ records show the attitude in F7.2.
+  static const Layout kGeosoftArrays(
+      "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
   // N$ records: whole seconds, and wider housekeeping columns.
   static const Layout kGeosoftN(
       "(I6, 1X, A1, I6, 1X, A1, (4N)F9.2, I2, 1X, 3I3, F9.3, F8.2, 1X, I4, 2F7.2, 1X, I12, F12.6, "
       "1X, F12.6, 1X, F7.1, 1X, I2)");
+  const Layout& layout = kind == PacketKind::D || kind == PacketKind::X ? kGeosoftArrays
+                         : kind == PacketKind::N                        ? kGeosoftN
+                                                                        : kGeosoft;
   RecordValues v;
   add_geosoft_columns(v, kind, program, arrays);
-  emit(v, kind == PacketKind::N ? kGeosoftN : kGeosoft, arrays, run, files);
+  emit(v, layout, arrays, run, files);
 }
 
 // The sensor-definition file: the number of receivers, then one record per receiver of arrays
@@ -231,10 +263,24 @@ StationPosition station_position(ProgramState& program, const RunState& run, Fil
     gps.utm_northing = static_cast<double>(program.station.STATION);
   } else {
     // The current fix in the survey's zone; a fix never changes the zone itself.
-    const UtmPoint point = fix_to_utm(gps.current_fix.LAT, gps.current_fix.LON, gps.utm_zone,
-                                      gps.ellipsoid_index, files.unit99);
-    gps.utm_easting = point.easting;
-    gps.utm_northing = point.northing;
+    GpsState::Projection& last = gps.last_projection;
+    const double lat = gps.current_fix.LAT;
+    const double lon = gps.current_fix.LON;
+    if (!(last.valid && last.lat == lat && last.lon == lon && last.zone == gps.utm_zone &&
+          last.ellipsoid == gps.ellipsoid_index)) {
+      // A projection that wrote range diagnostics is not reused: each station writes them again.
+      CountingDiagnostics unit99(files.unit99);
+      const UtmPoint point = fix_to_utm(lat, lon, gps.utm_zone, gps.ellipsoid_index, unit99);
+      last = {lat,
+              lon,
+              gps.utm_zone,
+              gps.ellipsoid_index,
+              point.easting,
+              point.northing,
+              unit99.lines == 0};
+    }
+    gps.utm_easting = last.easting;
+    gps.utm_northing = last.northing;
   }
   return {gps.utm_easting, gps.utm_northing};
 }
@@ -276,28 +322,30 @@ void write_aux_record(const AuxReading& aux, const ProgramState& program, RunSta
 }
 
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
-  // T$ packets of a multi-array instrument: the other arrays come with X$ packets, whose handler
-  // writes the station; only the DAT31 records (array 1) are written here.
-  const bool single = kind != PacketKind::T || program.coils.N == 1;
+  // With more than one coil array, T$ and D$ packets carry array 1 only: the X$ packet that
+  // follows writes the station with all its arrays, except in DAT31 files, which hold array 1.
+  const bool multi = program.coils.N != 1;
+  const bool array1_only = (kind == PacketKind::T || kind == PacketKind::D) && multi;
   Flow flow = Flow::NextLine;
   switch (run.type) {
     case OutputType::D:
-      write_dat31_records(program, run, files);
+      if (kind != PacketKind::X) write_dat31_records(program, run, files);
       break;
     case OutputType::L:
-      if (single) write_log_record(kind, program, run, files);
+      if (!array1_only) write_log_record(kind, program, run, files);
       break;
     case OutputType::X:
-      if (single) write_xyz_record(kind, program, run, files);
+      if (!array1_only) write_xyz_record(kind, program, run, files);
       break;
     case OutputType::G:
-      if (single) write_geosoft_record(kind, program, run, files);
+      if (!array1_only) write_geosoft_record(kind, program, run, files);
       break;
     case OutputType::S:
-      if (single) write_santos_record(program, run, files);
+      // D$ packets also write their Santos record with the arrays 2..N of the previous reading.
+      if (!array1_only || kind == PacketKind::D) write_santos_record(program, run, files);
       break;
     case OutputType::P:
-      if (!single) break;
+      if (array1_only) break;
       // KORAB loggers number their stations by the time of day; the number stays in the record.
       if (kind == PacketKind::T && program.identification.KORAB_FAMILY) {
         StationRecord& s = program.station;
@@ -309,7 +357,8 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
     case OutputType::None:
       break;
   }
-  program.CN = 0;
+  // A comment number stays on every D$/X$ record until a record of another packet has carried it.
+  if (kind != PacketKind::D && kind != PacketKind::X) program.CN = 0;
   return flow;
 }
 

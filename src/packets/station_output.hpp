@@ -9,21 +9,24 @@
 #include <array>
 #include <cstdint>
 
+#include "common/console.hpp"
 #include "core/files.hpp"
 #include "core/flow.hpp"
 #include "core/state.hpp"
 
 namespace quillet {
 
-// The packet whose station is written: T$, $PDLMT and N$ packets have layouts of their own in the
-// log, XYZ and Geosoft outputs. N$ packets carry all N arrays themselves.
-enum class PacketKind : std::uint8_t { T, Pdlmt, N };
+// The packet whose station is written: T$, $PDLMT, D$/X$ and N$ packets have layouts of their own
+// in the log, XYZ and Geosoft outputs (D$ and X$ share theirs: no auxiliary columns, pitch and
+// roll in F7.2). N$ packets carry all N arrays themselves.
+enum class PacketKind : std::uint8_t { T, Pdlmt, D, X, N };
 
-// Writes the station record in the layout of the run's output type, then sets CN to 0. A T$
-// packet of an instrument with more than one coil array writes only DAT31 records (array 1); the
-// other outputs take such readings from the packets of the second group. Returns NextLine, or
-// OutputOpenError when the sensor-definition file of a ppm run
-// cannot be created.
+// Writes the station record in the layout of the run's output type. A T$ or D$ packet of an
+// instrument with more than one coil array writes only its DAT31 records (array 1) and, for D$,
+// the Santos record; the other outputs take such readings from the X$ packet that follows, which
+// writes every output but DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
+// it. Returns NextLine, or OutputOpenError when the sensor-definition file of a ppm run cannot be
+// created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 // DAT31 records of array 1: the "L" and "T" records when the station starts a new survey line
@@ -61,6 +64,24 @@ class StationWriter {
 
   // The records of the station in the layout of the run's output type (write_station_record).
   Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // The height the records carry from now on in this run.
+  void set_sensor_height(float height) { run_.sensor_height = height; }
+
+  // An I$ packet's outputs (i_packet.cpp): the station's position, once per output file the
+  // start output on the console, and in an I run the ICE and binary data records.
+  void write_ems(const EmsRecord& ems, Console& console);
+
+  // The first $PDLMT packet's output (pdlmt_packet.cpp): names the main file after the input
+  // (pdlmt_output_name), shows it, and moves the run's main output there. Returns NextLine, or
+  // OutputOpenError when that file cannot be opened.
+  Flow start_pdlmt_output(Console& console);
+
+  // Whether the last D$ or T$ line of the run was read into the station record. An X$ line pairs
+  // its arrays 2..N with that reading only then; otherwise its record would carry the array 1,
+  // station and time of an earlier reading.
+  bool array1_line_read() const { return run_.array1_line_read; }
+  void set_array1_line_read(bool read) { run_.array1_line_read = read; }
 
   // An auxiliary-sensor reading: its record goes to the XYX side file when one is open.
   void write_aux(const AuxReading& aux) {

@@ -126,9 +126,11 @@ Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration
   StationRecord& s = station;
   const std::size_t length = LINE.trimmed().size();
   ReadResult read;
+  writer.set_array1_line_read(false);
   if (read_t_layout(length, LINE.view(), s, read)) {
     if (!read.ok()) return Flow::PacketSkip;
     set_derived_values(length, s);
+    writer.set_array1_line_read(true);
   } else {
     // A packet of unknown length still gives a station: the previous values are written again.
     console.write(FreeLine() << "T$ packet error:" << LINE.trimmed());

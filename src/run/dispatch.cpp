@@ -2,11 +2,13 @@
 
 #include "header/header_lines.hpp"
 #include "packets/companion_lines.hpp"
+#include "packets/d_packet.hpp"
 #include "packets/i_packet.hpp"
 #include "packets/n_packet.hpp"
 #include "packets/pdlmt_packet.hpp"
 #include "packets/station_output.hpp"
 #include "packets/t_packet.hpp"
+#include "packets/x_packet.hpp"
 #include "positioning/gps_prescan.hpp"
 
 namespace quillet {
@@ -42,11 +44,18 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
     case LineKind::T:
       return handle_t_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::Pdlmt:
-      return handle_pdlmt_packet(program, run, files, console);
+      return handle_pdlmt_packet(run.LINE, program.station, program.coils, program.pdlmt, writer,
+                                 console);
+    case LineKind::D:
+      return handle_d_packet(run.LINE, program.identification.SW_VERSION, program.station,
+                             program.coils, writer, console);
+    case LineKind::X:
+      return handle_x_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::N:
       return handle_n_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::I:
-      return handle_i_packet(program, run, files, console);
+      return handle_i_packet(run.LINE, program.station, program.ems,
+                             program.identification.SW_VERSION, writer, console);
     case LineKind::Gps:
       return handle_gps_line(run.LINE, program.gps.current_fix, files.gps, run.gps_fix_count,
                              run.record, console);

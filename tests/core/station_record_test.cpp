@@ -78,6 +78,30 @@ TEST(ChannelConversion, ConductivityBeforeAnyFactorIsKnownLeavesOffsetsOut) {
   EXPECT_EQ(s.PC[0], 98.0f);
 }
 
+// D$ lines convert arrays 2 and 3 with the offsets and factors of array 1, X$ lines with their
+// own: the array converted is the one named, whatever offsets and factors come with it.
+TEST(ChannelConversion, AnyArrayWithTheOffsetsAndFactorsGiven) {
+  StationRecord s = with_raw(100, 100, 1000, 1000);
+  s.RAW_HI[2] = -375;
+  s.RAW_PI[2] = 50;
+  s.RAW_HQ[2] = 1250;
+  s.RAW_PQ[2] = 300;
+  convert_array(s, 3, ConversionVariant::Quadrature, {0.5f, 0.25f}, {0.25f, -0.5f, 0.5f, 1.0f});
+  EXPECT_EQ(s.HC[2], 24.0f);  // (12.50 - 0.5) / 0.5
+  EXPECT_EQ(s.HI[2], -4.0f);
+  EXPECT_EQ(s.PC[2], 8.0f);
+  EXPECT_EQ(s.PI[2], 1.0f);
+  EXPECT_EQ(s.HC[0], 0.0f) << "array 1 untouched";
+  EXPECT_EQ(s.HC[1], 0.0f) << "array 2 untouched";
+  // A factor still 0 (array 1 before any configuration) leaves its offset term out.
+  convert_array(s, 2, ConversionVariant::Conductivity, {0.0f, 0.0f}, {0.0f, 0.0f, 0.5f, 1.0f});
+  EXPECT_EQ(s.HC[1], 0.0f);
+  s.RAW_HQ[1] = 1234;
+  convert_array(s, 2, ConversionVariant::Conductivity, {0.0f, 0.25f}, {0.0f, 0.0f, 0.5f, 1.0f});
+  EXPECT_FLOAT_EQ(s.HC[1], 123.4f);
+  EXPECT_EQ(s.PC[1], -4.0f);  // 0 - 1.0 / 0.25
+}
+
 TEST(ChannelConversion, PpmVariantUsesThePacketQuadraturesAndNoOffsets) {
   StationRecord s = with_raw(1500, -250, 777, 888);
   s.USER_OFFSET[0] = {9.0f, 9.0f, 9.0f, 9.0f};

@@ -1,0 +1,94 @@
+#include "packets/x_packet.hpp"
+
+#include <cstddef>
+#include <string_view>
+
+#include "common/free_form.hpp"
+#include "common/layout.hpp"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::string_view kLengthCodePrompt =
+    "Enter Veltor Length Code (1, 2, 4, 21, 42, 421, 62, 621 or 642, default=1)";
+
+// Reads the time stamp and the readings of arrays 2..N, N as it stands before the line is
+// converted (34 and 38 columns hold two arrays, 58 and 62 three). Returns false for a length
+// without a layout.
+bool read_x_layout(std::size_t length, std::string_view line, int N, StationRecord& s,
+                   ReadResult& result) {
+  const std::size_t readings = 4 * static_cast<std::size_t>(N - 1);
+  switch (length) {
+    case 34:
+    case 58: {
+      static const Layout kSeconds("(3X, 3I2, 1X, (N-1)(4I6))");
+      const In targets[] = {s.HOUR,      s.MINUTE,    s.SECOND,    s.RAW_HQ[1],
+                            s.RAW_HI[1], s.RAW_PQ[1], s.RAW_PI[1], s.RAW_HQ[2],
+                            s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]};
+      result = kSeconds.read(line, targets, 3 + readings, N);
+      if (result.ok()) s.MSEC = 0;
+      return true;
+    }
+    case 38:
+    case 62: {
+      static const Layout kMilliseconds("(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))");
+      const In targets[] = {s.HOUR,      s.MINUTE,    s.SECOND,    s.MSEC,
+                            s.RAW_HQ[1], s.RAW_HI[1], s.RAW_PQ[1], s.RAW_PI[1],
+                            s.RAW_HQ[2], s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]};
+      result = kMilliseconds.read(line, targets, 4 + readings, N);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// Converts arrays 2..N by the tag of the packet that brought array 1. "NULD" and "RAW " lines
+// configure every array from the length code on each line (asking for the code while array 1 has
+// no spacings), so N may change here; "CONV" lines use the factors in force.
+void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console) {
+  const std::string_view tag = s.data_tag();
+  if (tag == "CONV") {
+    for (int k = 2; k <= coils.N; ++k) {
+      convert_array(s, k, ConversionVariant::Conductivity, {coils.F_HC[k - 1], coils.F_PC[k - 1]},
+                    s.USER_OFFSET[k - 1]);
+    }
+    // The prototype scales its 6 m array by the squared spacing ratios of a 4 m array.
+    if (coils.LENGTH_CODE == 620) {
+      s.PC[1] *= coils.PROTO_PC_SCALE;
+      s.HC[1] *= coils.PROTO_HC_SCALE;
+    }
+  } else if (tag == "NULD" || tag == "RAW ") {
+    if (coils.S_HC[0] == 0.0f || coils.S_PC[0] == 0.0f) {
+      ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, console);
+    }
+    coils.apply_extra_array_geometry();
+    coils.compute_extra_array_factors();
+    for (int k = 2; k <= coils.N; ++k) {
+      convert_array(s, k, ConversionVariant::Quadrature, {coils.F_HC[k - 1], coils.F_PC[k - 1]},
+                    s.USER_OFFSET[k - 1]);
+    }
+  } else {
+    console.write(FreeLine() << "   Data type not implemented" << tag);
+  }
+}
+
+}  // namespace
+
+Flow handle_x_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                     StationWriter& writer, Console& console) {
+  StationRecord& s = station;
+  const std::size_t length = LINE.trimmed().size();
+  ReadResult read;
+  if (read_x_layout(length, LINE.view(), coils.N, s, read)) {
+    if (!read.ok()) return Flow::PacketSkip;
+  } else {
+    console.write(FreeLine() << "X$ read error!");
+  }
+  convert_by_tag(s, coils, console);
+  if (!writer.array1_line_read()) return Flow::NextLine;
+  return writer.write_station(PacketKind::X);
+}
+
+}  // namespace quillet
