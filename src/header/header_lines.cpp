@@ -15,8 +15,8 @@ namespace {
 constexpr std::size_t kFileNameWidth = 19;
 constexpr std::size_t kInstrumentIdWidth = 40;
 
-std::string_view extension_of(const RunState& run) {
-  switch (run.type) {
+std::string_view extension_of(OutputType type) {
+  switch (type) {
     case OutputType::X:
       return "xyz";
     case OutputType::G:
@@ -42,13 +42,12 @@ std::string_view set_stem(const OutputSetNames& names) {
   return std::string_view(names.FILE_NAME).substr(0, static_cast<std::size_t>(names.NAME_LEN) - 3);
 }
 
-void write_dat31_header(const ProgramState& program, FileUnits& files) {
+void write_dat31_header(std::string_view file_name, OutputFile& main) {
   static const Layout kDat31Header("('EM31', 1X, 'V1.XX', A8, 5X, 'Veltor-4 Data ')");
-  const std::string_view file_name = program.names.FILE_NAME;
   const std::string_view name = file_name.substr(0, file_name.find('.'));
   std::string line;
   kDat31Header.write(line, {name});
-  files.main.write_line(line);
+  main.write_line(line);
 }
 
 // Length of the well-formed multi-byte UTF-8 character at the start of `text`; 0 when none is
@@ -121,21 +120,22 @@ void write_geosoft_header(std::string_view FILE_NAME, const CoilConfiguration& c
   main.write_line(line);
 }
 
-Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& files,
-                             Console& console) {
-  OutputSetNames& names = program.names;
-  StationRecord& station = program.station;
-  const Line& line = run.LINE;
+Flow handle_file_header_line(const Line& LINE, std::int32_t line_number, StationRecord& station,
+                             CoilConfiguration& coils, CommentRegister& comments, std::int32_t& CN,
+                             const OutputSet& set, Console& console) {
+  OutputSetNames& names = set.names;
+  FileUnits& files = set.files;
+  const Line& line = LINE;
 
   const std::string name = logger_file_name(line.columns(11, 18));
-  const std::string_view ext = extension_of(run);
+  const std::string_view ext = extension_of(set.type);
   names.EXT = std::string(ext);
-  if (run.type == OutputType::P) names.SDF_PENDING = true;
-  if (run.type == OutputType::I) names.type_i_pending = true;
+  if (set.type == OutputType::P) names.SDF_PENDING = true;
+  if (set.type == OutputType::I) names.type_i_pending = true;
   names.FILE_NAME = name + "." + names.EXT;
 
-  if (run.type == OutputType::I) names.dat_file_name = name + ".DAT";
-  if (run.type == OutputType::P) {
+  if (set.type == OutputType::I) names.dat_file_name = name + ".DAT";
+  if (set.type == OutputType::P) {
     if (names.LAST_SDF_NAME == name + ".SDF") {
       names.SDF_PENDING = false;  // this logger file's sensor-definition file exists already
     } else {
@@ -149,66 +149,65 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
   }
 
   station.MSEC = 0;
-  std::int32_t code = program.coils.LENGTH_CODE;
+  std::int32_t code = coils.LENGTH_CODE;
   const std::string_view code_text = trim_right(line.view().substr(26));
   const FreeReadResult code_read = read_free(code_text, {code});
   if (code_read.status == FreeReadStatus::BadValue) {
-    program.coils.LENGTH_CODE = 4;
+    coils.LENGTH_CODE = 4;
   } else if (code_read.assigned == 1) {
-    program.coils.LENGTH_CODE = code;
+    coils.LENGTH_CODE = code;
   }
-  if (program.coils.LENGTH_CODE == 0) program.coils.LENGTH_CODE = 4;
+  if (coils.LENGTH_CODE == 0) coils.LENGTH_CODE = 4;
 
   if (!read_time(line, station)) return Flow::FatalReadError;
   station.MSEC = 0;
 
-  program.coils.set_arrays();
-  program.coils.finish_configuration(console);
+  coils.set_arrays();
+  coils.finish_configuration(console);
 
-  ++run.FILE_COUNT;
+  ++set.FILE_COUNT;
   station.LINENO = 1;
   names.NAME_LEN = static_cast<std::int32_t>(name.size() + 4);
 
-  if (std::find(run.FILE_NAMES.begin(), run.FILE_NAMES.end(), name) != run.FILE_NAMES.end()) {
+  if (std::find(set.FILE_NAMES.begin(), set.FILE_NAMES.end(), name) != set.FILE_NAMES.end()) {
     static const Layout kTimeStamp("(A1, I2, I2, I2, A1, A3)");
     std::string stamp;
     kTimeStamp.write(stamp, {"_", station.HOUR, station.MINUTE, station.SECOND, ".", ext});
     names.FILE_NAME = name + stamp;
     names.NAME_LEN = static_cast<std::int32_t>(names.FILE_NAME.size());
-    if (run.type == OutputType::I) {
+    if (set.type == OutputType::I) {
       names.dat_file_name = names.FILE_NAME.substr(0, names.FILE_NAME.size() - 3) + "DAT";
     }
   }
-  run.FILE_NAMES.push_back(name);
+  set.FILE_NAMES.push_back(name);
 
   // A header on the first line means the set-up's main and binary files are still empty.
-  const Disposition first_set = run.line_number == 1 ? Disposition::Delete : Disposition::Keep;
+  const Disposition first_set = line_number == 1 ? Disposition::Delete : Disposition::Keep;
   files.main.close(first_set);
   files.binary.close(first_set);
 
   console.write(FreeLine() << "   Output file: " << pad_to(names.FILE_NAME, kFileNameWidth));
-  console.write(FreeLine() << "   Sensor Length code for this file is "
-                           << program.coils.LENGTH_CODE);
+  console.write(FreeLine() << "   Sensor Length code for this file is " << coils.LENGTH_CODE);
 
   station.VOLTAGE = 0.0f;
   station.TEMPERATURE_K = 0.0f;
 
-  if (run.type != OutputType::None && !files.open_output(files.main, names.FILE_NAME)) {
+  if (set.type != OutputType::None && !files.open_output(files.main, names.FILE_NAME)) {
     return Flow::OutputOpenError;
   }
 
   const std::string stem(set_stem(names));
   files.xyx.close(Disposition::Keep);
   if (!files.open_output(files.xyx, stem + "XYX")) return Flow::OutputOpenError;
-  run.xyx_record_count = 0;
+  set.xyx_record_count = 0;
 
-  if (run.type == OutputType::I && !files.open_output(files.binary, names.dat_file_name)) {
+  if (set.type == OutputType::I && !files.open_output(files.binary, names.dat_file_name)) {
     return Flow::OutputOpenError;
   }
 
-  files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
+  files.gps.close(set.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
   if (!files.open_output(files.gps, stem + "GPS")) return Flow::OutputOpenError;
-  run.gps_fix_count = 0;
+  set.gps_fix_count = 0;
 
   files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
   names.comment_file_name = stem + "CMT";
@@ -216,14 +215,14 @@ Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& fi
     return Flow::OutputOpenError;
   }
 
-  program.CN = 0;
-  program.comments.clear();
+  CN = 0;
+  comments.clear();
 
-  if (run.type == OutputType::D) {
-    write_dat31_header(program, files);
-    program.DAT31_LAST_LINE = -9999999;
-  } else if (run.type == OutputType::G) {
-    write_geosoft_header(program.names.FILE_NAME, program.coils, files.main);
+  if (set.type == OutputType::D) {
+    write_dat31_header(names.FILE_NAME, files.main);
+    set.DAT31_LAST_LINE = -9999999;
+  } else if (set.type == OutputType::G) {
+    write_geosoft_header(names.FILE_NAME, coils, files.main);
   }
 
   for (auto& offsets : station.USER_OFFSET) offsets.fill(0.0f);

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/console.hpp"
 #include "core/files.hpp"
@@ -15,12 +16,25 @@
 
 namespace quillet {
 
-// A line holding "H$" (and not a "C$" line). Returns NextLine, FatalReadError for an unreadable
-// time or date, or OutputOpenError when a file of the new set cannot be opened. It closes the
-// output set and opens the next, so it takes the three state objects whole: the set's names, the
-// run's bookkeeping, every file, and the station, coils and comments that a new set resets.
-Flow handle_file_header_line(ProgramState& program, RunState& run, FileUnits& files,
-                             Console& console);
+// The output set that a file header line closes and opens, with the run's bookkeeping of it.
+struct OutputSet {
+  OutputType type;
+  OutputSetNames& names;
+  FileUnits& files;
+  std::int32_t& FILE_COUNT;
+  std::vector<std::string>& FILE_NAMES;  // logger names met so far in this run
+  std::int32_t& gps_fix_count;           // the set's GPS file stays only when above 0
+  std::int32_t& xyx_record_count;
+  std::int32_t& DAT31_LAST_LINE;  // a new set's first DAT31 record starts a survey line
+};
+
+// A line holding "H$" (and not a "C$" line), line `line_number` of the input. Returns NextLine,
+// FatalReadError for an unreadable time or date, or OutputOpenError when a file of the new set
+// cannot be opened. Besides the set, it reads the length code into the coils, stamps the station
+// with the header's time, and starts the new file's comment numbering.
+Flow handle_file_header_line(const Line& LINE, std::int32_t line_number, StationRecord& station,
+                             CoilConfiguration& coils, CommentRegister& comments, std::int32_t& CN,
+                             const OutputSet& set, Console& console);
 
 // Where the records of a configuration line go: in a G run the Geosoft header block and the
 // comment lines into the main file; new comments into the comment file when one is open.

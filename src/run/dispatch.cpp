@@ -28,7 +28,11 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
           run.LINE, program.station, program.identification, program.coils, program.comments,
           program.CN, {run.type, program.names.FILE_NAME, files.main, files.comment}, console);
     case LineKind::FileHeader:
-      return handle_file_header_line(program, run, files, console);
+      return handle_file_header_line(
+          run.LINE, run.line_number, program.station, program.coils, program.comments, program.CN,
+          {run.type, program.names, files, run.FILE_COUNT, run.FILE_NAMES, run.gps_fix_count,
+           run.xyx_record_count, program.DAT31_LAST_LINE},
+          console);
     case LineKind::Offset:
       return handle_offset_line(run.LINE, program.station);
     case LineKind::Raw:
