@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build and the tests need, when any is missing.
+# Installs the Debian packages that are missing, for one of two needs:
+#   scripts/install-deps.sh build   what building the program needs (the default)
+#   scripts/install-deps.sh test    that, and what the tests, oracles and package checks need
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools)
+need=${1:-build}
+packages=(cmake g++ make)
+if [ "$need" = test ]; then
+  packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools groff-base dpkg-dev)
+elif [ "$need" != build ]; then
+  echo "usage: $0 [build|test]" >&2
+  exit 2
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

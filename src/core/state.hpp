@@ -14,6 +14,7 @@
 #include "core/coil_configuration.hpp"
 #include "core/comment_register.hpp"
 #include "core/ems_record.hpp"
+#include "core/flow.hpp"
 #include "core/gps_fix.hpp"
 #include "core/line.hpp"
 #include "core/raw_copy.hpp"
@@ -47,6 +48,8 @@ struct RunState {
   // station only then: otherwise its arrays 2..N would go out with the array 1, station and time
   // of an earlier reading.
   bool array1_line_read = false;
+
+  RunSummary summary;
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;

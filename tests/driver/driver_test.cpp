@@ -33,7 +33,8 @@ TEST(DriverArguments, OneArgumentMakesOneGeosoftRun) {
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4), kBanner);
   EXPECT_EQ(lines[4], " >>>Transcribe file " + input + " to file type G");
-  EXPECT_EQ(lines.back(), "    Data  successfully transcribed!");
+  EXPECT_EQ(lines[lines.size() - 2], "    Data  successfully transcribed!");
+  EXPECT_EQ(lines.back(), "    Summary: 1 lines read, 0 station records written, 0 lines skipped");
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(std::filesystem::exists(dir.file("Default.xyz")));
 }
@@ -168,9 +169,31 @@ TEST(DriverProcess, RunsUnattendedWithStandardInputClosed) {
   dir.write("empty.raw", "");
   const auto result = testing::run_quillet_process({"empty.raw", "X"}, "", dir.path());
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(lines_of(result.console).back(), "    Data  successfully transcribed!");
+  const auto lines = lines_of(result.console);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "    Data  successfully transcribed!");
+  EXPECT_EQ(lines.back(), "    Summary: 0 lines read, 0 station records written, 0 lines skipped");
   EXPECT_TRUE(testing::file_equals(dir.file("Default.xyz"), ""));
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.xyz", "empty.raw"}));
+}
+
+TEST(DriverProcess, HelpAndVersionAsTheOnlyArgumentPrintAndExit) {
+  TempDir dir;
+  const auto help = testing::run_quillet_process({"--help"}, "", dir.path());
+  EXPECT_EQ(help.status, 0);
+  for (const char* code : {"  X ", "  G ", "  D ", "  L ", "  S ", "  P ", "  I ", "  R "}) {
+    EXPECT_EQ(matching(help.console, code).size(), 1u) << code;
+  }
+  EXPECT_EQ(matching(help.console, "Usage: quillet RAWFILE [CODES [HEIGHT]]").size(), 1u);
+  EXPECT_EQ(testing::run_quillet_process({"--version"}, "", dir.path()).console, "quillet V1.71\n");
+  EXPECT_TRUE(dir.files().empty()) << "neither made a run";
+  // A file really named so is given with its folder, and with more arguments the name is a file.
+  dir.write("--help", " Z$\n");
+  const auto file = testing::run_quillet_process({"./--help", "X"}, "", dir.path());
+  EXPECT_EQ(file.status, 0);
+  EXPECT_EQ(matching(file.console, "    Normal end of data encountered.").size(), 1u);
+  const auto two = testing::run_quillet_process({"--help", "X"}, "", dir.path());
+  EXPECT_EQ(matching(two.console, "    Normal end of data encountered.").size(), 1u);
 }
 
 }  // namespace
