@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing, for one of two needs:
-#   scripts/install-deps.sh build   what building the program needs (the default)
-#   scripts/install-deps.sh test    that, and what the tests, oracles and package checks need
+# Installs the Debian packages that are missing, for one of three needs:
+#   scripts/install-deps.sh build    what building the program needs (the default)
+#   scripts/install-deps.sh test     that, and what the tests, oracles and package check need
+#   scripts/install-deps.sh checks   that, and clang with its sanitizer and libFuzzer runtimes,
+#                                    which the sanitizer and fuzzing checks (scripts/checks.sh) need
 set -euo pipefail
 need=${1:-build}
 packages=(cmake g++ make)
-if [ "$need" = test ]; then
-  packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools groff-base dpkg-dev)
-elif [ "$need" != build ]; then
-  echo "usage: $0 [build|test]" >&2
-  exit 2
-fi
+case "$need" in
+  build) ;;
+  test) packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools groff-base dpkg-dev) ;;
+  checks)
+    packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools groff-base dpkg-dev)
+    packages+=(clang libclang-rt-dev)
+    ;;
+  *)
+    echo "usage: $0 [build|test|checks]" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
