@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, when any is missing.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools)
+packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools python3 time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
