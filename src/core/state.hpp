@@ -108,6 +108,16 @@ struct GpsState {
   } last_projection;
 };
 
+// What $PDLMT packets keep besides the station record.
+struct PdlmtValues {
+  // A $PDLMT line has been read in some run of this program; until then its attitude is unscaled.
+  bool PDLMT_READ = false;
+  // Quadratures (ppm) of the last $PDLMT line read: they stay with that packet kind and never
+  // enter RAW_HQ and RAW_PQ, so a line of the wrong length converts them again.
+  std::int32_t hcp_quadrature = 0;
+  std::int32_t prp_quadrature = 0;
+};
+
 struct ProgramState {
   Identification identification;
   OutputSetNames names;
@@ -123,12 +133,7 @@ struct ProgramState {
   // An R$ line was met in some run of this program: raw copy files are kept from then on.
   bool R_SEEN = false;
   RawCopyState raw_copy;
-  // A $PDLMT line has been read in some run of this program; until then its attitude is unscaled.
-  bool PDLMT_READ = false;
-  // Quadratures (ppm) of the last $PDLMT line read: they stay with that packet kind and never
-  // enter RAW_HQ and RAW_PQ, so a line of the wrong length converts them again.
-  std::int32_t pdlmt_hcp_quadrature = 0;
-  std::int32_t pdlmt_prp_quadrature = 0;
+  PdlmtValues pdlmt;
 };
 
 }  // namespace quillet

@@ -39,14 +39,12 @@ Flow read_i_layout(const Line& line, StationRecord& s, EmsRecord& ems) {
   return Flow::NextLine;
 }
 
-void scale_values(ProgramState& program, RunState& run) {
-  StationRecord& s = program.station;
-  EmsRecord& ems = program.ems;
+void scale_values(StationRecord& s, EmsRecord& ems, float SW_VERSION, StationWriter& writer) {
   ems.DAY_SECONDS = (s.HOUR * 60 + s.MINUTE) * 60 + s.SECOND;
-  if (program.identification.SW_VERSION >= kCurrentEmsVersion) {
+  if (SW_VERSION >= kCurrentEmsVersion) {
     s.PITCH = static_cast<float>(s.PITCH_RAW) / 10.0f;
     s.ROLL = static_cast<float>(s.ROLL_RAW) / 10.0f;
-    run.sensor_height = static_cast<float>(ems.EMS_HEIGHT_RAW) / 100.0f;
+    writer.set_sensor_height(static_cast<float>(ems.EMS_HEIGHT_RAW) / 100.0f);
     ems.EMS_AUX = static_cast<float>(ems.EMS_AUX_RAW) / 10000.0f;
   }
   static constexpr float kChannelScale[kEmsChannels] = {10000.0f, 100.0f, 1000.0f, 100.0f, 1000.0f};
@@ -55,8 +53,8 @@ void scale_values(ProgramState& program, RunState& run) {
   }
 }
 
-void write_ice_record(const ProgramState& program, RunState& run, FileUnits& files) {
-  const EmsRecord& ems = program.ems;
+void write_ice_record(const EmsRecord& ems, const ProgramState& program, RunState& run,
+                      FileUnits& files) {
   const StationRecord& s = program.station;
   const GpsState& gps = program.gps;
   const GpsFix& fix = gps.current_fix;
@@ -98,10 +96,8 @@ void put_big_endian(unsigned char* at, float value) {
 
 }  // namespace
 
-std::array<unsigned char, kBinaryRecordSize> binary_record(const ProgramState& program,
+std::array<unsigned char, kBinaryRecordSize> binary_record(const EmsRecord& ems, const GpsFix& fix,
                                                            float sensor_height) {
-  const EmsRecord& ems = program.ems;
-  const GpsFix& fix = program.gps.current_fix;
   std::array<unsigned char, kBinaryRecordSize> record{};
   put_big_endian(&record[0], truncate_to_int32(fix.LAT * 1.0e7));
   put_big_endian(&record[4], truncate_to_int32(fix.LON * 1.0e7));
@@ -115,17 +111,12 @@ std::array<unsigned char, kBinaryRecordSize> binary_record(const ProgramState& p
   return record;  // bytes 32-34 stay zero
 }
 
-Flow handle_i_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  EmsRecord& ems = program.ems;
-  const float version = program.identification.SW_VERSION;
-  // Shown before the line is read, so that a file whose lines cannot be read still tells why.
-  if (version != kCurrentEmsVersion && ems.EMS_VERSION_NOTICE) {
-    console.write(FreeLine() << "EMS software version change" << version);
-  }
-  const Flow read = read_i_layout(run.LINE, program.station, ems);
-  if (read != Flow::NextLine) return read;
-  scale_values(program, run);
-
+// The station writer's part for I$ packets, kept beside their decoder: the position of the
+// station, the start output and the ICE and binary records.
+void StationWriter::write_ems(const EmsRecord& ems, Console& console) {
+  ProgramState& program = program_;
+  RunState& run = run_;
+  FileUnits& files = files_;
   OutputSetNames& names = program.names;
   station_position(program, run, files);
   if (run.HAS_GPS && names.type_i_pending) {
@@ -140,10 +131,22 @@ Flow handle_i_packet(ProgramState& program, RunState& run, FileUnits& files, Con
   }
 
   if (run.type == OutputType::I) {
-    write_ice_record(program, run, files);
-    const auto record = binary_record(program, run.sensor_height);
+    write_ice_record(ems, program, run, files);
+    const auto record = binary_record(ems, program.gps.current_fix, run.sensor_height);
     files.binary.write_bytes(record.data(), record.size());
   }
+}
+
+Flow handle_i_packet(const Line& LINE, StationRecord& station, EmsRecord& ems, float SW_VERSION,
+                     StationWriter& writer, Console& console) {
+  // Shown before the line is read, so that a file whose lines cannot be read still tells why.
+  if (SW_VERSION != kCurrentEmsVersion && ems.EMS_VERSION_NOTICE) {
+    console.write(FreeLine() << "EMS software version change" << SW_VERSION);
+  }
+  const Flow read = read_i_layout(LINE, station, ems);
+  if (read != Flow::NextLine) return read;
+  scale_values(station, ems, SW_VERSION, writer);
+  writer.write_ems(ems, console);
   ems.EMS_VERSION_NOTICE = false;
   return Flow::NextLine;
 }

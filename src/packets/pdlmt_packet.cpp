@@ -39,14 +39,13 @@ std::string_view upper_extension(char code) {
 
 // Reads the 90-101 column layout into the station record. Fields before an unreadable one keep
 // what was read, as with every packet.
-bool read_pdlmt_layout(const Line& line, ProgramState& program) {
-  StationRecord& s = program.station;
+bool read_pdlmt_layout(const Line& line, StationRecord& s, PdlmtValues& pdlmt) {
   static const Layout kPdlmt("(7X, 3I2, 6(1X, I7), 2(1X, I5), 2(1X, I6), 1X, A4)");
   std::string_view tag;
-  const ReadResult read = kPdlmt.read(
-      line.view(), {s.HOUR, s.MINUTE, s.SECOND, s.RAW_HI[0], program.pdlmt_hcp_quadrature,
-                    s.RAW_PI[0], program.pdlmt_prp_quadrature, s.AUX2, s.AUX1, s.VOLT_RAW,
-                    s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW, tag});
+  const ReadResult read =
+      kPdlmt.read(line.view(), {s.HOUR, s.MINUTE, s.SECOND, s.RAW_HI[0], pdlmt.hcp_quadrature,
+                                s.RAW_PI[0], pdlmt.prp_quadrature, s.AUX2, s.AUX1, s.VOLT_RAW,
+                                s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW, tag});
   if (!read.ok()) return false;
   s.set_data_tag(tag);
   return true;
@@ -58,16 +57,18 @@ bool read_pdlmt_layout(const Line& line, ProgramState& program) {
 Disposition replaced_main_file(const ProgramState& program, const RunState& run,
                                const FileUnits& files) {
   if (run.FILE_COUNT > 0) return Disposition::Keep;
-  if (program.PDLMT_READ || files.main.records() == 0) return Disposition::Delete;
+  if (program.pdlmt.PDLMT_READ || files.main.records() == 0) return Disposition::Delete;
   return Disposition::Keep;
 }
 
-// Runs while array 1 has no spacings, so once per program in practice: the spacings it brings
-// about stay known for the later runs.
-Flow first_packet_step(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  OutputSetNames& names = program.names;
-  ask_length_code(program.coils.LENGTH_CODE, kLengthCodePrompt, console);
+}  // namespace
 
+// The station writer's part for $PDLMT packets, kept beside their decoder.
+Flow StationWriter::start_pdlmt_output(Console& console) {
+  ProgramState& program = program_;
+  RunState& run = run_;
+  FileUnits& files = files_;
+  OutputSetNames& names = program.names;
   const std::string renamed = pdlmt_output_name(run.input_name, run.code_upper(), names.FILE_NAME);
   if (!renamed.empty()) names.FILE_NAME = renamed;
   // The name is shown whole, however long; a short one with the blanks of its 19 columns.
@@ -88,8 +89,6 @@ Flow first_packet_step(ProgramState& program, RunState& run, FileUnits& files, C
   return Flow::NextLine;
 }
 
-}  // namespace
-
 std::string pdlmt_output_name(std::string_view input_name, char code, std::string_view FILE_NAME) {
   const std::string_view extension = upper_extension(code);
   const bool always = code == 'L' || code == 'X' || code == 'I';
@@ -100,34 +99,36 @@ std::string pdlmt_output_name(std::string_view input_name, char code, std::strin
   return name;
 }
 
-Flow handle_pdlmt_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
-  StationRecord& s = program.station;
-  CoilConfiguration& coils = program.coils;
-  const std::size_t length = run.LINE.trimmed().size();
+Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                         PdlmtValues& pdlmt, StationWriter& writer, Console& console) {
+  StationRecord& s = station;
+  const std::size_t length = LINE.trimmed().size();
   if (length >= 90 && length <= 101) {
-    if (!read_pdlmt_layout(run.LINE, program)) return Flow::PacketSkip;
+    if (!read_pdlmt_layout(LINE, s, pdlmt)) return Flow::PacketSkip;
     ++s.STATION;
     s.PITCH = static_cast<float>(s.PITCH_RAW) / 100.0f;
     s.ROLL = static_cast<float>(s.ROLL_RAW) / 100.0f;
     s.VOLTAGE = static_cast<float>(s.VOLT_RAW) / 1000.0f;
     s.TEMPERATURE_K = static_cast<float>(s.TEMP_RAW) / 100.0f;
-    program.PDLMT_READ = true;
+    pdlmt.PDLMT_READ = true;
   } else {
     // The station is written again with the values it has; its number does not advance.
-    console.write(FreeLine() << "$PDLMT packet error:" << run.LINE.trimmed());
+    console.write(FreeLine() << "$PDLMT packet error:" << LINE.trimmed());
   }
-  if (!program.PDLMT_READ) {
+  if (!pdlmt.PDLMT_READ) {
     s.PITCH = static_cast<float>(s.PITCH_RAW);
     s.ROLL = static_cast<float>(s.ROLL_RAW);
   }
+  // Runs while array 1 has no spacings, so once per program in practice: the spacings it brings
+  // about stay known for the later runs.
   if (coils.S_HC[0] == 0.0f || coils.S_PC[0] == 0.0f) {
-    const Flow flow = first_packet_step(program, run, files, console);
+    ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, console);
+    const Flow flow = writer.start_pdlmt_output(console);
     if (flow != Flow::NextLine) return flow;
   }
   coils.apply_packet_table(PacketTable::Pdlmt);
-  convert_ppm(s, program.pdlmt_hcp_quadrature, program.pdlmt_prp_quadrature,
-              {coils.F_HC[0], coils.F_PC[0]});
-  return write_station_record(PacketKind::Pdlmt, program, run, files);
+  convert_ppm(s, pdlmt.hcp_quadrature, pdlmt.prp_quadrature, {coils.F_HC[0], coils.F_PC[0]});
+  return writer.write_station(PacketKind::Pdlmt);
 }
 
 }  // namespace quillet

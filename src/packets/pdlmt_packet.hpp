@@ -10,15 +10,17 @@
 #include "core/files.hpp"
 #include "core/flow.hpp"
 #include "core/state.hpp"
+#include "packets/station_output.hpp"
 
 namespace quillet {
 
-// Decodes the $PDLMT line in run.LINE, converts array 1 without user offsets and writes the
+// Decodes the $PDLMT line, converts array 1 without user offsets and writes the
 // station record. While array 1 has no spacings yet, first asks for the length code and moves the
 // run's main output to a file named after the input (see pdlmt_output_name). Returns PacketSkip
 // when a field cannot be read, OutputOpenError when that file
 // cannot be opened, otherwise what writing the station record returns.
-Flow handle_pdlmt_packet(ProgramState& program, RunState& run, FileUnits& files, Console& console);
+Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
+                         PdlmtValues& pdlmt, StationWriter& writer, Console& console);
 
 // Name of the main output file that a run of `code` (upper case) opens at its first $PDLMT packet:
 // the input name as passed to the run without its last three characters, followed by the type's

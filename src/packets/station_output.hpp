@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "common/console.hpp"
 #include "core/files.hpp"
 #include "core/flow.hpp"
 #include "core/state.hpp"
@@ -63,6 +64,18 @@ class StationWriter {
 
   // The records of the station in the layout of the run's output type (write_station_record).
   Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // The height the records carry from now on in this run.
+  void set_sensor_height(float height) { run_.sensor_height = height; }
+
+  // An I$ packet's outputs (i_packet.cpp): the station's position, once per output file the
+  // start output on the console, and in an I run the ICE and binary data records.
+  void write_ems(const EmsRecord& ems, Console& console);
+
+  // The first $PDLMT packet's output (pdlmt_packet.cpp): names the main file after the input
+  // (pdlmt_output_name), shows it, and moves the run's main output there. Returns NextLine, or
+  // OutputOpenError when that file cannot be opened.
+  Flow start_pdlmt_output(Console& console);
 
   // Whether the last D$ or T$ line of the run was read into the station record. An X$ line pairs
   // its arrays 2..N with that reading only then; otherwise its record would carry the array 1,

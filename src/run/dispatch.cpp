@@ -44,7 +44,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
     case LineKind::T:
       return handle_t_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::Pdlmt:
-      return handle_pdlmt_packet(program, run, files, console);
+      return handle_pdlmt_packet(run.LINE, program.station, program.coils, program.pdlmt, writer,
+                                 console);
     case LineKind::D:
       return handle_d_packet(run.LINE, program.identification.SW_VERSION, program.station,
                              program.coils, writer, console);
@@ -53,7 +54,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
     case LineKind::N:
       return handle_n_packet(run.LINE, program.station, program.coils, writer, console);
     case LineKind::I:
-      return handle_i_packet(program, run, files, console);
+      return handle_i_packet(run.LINE, program.station, program.ems,
+                             program.identification.SW_VERSION, writer, console);
     case LineKind::Gps:
       return handle_gps_line(run.LINE, program.gps.current_fix, files.gps, run.gps_fix_count,
                              run.record, console);

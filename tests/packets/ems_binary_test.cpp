@@ -106,7 +106,7 @@ TEST(EmsBinaryFile, PositionBeyondThirtyTwoBitsIsHeldAtTheEndOfTheRange) {
   program.gps.current_fix.LAT = -99.5;
   const auto with_longitude = [&](double lon) {
     program.gps.current_fix.LON = lon;
-    const auto record = binary_record(program, 0.2f);
+    const auto record = binary_record(program.ems, program.gps.current_fix, 0.2f);
     return decode(std::string(record.begin(), record.end()))[0];
   };
   EXPECT_EQ(with_longitude(999.0).lon, 2147483647);

@@ -37,7 +37,9 @@ class PdlmtFirstPacket : public testing::PacketHarness {
     run.LINE.assign(
         "$PDLMT,1015 0    1234   25000    -567   30000      11      22 12500 29815  -1250    300 "
         "NULD");
-    EXPECT_EQ(handle_pdlmt_packet(program(), run, files, console), Flow::NextLine);
+    EXPECT_EQ(
+        handle_pdlmt_packet(run.LINE, station(), program().coils, program().pdlmt, writer, console),
+        Flow::NextLine);
   }
 };
 
