@@ -33,17 +33,29 @@ SMALL = 10000
 
 
 def run(argv, cwd, stdout):
-    """Runs argv; returns (seconds, peak resident KiB, exit status).
+    """Runs argv; returns (wall seconds, cpu seconds, peak resident KiB, exit status).
 
     The peak comes from /usr/bin/time: a child forked from this interpreter would report the
     interpreter's own resident size as its peak."""
     with open(os.devnull, "rb") as closed, tempfile.NamedTemporaryFile("r") as peak:
         start = time.perf_counter()
-        status = subprocess.run(["/usr/bin/time", "-q", "-f", "%M", "-o", peak.name] + argv,
+        status = subprocess.run(["/usr/bin/time", "-q", "-f", "%U %S %M", "-o", peak.name] + argv,
                                 cwd=cwd, stdin=closed, stdout=stdout,
                                 stderr=subprocess.STDOUT).returncode
         seconds = time.perf_counter() - start
-        return seconds, int(peak.read().split()[-1]), status
+        user, system, kib = peak.read().split()[-3:]
+        return seconds, float(user) + float(system), int(kib), status
+
+
+def machine():
+    model = "unknown processor"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    return "%s, %d cores, load average %.2f %.2f %.2f" % ((model, os.cpu_count())
+                                                          + os.getloadavg())
 
 
 def generate(kind, readings, folder):
@@ -86,6 +98,7 @@ def main():
     quillet = os.path.abspath(args.quillet)
     failures = []
     sums = {}
+    print(machine())
     with tempfile.TemporaryDirectory(prefix="quillet-bench-") as work:
         files = {kind: generate(kind, args.readings, work) for kind in KINDS}
         small = generate("dx", SMALL, work)
@@ -96,43 +109,46 @@ def main():
             print("\n%s: %d readings, %.1f MB, %d lines (%d repetitions)" % (
                 "three-array D$ + X$" if kind == "dx" else "single-array T$", args.readings,
                 megabytes, sum(1 for _ in open(raw, "rb")), args.repeat))
-            print("%-10s %9s %9s %9s %9s %9s" % ("", "median s", "best s", "MB/s", "x wc -l",
-                                                 "peak MB"))
+            print("%-10s %9s %9s %9s %9s %9s %9s" % ("", "median s", "best s", "cpu s", "MB/s",
+                                                       "x wc -l", "peak MB"))
             rows = [("wc -l", ["wc", "-l", raw]), ("cat", ["sh", "-c", 'cat "$0" > /dev/null', raw])]
             rows += [("code " + c, c) for c in CODES]
             wc_median = None
             for label, what in rows:
-                times, rss = [], 0
+                times, cpus, rss = [], [], 0
                 for k in range(args.repeat):
                     if isinstance(what, str):
                         folder = os.path.join(work, kind, what)
-                        seconds, kib, status = code_run(quillet, raw, what, folder)
+                        seconds, cpu, kib, status = code_run(quillet, raw, what, folder)
                         if k == 0:
                             sums.update(output_sums(folder, "%s/%s" % (kind, what)))
                     else:
-                        seconds, kib, status = run(what, work, subprocess.DEVNULL)
+                        seconds, cpu, kib, status = run(what, work, subprocess.DEVNULL)
                     if status != 0:
                         failures.append("%s %s: exit status %d" % (kind, label, status))
                     times.append(seconds)
+                    cpus.append(cpu)
                     rss = max(rss, kib)
                 median = statistics.median(times)
                 wc_median = wc_median or median
                 rate = megabytes / median
-                print("%-10s %9.3f %9.3f %9.0f %9.1f %9.1f" % (label, median, min(times), rate,
-                                                             median / wc_median, rss / 1024))
+                print("%-10s %9.3f %9.3f %9.3f %9.0f %9.1f %9.1f" % (
+                    label, median, min(times), statistics.median(cpus), rate, median / wc_median,
+                    rss / 1024))
                 if isinstance(what, str):
                     peak[(kind, what)] = rss
                     if rate < 150:
                         failures.append("%s code %s: %.0f MB/s" % (kind, what, rate))
-            times = [code_run(quillet, raw, "XGDLSP", os.path.join(work, kind, "all"))[0]
-                     for _ in range(max(1, args.repeat // 2))]
-            print("%-10s %9.3f %9.3f %9.0f %9.1f" % ("XGDLSP", statistics.median(times),
-                                                     min(times), megabytes / statistics.median(times),
-                                                     statistics.median(times) / wc_median))
+            runs = [code_run(quillet, raw, "XGDLSP", os.path.join(work, kind, "all"))
+                    for _ in range(max(1, args.repeat // 2))]
+            median = statistics.median(r[0] for r in runs)
+            print("%-10s %9.3f %9.3f %9.3f %9.0f %9.1f" % (
+                "XGDLSP", median, min(r[0] for r in runs), statistics.median(r[1] for r in runs),
+                megabytes / median, median / wc_median))
         print("\nPeak resident memory, MB (three-array file)")
         print("%-6s %9s %9s" % ("code", "%d" % SMALL, "%d" % args.readings))
         for code in CODES:
-            _, kib, _ = code_run(quillet, small, code, os.path.join(work, "small", code))
+            _, _, kib, _ = code_run(quillet, small, code, os.path.join(work, "small", code))
             large = peak[("dx", code)]
             print("%-6s %9.2f %9.2f" % (code, kib / 1024, large / 1024))
             if abs(large - kib) > 1024 or large > 16 * 1024:
