@@ -5,8 +5,9 @@
 
 Generates the survey files of bench/make_survey.py in a temporary folder, then for each kind
 times `wc -l`, `cat > /dev/null` and every code X G D L S P I R (standard input closed, a run in a
-folder of its own), R times each, and prints the median and best time, the input MB/s of the
-median and its ratio to `wc -l`. It then prints the peak resident memory of every code over
+folder of its own), R times each, and prints the median and best wall time, the median processor
+time (user + system), the input MB/s of each median and the ratio of the wall time to `wc -l`'s.
+On a machine that others share, the wall time follows their load; the processor time much less. It then prints the peak resident memory of every code over
 10,000 and over N readings of the three-array kind, and the time of one execution with "XGDLSP".
 
 Every output file of the first repetition is checked against bench/output_checksums.md5, which
@@ -109,8 +110,8 @@ def main():
             print("\n%s: %d readings, %.1f MB, %d lines (%d repetitions)" % (
                 "three-array D$ + X$" if kind == "dx" else "single-array T$", args.readings,
                 megabytes, sum(1 for _ in open(raw, "rb")), args.repeat))
-            print("%-10s %9s %9s %9s %9s %9s %9s" % ("", "median s", "best s", "cpu s", "MB/s",
-                                                       "x wc -l", "peak MB"))
+            print("%-10s %9s %9s %9s %9s %9s %9s %9s" % (
+                "", "median s", "best s", "cpu s", "MB/s", "cpu MB/s", "x wc -l", "peak MB"))
             rows = [("wc -l", ["wc", "-l", raw]), ("cat", ["sh", "-c", 'cat "$0" > /dev/null', raw])]
             rows += [("code " + c, c) for c in CODES]
             wc_median = None
@@ -132,9 +133,10 @@ def main():
                 median = statistics.median(times)
                 wc_median = wc_median or median
                 rate = megabytes / median
-                print("%-10s %9.3f %9.3f %9.3f %9.0f %9.1f %9.1f" % (
-                    label, median, min(times), statistics.median(cpus), rate, median / wc_median,
-                    rss / 1024))
+                cpu = statistics.median(cpus)
+                print("%-10s %9.3f %9.3f %9.3f %9.0f %9.0f %9.1f %9.1f" % (
+                    label, median, min(times), cpu, rate, megabytes / max(cpu, 0.001),
+                    median / wc_median, rss / 1024))
                 if isinstance(what, str):
                     peak[(kind, what)] = rss
                     if rate < 150:
@@ -142,9 +144,10 @@ def main():
             runs = [code_run(quillet, raw, "XGDLSP", os.path.join(work, kind, "all"))
                     for _ in range(max(1, args.repeat // 2))]
             median = statistics.median(r[0] for r in runs)
-            print("%-10s %9.3f %9.3f %9.3f %9.0f %9.1f" % (
-                "XGDLSP", median, min(r[0] for r in runs), statistics.median(r[1] for r in runs),
-                megabytes / median, median / wc_median))
+            cpu = statistics.median(r[1] for r in runs)
+            print("%-10s %9.3f %9.3f %9.3f %9.0f %9.0f %9.1f" % (
+                "XGDLSP", median, min(r[0] for r in runs), cpu, megabytes / median,
+                megabytes / cpu, median / wc_median))
         print("\nPeak resident memory, MB (three-array file)")
         print("%-6s %9s %9s" % ("code", "%d" % SMALL, "%d" % args.readings))
         for code in CODES:
