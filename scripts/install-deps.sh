@@ -9,10 +9,10 @@ need=${1:-build}
 packages=(cmake g++ make)
 case "$need" in
   build) ;;
-  test) packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools groff-base dpkg-dev) ;;
-  checks)
-    packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools groff-base dpkg-dev)
-    packages+=(clang libclang-rt-dev)
+  test | checks)
+    packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools python3 time)
+    packages+=(groff-base dpkg-dev)
+    [ "$need" = test ] || packages+=(clang libclang-rt-dev)
     ;;
   *)
     echo "usage: $0 [build|test|checks]" >&2
