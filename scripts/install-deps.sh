@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, when any is missing.
+# With the argument "checks" it also installs clang and its sanitizer and libFuzzer runtimes,
+# which the sanitizer and fuzzing checks (scripts/checks.sh) need.
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools)
+if [ "${1:-}" = checks ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -34,7 +34,11 @@ bool InputFile::open(const std::string& path) {
   fd_ = fd;
   device_ = info.st_dev;
   inode_ = info.st_ino;
-  buffer_.resize(buffer_size_ < 2 * kLongLineKept ? 2 * kLongLineKept : buffer_size_);
+  // Left uninitialised: a short file touches only the pages it fills.
+  if (!buffer_) {
+    capacity_ = buffer_size_ < 2 * kLongLineKept ? 2 * kLongLineKept : buffer_size_;
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  }
   begin_ = end_ = 0;
   at_end_ = false;
   error_status_ = 0;
@@ -43,12 +47,12 @@ bool InputFile::open(const std::string& path) {
 
 bool InputFile::fill() {
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
-  while (end_ < buffer_.size()) {
-    const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+  while (end_ < capacity_) {
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
       return true;
@@ -71,28 +75,28 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
   }
   std::size_t scanned = begin_;
   for (;;) {
-    const void* found = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
+    const void* found = std::memchr(buffer_.get() + scanned, '\n', end_ - scanned);
     if (found != nullptr) {
       const std::size_t at =
-          static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
+          static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get());
       std::size_t stop = at;
       if (stop > begin_ && buffer_[stop - 1] == '\r') --stop;
-      line = std::string_view(buffer_.data() + begin_, stop - begin_);
+      line = std::string_view(buffer_.get() + begin_, stop - begin_);
       begin_ = at + 1;
       return Read::Line;
     }
-    if (end_ - begin_ == buffer_.size()) {
+    if (end_ - begin_ == capacity_) {
       // A line longer than the whole buffer: keep its first part, drop the rest.
-      long_line_.assign(buffer_.data() + begin_, kLongLineKept);
+      long_line_.assign(buffer_.get() + begin_, kLongLineKept);
       for (;;) {
         begin_ = end_ = 0;
         if (!fill()) {
           if (error_status_ != 0) return Read::Error;
           break;
         }
-        const void* nl = std::memchr(buffer_.data(), '\n', end_);
+        const void* nl = std::memchr(buffer_.get(), '\n', end_);
         if (nl != nullptr) {
-          begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buffer_.data()) + 1;
+          begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buffer_.get()) + 1;
           break;
         }
       }
@@ -104,7 +108,7 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
       // Last line without a line feed.
       std::size_t stop = end_;
       if (buffer_[stop - 1] == '\r') --stop;
-      line = std::string_view(buffer_.data() + begin_, stop - begin_);
+      line = std::string_view(buffer_.get() + begin_, stop - begin_);
       begin_ = end_;
       return Read::Line;
     }
@@ -158,7 +162,6 @@ bool OutputFile::open(const std::string& path, const InputFile& input) {
   fd_ = fd;
   path_ = path;
   buffer_.clear();
-  buffer_.reserve(kOutputBuffer);
   records_ = 0;
   failed_ = false;
   return true;
@@ -182,6 +185,8 @@ void OutputFile::flush() {
 void OutputFile::write_line(std::string_view line) {
   if (fd_ < 0) return;
   if (buffer_.size() + line.size() + 1 > kOutputBuffer) flush();
+  // Taken at the first write: many side files of a run are never written.
+  if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
   buffer_.append(line);
   buffer_.push_back('\n');
   ++records_;
@@ -190,6 +195,7 @@ void OutputFile::write_line(std::string_view line) {
 void OutputFile::write_bytes(const void* data, std::size_t size) {
   if (fd_ < 0) return;
   if (buffer_.size() + size > kOutputBuffer) flush();
+  if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
   buffer_.append(static_cast<const char*>(data), size);
   ++records_;
 }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -46,12 +47,13 @@ class InputFile {
   bool fill();
 
   std::size_t buffer_size_;
+  std::size_t capacity_ = 0;
   int fd_ = -1;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   int error_status_ = 0;
   bool at_end_ = false;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
   std::string long_line_;  // the kept start of a line longer than the buffer
   std::size_t begin_ = 0;  // first unread byte in buffer_
   std::size_t end_ = 0;    // one past the last valid byte in buffer_

@@ -53,6 +53,35 @@ void write_dat31_header(const ProgramState& program, FileUnits& files) {
   files.main.write_line(line);
 }
 
+// Length of the well-formed multi-byte UTF-8 character at the start of `text`; 0 when none is
+// there. A name cut to its eight columns may end inside a character, and not every file system,
+// or program that lists files, takes a name that is not valid UTF-8.
+std::size_t utf8_sequence_length(std::string_view text) {
+  const auto byte = [text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80;   // the range of the second byte, narrowed against overlong forms,
+  unsigned char high = 0xBF;  // surrogates and values beyond U+10FFFF
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
+
 bool read_time(const Line& line, StationRecord& station) {
   static const Layout kTime("(3X, 3I2)");
   return kTime.read(line.view(), {station.HOUR, station.MINUTE, station.SECOND}).ok();
@@ -63,9 +92,16 @@ bool read_time(const Line& line, StationRecord& station) {
 std::string logger_file_name(std::string_view name_field) {
   std::string name(trim_right(name_field.substr(0, std::min<std::size_t>(8, name_field.size()))));
   if (name.empty()) return "NONAME";
-  for (char& c : name) {
-    const unsigned char code = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\' || c == ':' || code < 32 || code == 127) c = '_';
+  for (std::size_t k = 0; k < name.size();) {
+    const unsigned char code = static_cast<unsigned char>(name[k]);
+    if (code >= 0x80) {
+      const std::size_t length = utf8_sequence_length(std::string_view(name).substr(k));
+      if (length == 0) name[k] = '_';
+      k += length == 0 ? 1 : length;
+      continue;
+    }
+    if (code == '/' || code == '\\' || code == ':' || code < 32 || code == 127) name[k] = '_';
+    ++k;
   }
   return name;
 }

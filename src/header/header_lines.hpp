@@ -44,7 +44,8 @@ void write_geosoft_header(std::string_view FILE_NAME, const CoilConfiguration& c
 
 // The name of a logger file as the output files use it: columns 11-18 of the header line without
 // trailing blanks; characters that would place a file elsewhere ("/", "\", ":", control
-// characters) become "_", and an all-blank name is "NONAME".
+// characters) and bytes that are not part of a well-formed UTF-8 character become "_", and an
+// all-blank name is "NONAME".
 std::string logger_file_name(std::string_view name_field);
 
 }  // namespace quillet

@@ -4,7 +4,8 @@
 //   in/        the files put into an empty folder before the first execution
 //   out/       the files that folder must hold afterwards besides those of in/, byte for byte
 //              (an in/ file named here too must have kept or got that text); no other file may
-//              be there (so the keep-or-delete rules are checked too)
+//              be there (so the keep-or-delete rules are checked too). Every file of in/ that
+//              out/ does not name must keep its bytes and modification time.
 //   console    (optional) the console text of all executions, exactly
 //   status     (optional) the exit status of every execution (0 when absent)
 //   HOW        how the expected files were derived (read by people only)
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -60,9 +62,14 @@ class Case : public ::testing::TestWithParam<std::string> {};
 TEST_P(Case, OutputsMatch) {
   const fs::path dir = kCases / GetParam();
   TempDir work;
-  for (const std::string& name : files_below(dir / "in")) {
+  // An old modification time, so that any write to an input shows.
+  const fs::file_time_type old_time =
+      fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  const std::vector<std::string> inputs = files_below(dir / "in");
+  for (const std::string& name : inputs) {
     fs::create_directories((work.path() / name).parent_path());
     fs::copy_file(dir / "in" / name, work.path() / name);
+    fs::last_write_time(work.path() / name, old_time);
   }
   const std::string keyboard = text_or(dir / "stdin", "");
   const int expected_status = std::stoi(text_or(dir / "status", "0"));
@@ -84,10 +91,18 @@ TEST_P(Case, OutputsMatch) {
     EXPECT_TRUE(file_equals(path, read_file((dir / "console").string())));
     fs::remove(path);
   }
-  std::vector<std::string> expected = files_below(dir / "in");
-  for (const std::string& name : files_below(dir / "out")) {
+  std::vector<std::string> expected = inputs;
+  const std::vector<std::string> outputs = files_below(dir / "out");
+  for (const std::string& name : outputs) {
     expected.push_back(name);
     EXPECT_TRUE(file_equals(work.file(name), read_file((dir / "out" / name).string())));
+  }
+  for (const std::string& name : inputs) {
+    if (std::find(outputs.begin(), outputs.end(), name) != outputs.end()) continue;
+    EXPECT_TRUE(file_equals(work.file(name), read_file((dir / "in" / name).string())));
+    std::error_code gone;
+    EXPECT_TRUE(fs::last_write_time(work.path() / name, gone) == old_time)
+        << name << " was written";
   }
   std::sort(expected.begin(), expected.end());
   expected.erase(std::unique(expected.begin(), expected.end()), expected.end());

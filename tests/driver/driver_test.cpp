@@ -1,4 +1,5 @@
-// The driver in both modes, run in-process with scripted keyboard lines and once as a process.
+// The driver in both modes, run in-process with scripted keyboard lines (tests/cases/driver_*
+// hold the runs a command line makes unattended).
 #include "driver/driver.hpp"
 
 #include <gtest/gtest.h>
@@ -18,35 +19,6 @@ std::vector<std::string> matching(const std::string& console, const std::string&
     if (line.rfind(prefix, 0) == 0) found.push_back(line);
   }
   return found;
-}
-
-const std::vector<std::string> kBanner = {" ***************************************************",
-                                          " ************* Program QUILLET5 V1.71 **************",
-                                          " ******* Transcribes Veltor Data RAW Files  ********",
-                                          " ***************************************************"};
-
-TEST(DriverArguments, OneArgumentMakesOneGeosoftRun) {
-  TempDir dir;
-  const std::string input = dir.write("a.raw", "Z$\n");
-  const auto result = run_quillet({input});
-  const auto lines = lines_of(result.console);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4), kBanner);
-  EXPECT_EQ(lines[4], " >>>Transcribe file " + input + " to file type G");
-  EXPECT_EQ(lines.back(), "    Data  successfully transcribed!");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(std::filesystem::exists(dir.file("Default.xyz")));
-}
-
-TEST(DriverArguments, EveryCodeIsARunWithItsOwnHeightPrompt) {
-  TempDir dir;
-  const std::string input = dir.write("a.raw", "Z$\n");
-  const auto result = run_quillet({input, "XG"}, "/\n/\n");
-  EXPECT_EQ(matching(result.console, " >>>Transcribe"),
-            (std::vector<std::string>{" >>>Transcribe file " + input + " to file type X",
-                                      " >>>Transcribe file " + input + " to file type G"}));
-  EXPECT_EQ(matching(result.console, " Enter Sensor height").size(), 2u);
-  EXPECT_EQ(result.status, 0);
 }
 
 TEST(DriverArguments, ThirdArgumentIsTheHeightAndAFourthDropsIt) {
@@ -164,16 +136,6 @@ TEST(DriverPrompts, QuitWordEmptyCodesAndEndOfInputStopCleanly) {
   EXPECT_EQ(ended.status, 0);
   auto ended_early = run_quillet({}, "");
   EXPECT_EQ(lines_of(ended_early.console).back(), " End of keyboard input.  Exiting...");
-}
-
-TEST(DriverProcess, RunsUnattendedWithStandardInputClosed) {
-  TempDir dir;
-  dir.write("empty.raw", "");
-  const auto result = testing::run_quillet_process({"empty.raw", "X"}, "", dir.path());
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(lines_of(result.console).back(), "    Data  successfully transcribed!");
-  EXPECT_TRUE(testing::file_equals(dir.file("Default.xyz"), ""));
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Default.xyz", "empty.raw"}));
 }
 
 }  // namespace

@@ -140,6 +140,15 @@ TEST(FileHeader, LoggerNamesNeverLeaveTheOutputFolder) {
   EXPECT_EQ(logger_file_name("../x/y\\z"), ".._x_y_z");
   EXPECT_EQ(logger_file_name("A:B\tC  "), "A_B_C");
   EXPECT_EQ(logger_file_name("        "), "NONAME");
+  // Bytes outside a well-formed UTF-8 character: one cut by the eighth column, a stray
+  // continuation byte, an overlong "/", a surrogate, a value beyond U+10FFFF, and NUL.
+  EXPECT_EQ(logger_file_name("D\xc3\xbcnen\xc3\xa9"), "D\xc3\xbcnen\xc3\xa9");
+  EXPECT_EQ(logger_file_name("ABCDEFG\xc3\xa9"), "ABCDEFG_");
+  EXPECT_EQ(logger_file_name("A\xa9\xc0\xaf"
+                             "B"),
+            "A___B");
+  EXPECT_EQ(logger_file_name("\xed\xa0\x80\xf4\x90\x80\x80"), "_______");
+  EXPECT_EQ(logger_file_name(std::string_view("A\0B\xf0\x9f\x98\x80", 7)), "A_B\xf0\x9f\x98\x80");
   TempDir dir;
   const Outcome run = run_on(dir, " H$090500 ../../x  261208 1\n H$090600          261208\n", 'L');
   EXPECT_EQ(run.error, 0);

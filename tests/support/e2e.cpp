@@ -1,9 +1,14 @@
 #include "support/e2e.hpp"
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -56,17 +61,48 @@ ProgramResult run_quillet(const std::vector<std::string>& args, const std::strin
   return result;
 }
 
+namespace {
+
+// A file of its own in the temporary folder, outside the folder the program runs in.
+std::string unique_temp_file(const char* stem) {
+  std::string pattern = (std::filesystem::temp_directory_path() / stem).string() + "-XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) std::abort();
+  ::close(fd);
+  return pattern;
+}
+
+// In the child, before the program starts: the folder becomes read-only for this process. Root
+// writes through any permission bits, so for root the folder is mounted read-only in a mount
+// namespace of the child's own.
+bool make_folder_read_only(const std::filesystem::path& dir) {
+  if (::geteuid() != 0) return ::chmod(dir.c_str(), 0555) == 0;
+  return ::unshare(CLONE_NEWNS) == 0 &&
+         ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+         ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+}
+
+}  // namespace
+
 ProgramResult run_quillet_process(const std::vector<std::string>& args, const std::string& keyboard,
-                                  const std::filesystem::path& cwd) {
-  const std::filesystem::path dir = cwd;
-  const std::string input_path = (dir / ".keyboard").string();
-  const std::string output_path = (dir / ".console").string();
+                                  const std::filesystem::path& cwd, const ProcessOptions& options) {
+  const std::string input_path = unique_temp_file("quillet-keyboard");
+  const std::string output_path = unique_temp_file("quillet-console");
   { std::ofstream(input_path, std::ios::binary) << keyboard; }
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    // The folder is entered after any mount over it, so that its names resolve through the mount.
+    if (options.read_only_folder && !make_folder_read_only(cwd)) ::_exit(126);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(127);
     if (!std::freopen(input_path.c_str(), "rb", stdin)) ::_exit(127);
     if (!std::freopen(output_path.c_str(), "wb", stdout)) ::_exit(127);
+    if (options.file_size_limit > 0) {
+      // A write past the limit then fails with an error instead of killing the process.
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{options.file_size_limit, options.file_size_limit};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+    }
     std::vector<char*> argv;
     std::string binary = QUILLET_BINARY;
     argv.push_back(binary.data());
@@ -77,10 +113,12 @@ ProgramResult run_quillet_process(const std::vector<std::string>& args, const st
     ::_exit(127);
   }
   int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
+  rusage usage{};
+  ::wait4(pid, &wstatus, 0, &usage);
   ProgramResult result;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
   result.console = read_file(output_path);
+  result.max_rss_kib = usage.ru_maxrss;
   std::filesystem::remove(input_path);
   std::filesystem::remove(output_path);
   return result;

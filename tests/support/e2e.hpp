@@ -32,7 +32,17 @@ class TempDir {
 
 struct ProgramResult {
   int status = 0;
-  std::string console;  // everything the program wrote to its console
+  std::string console;   // everything the program wrote to its console
+  long max_rss_kib = 0;  // the most memory the process held at once
+};
+
+// What a process run of the program meets besides its arguments and keyboard.
+struct ProcessOptions {
+  // Largest file the process may write, in bytes (0: no limit); a write beyond it fails as on a
+  // disk that has filled up.
+  unsigned long file_size_limit = 0;
+  // The folder the process runs in cannot be written (made read-only for the process alone).
+  bool read_only_folder = false;
 };
 
 // Runs the program in-process with `args` (after the program name) and `keyboard` as the whole
@@ -41,7 +51,8 @@ ProgramResult run_quillet(const std::vector<std::string>& args, const std::strin
 
 // Runs the built program as a process in folder `cwd`, with `keyboard` on its standard input.
 ProgramResult run_quillet_process(const std::vector<std::string>& args, const std::string& keyboard,
-                                  const std::filesystem::path& cwd);
+                                  const std::filesystem::path& cwd,
+                                  const ProcessOptions& options = {});
 
 std::string read_file(const std::string& path);
 
