@@ -12,7 +12,7 @@ quillet=$PWD/build/quillet
 rm -rf examples/out
 for raw in examples/*.raw; do
   name=$(basename "$raw" .raw)
-  for code in X G D L S P I R; do
+  for code in X G D L S P I R C; do
     dir=examples/out/$name/$code
     mkdir -p "$dir"
     cp "$raw" "$dir/"

@@ -11,6 +11,7 @@ case "$need" in
   build) ;;
   test | checks)
     packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools python3 time)
+    packages+=(gdal-bin)
     packages+=(groff-base dpkg-dev)
     [ "$need" = test ] || packages+=(clang libclang-rt-dev)
     ;;

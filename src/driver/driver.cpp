@@ -32,6 +32,7 @@ void print_usage(Console& console) {
   console.write(
       FreeLine() << "    S to make a Santos inversion-compatible output file (not tested).");
   console.write(FreeLine() << "    P to make an ppm output file (*.IDF).");
+  console.write(FreeLine() << "    C to make a CSV file for inversion and GIS software (*.csv).");
   console.write_line("");
   console.write(
       FreeLine() << "You may also operate the program interactively by answering the following:");
@@ -54,6 +55,7 @@ void print_help(Console& console) {
       "  P  ppm file (.idf) with its sensor-definition file (.SDF)",
       "  I  ICE file (.ice) with its big-endian binary data file (.DAT)",
       "  R  raw copy file only (Default.RAW, kept when the input holds R$ packets)",
+      "  C  CSV file with a header row (.csv), with the side files of X",
       "HEIGHT is the sensor height in metres; without it every run asks for the height",
       "(default 0.2). With standard input closed (< /dev/null) every prompt keeps its default.",
       "After each run a summary line tells the lines read, the station records written and",
@@ -85,6 +87,8 @@ bool is_valid_prompt_code(char c) {
     case 'g':
     case 'x':
     case 'X':
+    case 'C':
+    case 'c':
       return true;
     default:
       return false;
@@ -138,7 +142,8 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
 
   for (;;) {
     console.write(
-        FreeLine() << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):");
+        FreeLine()
+        << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF),C(SV) ):");
     std::string typed;
     if (!console.next_line(typed)) {
       print_end_of_keyboard(console);
@@ -153,7 +158,7 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
       console.write(FreeLine() << "Checking output file type code #" << static_cast<std::int32_t>(i)
                                << (std::string(", which is ") + current_code));
       if (!is_valid_prompt_code(current_code)) {
-        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S or P");
+        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S,P or C");
         accepted = false;
         break;
       }

@@ -78,7 +78,7 @@ void expect_no_allocation_per_line(const std::string& head, const std::string& s
   const testing::TempDir dir;
   const std::string short_file = dir.write("short.raw", survey(head, second, 20));
   const std::string long_file = dir.write("long.raw", survey(head, second, 200));
-  for (char code : std::string("XGDLSPIR")) {
+  for (char code : std::string("XGDLSPIRC")) {
     // The first run parses the layouts it uses, once for the program.
     allocations_of_run(short_file, code);
     const long short_run = allocations_of_run(short_file, code);
