@@ -3,7 +3,7 @@
 # With the argument "checks" it also installs clang and its sanitizer and libFuzzer runtimes,
 # which the sanitizer and fuzzing checks (scripts/checks.sh) need.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools)
+packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools python3 time gdal-bin)
 if [ "${1:-}" = checks ]; then
   packages+=(clang libclang-rt-dev)
 fi

@@ -31,6 +31,7 @@ void print_usage(Console& console) {
   console.write(
       FreeLine() << "    S to make a Santos inversion-compatible output file (not tested).");
   console.write(FreeLine() << "    P to make an ppm output file (*.IDF).");
+  console.write(FreeLine() << "    C to make a CSV file for inversion and GIS software (*.csv).");
   console.write_line("");
   console.write(
       FreeLine() << "You may also operate the program interactively by answering the following:");
@@ -57,6 +58,8 @@ bool is_valid_prompt_code(char c) {
     case 'g':
     case 'x':
     case 'X':
+    case 'C':
+    case 'c':
       return true;
     default:
       return false;
@@ -98,7 +101,8 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
 
   for (;;) {
     console.write(
-        FreeLine() << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):");
+        FreeLine()
+        << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF),C(SV) ):");
     std::string typed;
     if (!console.next_line(typed)) {
       print_end_of_keyboard(console);
@@ -113,7 +117,7 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
       console.write(FreeLine() << "Checking output file type code #" << static_cast<std::int32_t>(i)
                                << (std::string(", which is ") + current_code));
       if (!is_valid_prompt_code(current_code)) {
-        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S or P");
+        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S,P or C");
         accepted = false;
         break;
       }

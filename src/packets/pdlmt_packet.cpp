@@ -32,6 +32,8 @@ std::string_view upper_extension(char code) {
       return "SAN";
     case 'P':
       return "IDF";
+    case 'C':
+      return "CSV";
     default:
       return {};
   }

@@ -5,6 +5,7 @@
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
 #include "common/text.hpp"
+#include "packets/csv_output.hpp"
 #include "packets/record_values.hpp"
 #include "positioning/utm.hpp"
 
@@ -335,7 +336,14 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
       if (!array1_only) write_log_record(kind, program, run, files);
       break;
     case OutputType::X:
-      if (!array1_only) write_xyz_record(kind, program, run, files);
+    case OutputType::C:
+      // A CSV row stands wherever an XYZ record does, with the same values.
+      if (array1_only) break;
+      if (run.type == OutputType::X) {
+        write_xyz_record(kind, program, run, files);
+      } else {
+        flow = write_csv_row(kind, program, run, files);
+      }
       break;
     case OutputType::G:
       if (!array1_only) write_geosoft_record(kind, program, run, files);

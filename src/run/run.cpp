@@ -28,6 +28,7 @@ const DefaultSet* default_set(char code_upper) {
       {'S', OutputType::S, "Default.SAN", false, false, true},
       {'I', OutputType::I, "Default.ICE", false, true, true},
       {'P', OutputType::P, "Default.IDF", false, false, true},
+      {'C', OutputType::C, "Default.csv", true, false, true},
       {'R', OutputType::None, nullptr, false, false, false},
   };
   for (const DefaultSet& set : kSets) {

@@ -88,7 +88,7 @@ TEST(BufferedConsole, EveryPromptIsOnTheScreenBeforeItsReplyIsRead) {
   EXPECT_EQ(run_with({}, keyboard, screen), 0);
   const std::vector<std::string> prompts = {
       " Enter input filename (type \"quit\" to exit program)",
-      " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):",
+      " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF),C(SV) ):",
       " Enter Sensor height manually or type / followed by <ENTER> to accept this value ",
       " Enter Veltor Length Code (1, 2, 4, 21, 42, 421, 62, 621 or 642, default=1)",
       " Enter Sensor height manually or type / followed by <ENTER> to accept this value "};
