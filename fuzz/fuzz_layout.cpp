@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
@@ -33,11 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kEms.read(line, {i[0], i[1], i[2], i[3], i[4], i[5], i[6], i[7], i[8], i[9], i[10], i[11]}, m);
   quillet::read_free(line, {i[12], f[2], d[1]});
 
+  // The record writers give one group of channels per coil array: 1 to 3. Values that do not
+  // suit the layout are a fault of the caller and stop the program.
   std::string out;
-  const int n = (i[4] & 3) + 1;
-  kGeosoft.write(out, {i[0], "A",  i[1], "B",  f[0], f[1], f[2], f[3], i[2], i[3], i[4],
-                       f[0], f[1], f[2], i[5], f[3], f[0], i[6], d[0], d[1], f[1], i[7]},
-                 n);
+  const int n = static_cast<int>(static_cast<std::uint32_t>(i[4]) % 3) + 1;
+  std::vector<quillet::Out> geosoft = {i[0], "A", i[1], "B"};
+  for (int k = 0; k < n; ++k) geosoft.insert(geosoft.end(), {f[k], f[k + 1], f[2], f[3]});
+  geosoft.insert(geosoft.end(), {i[2], i[3], i[4], f[0], f[1], f[2], i[5], f[3], f[0], i[6], d[0],
+                                 d[1], f[1], i[7]});
+  kGeosoft.write(out, geosoft.data(), geosoft.size(), n);
   kSantos.write(out, {d[0], d[1], f[0], f[1], f[2], d[0], d[1], i[8]}, 1);
   quillet::FreeLine free_line;
   free_line << tag << i[9] << f[0] << d[0];

@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
-# Sets up a fresh machine, builds the program and transcribes the bundled example raw file
-# into every output type; the results land in examples/out/.
+# Sets up a fresh machine with what building needs, builds the program and transcribes every
+# example raw file of examples/ with every code. Each raw file and code gets a folder of its own,
+# examples/out/RAWNAME/CODE/, so that no code replaces another's files (X and G write the same
+# names) and every output stays to be looked at.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+scripts/install-deps.sh build
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUILLET_TESTS=OFF
 cmake --build build -j"$(nproc)" --target quillet
-rm -rf examples/out && mkdir -p examples/out
-cp examples/survey.raw examples/out/
-cd examples/out
-../../build/quillet survey.raw XGDLSP 0.2 </dev/null
-ls -l
+quillet=$PWD/build/quillet
+rm -rf examples/out
+for raw in examples/*.raw; do
+  name=$(basename "$raw" .raw)
+  for code in X G D L S P I R C; do
+    dir=examples/out/$name/$code
+    mkdir -p "$dir"
+    cp "$raw" "$dir/"
+    # Standard input closed: every prompt keeps its default.
+    (cd "$dir" && "$quillet" "$name.raw" "$code" 0.2 </dev/null >console.txt 2>&1) || true
+    rm "$dir/$name.raw"
+    echo "$dir: $(grep 'Summary:' "$dir/console.txt" | sed 's/^ *//')"
+  done
+done
+echo "The outputs are in examples/out/RAWFILE/CODE/, each with the console text in console.txt."

@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build and the tests need, when any is missing.
-# With the argument "checks" it also installs clang and its sanitizer and libFuzzer runtimes,
-# which the sanitizer and fuzzing checks (scripts/checks.sh) need.
+# Installs the Debian packages that are missing, for one of three needs:
+#   scripts/install-deps.sh build    what building the program needs (the default)
+#   scripts/install-deps.sh test     that, and what the tests, oracles and package check need
+#   scripts/install-deps.sh checks   that, and clang with its sanitizer and libFuzzer runtimes,
+#                                    which the sanitizer and fuzzing checks (scripts/checks.sh) need
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libbenchmark-dev gfortran geographiclib-tools)
-if [ "${1:-}" = checks ]; then
-  packages+=(clang libclang-rt-dev)
-fi
+need=${1:-build}
+packages=(cmake g++ make)
+case "$need" in
+  build) ;;
+  test | checks)
+    packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools python3 time)
+    packages+=(gdal-bin)
+    packages+=(groff-base dpkg-dev)
+    [ "$need" = test ] || packages+=(clang libclang-rt-dev)
+    ;;
+  *)
+    echo "usage: $0 [build|test|checks]" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -10,6 +10,8 @@ namespace quillet {
 enum class Flow : std::uint8_t {
   NextLine,          // back to the loop head
   PacketSkip,        // a field of the line could not be read: two messages, then the next line
+  PacketError,       // the handler reported the line itself (a wrong length, no layout, a read
+                     // error) and did what the format asks for then: the next line
   NormalEnd,         // "Z$" line                                   error code 0
   EndOfFile,         // the input ended                             error code 0
   InputReadError,    // the read of a line failed                   error code 1
@@ -22,7 +24,13 @@ enum class Flow : std::uint8_t {
 
 // True for the flows that end the run.
 constexpr bool ends_run(Flow flow) {
-  return flow != Flow::NextLine && flow != Flow::PacketSkip;
+  return flow != Flow::NextLine && flow != Flow::PacketSkip && flow != Flow::PacketError;
+}
+
+// How a handler leaves that reported its line as a packet error and still went on: PacketError,
+// unless what it did afterwards ended the run.
+constexpr Flow reported_unless_ended(Flow flow, bool packet_error) {
+  return packet_error && flow == Flow::NextLine ? Flow::PacketError : flow;
 }
 
 constexpr std::int32_t error_code(Flow flow) {
@@ -57,6 +65,14 @@ struct RunEnd {
     const std::int32_t own = error_code(kind);
     return own == 0 && !write_failure.empty() ? error_code(Flow::OutputWriteError) : own;
   }
+};
+
+// What one run did, for the summary line after its closing lines.
+struct RunSummary {
+  std::int64_t lines_read = 0;       // lines the record loop read
+  std::int64_t station_records = 0;  // data records written to the main output file
+  std::int64_t lines_skipped = 0;    // lines that took the packet skip or reported a packet error
+  std::int32_t first_skipped = 0;    // line number of the first of them; 0 when none
 };
 
 }  // namespace quillet

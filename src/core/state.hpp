@@ -6,6 +6,7 @@
 // part here as a member struct, so a handler's signature shows which objects it touches.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "core/coil_configuration.hpp"
 #include "core/comment_register.hpp"
 #include "core/ems_record.hpp"
+#include "core/flow.hpp"
 #include "core/gps_fix.hpp"
 #include "core/line.hpp"
 #include "core/raw_copy.hpp"
@@ -23,7 +25,7 @@ namespace quillet {
 
 // Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's
 // main output file, and for code R, which has none.
-enum class OutputType : std::uint8_t { None, X, G, D, L, S, I, P };
+enum class OutputType : std::uint8_t { None, X, G, D, L, S, I, P, C };
 
 struct RunState {
   std::string input_name;  // as passed to the run (never cut)
@@ -47,6 +49,19 @@ struct RunState {
   // station only then: otherwise its arrays 2..N would go out with the array 1, station and time
   // of an earlier reading.
   bool array1_line_read = false;
+
+  RunSummary summary;
+
+  // C runs: the columns named by the header row of the current CSV file, and the file that
+  // continues it under a numbered name when a reading brings other columns.
+  struct CsvColumns {
+    std::int32_t arrays = 0;
+    std::array<float, 6> spacings{};  // HCP and PRP receiver spacing of each array, m
+    float height = 0.0f;
+    bool operator==(const CsvColumns&) const = default;
+  } csv_columns;
+  std::string csv_first_path;  // the file whose columns changed, named by a header line or set-up
+  std::int32_t csv_part = 1;   // number of that file's continuation being written
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;

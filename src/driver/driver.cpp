@@ -10,7 +10,8 @@ namespace quillet {
 
 namespace {
 
-constexpr std::size_t kCodesWidth = 10;  // `type_codes` holds ten code letters
+constexpr std::size_t kCodesWidth = 10;    // `type_codes` holds ten code letters
+constexpr const char* kVersion = "V1.71";  // the version the banner shows
 
 void print_banner(Console& console) {
   console.write(FreeLine() << "***************************************************");
@@ -31,9 +32,38 @@ void print_usage(Console& console) {
   console.write(
       FreeLine() << "    S to make a Santos inversion-compatible output file (not tested).");
   console.write(FreeLine() << "    P to make an ppm output file (*.IDF).");
+  console.write(FreeLine() << "    C to make a CSV file for inversion and GIS software (*.csv).");
   console.write_line("");
   console.write(
       FreeLine() << "You may also operate the program interactively by answering the following:");
+}
+
+// What `quillet --help` adds to the banner: every argument, every code.
+void print_help(Console& console) {
+  static constexpr const char* kHelp[] = {
+      "Usage: quillet RAWFILE [CODES [HEIGHT]]",
+      "       quillet                  (asks for the file and the codes)",
+      "       quillet --help | --version",
+      "",
+      "Transcribes the raw logger file RAWFILE into one output file per code letter,",
+      "written beside RAWFILE. CODES is a string of letters (G when omitted):",
+      "  X  simple XYZ file (.xyz)",
+      "  G  Geosoft XYZ file (.xyz, the same names as X: run X and G in separate folders)",
+      "  D  DAT31-compatible file (.g31)",
+      "  L  log file (.log)",
+      "  S  Santos inversion file (.san)",
+      "  P  ppm file (.idf) with its sensor-definition file (.SDF)",
+      "  I  ICE file (.ice) with its big-endian binary data file (.DAT)",
+      "  R  raw copy file only (Default.RAW, kept when the input holds R$ packets)",
+      "  C  CSV file with a header row (.csv), with the side files of X",
+      "HEIGHT is the sensor height in metres; without it every run asks for the height",
+      "(default 0.2). With standard input closed (< /dev/null) every prompt keeps its default.",
+      "After each run a summary line tells the lines read, the station records written and",
+      "the lines skipped. Exit status: 0 when every run succeeded, otherwise the error code of",
+      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found,",
+      "4 output not opened or not written, 5 unknown code).",
+  };
+  for (const char* line : kHelp) console.write_line(line);
 }
 
 // The first `kCodesWidth` characters of a codes text, blank-padded as `type_codes` holds them.
@@ -57,6 +87,8 @@ bool is_valid_prompt_code(char c) {
     case 'g':
     case 'x':
     case 'X':
+    case 'C':
+    case 'c':
       return true;
     default:
       return false;
@@ -68,6 +100,18 @@ std::string name_field(std::string_view name) {
   std::string field(name);
   if (field.size() < 50) field.resize(50, ' ');
   return field;
+}
+
+// A run that transcribed nothing, or skipped lines, ends with the same closing lines as a perfect
+// one: this line tells them apart. The numbers are written without padding.
+std::string summary_text(const RunSummary& summary) {
+  std::string text = "   Summary: " + std::to_string(summary.lines_read) + " lines read, " +
+                     std::to_string(summary.station_records) + " station records written, " +
+                     std::to_string(summary.lines_skipped) + " lines skipped";
+  if (summary.lines_skipped > 0) {
+    text += ", the first at line " + std::to_string(summary.first_skipped);
+  }
+  return text;
 }
 
 bool can_open_input(const std::string& name) {
@@ -98,7 +142,8 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
 
   for (;;) {
     console.write(
-        FreeLine() << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):");
+        FreeLine()
+        << "Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF),C(SV) ):");
     std::string typed;
     if (!console.next_line(typed)) {
       print_end_of_keyboard(console);
@@ -113,7 +158,7 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
       console.write(FreeLine() << "Checking output file type code #" << static_cast<std::int32_t>(i)
                                << (std::string(", which is ") + current_code));
       if (!is_valid_prompt_code(current_code)) {
-        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S or P");
+        console.write(FreeLine() << "Error:  output file type must be one of X,G,D,L,S,P or C");
         accepted = false;
         break;
       }
@@ -127,6 +172,15 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
 namespace {
 
 int run_codes(std::span<const std::string> args, ProgramState& program, Console& console) {
+  // Only as the one argument: "./--help" names a file of that name.
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
+    if (args[0] == "--help") {
+      print_help(console);
+    } else {
+      console.write_line(std::string("quillet ") + kVersion);
+    }
+    return 0;
+  }
   print_banner(console);
 
   std::string input_name;
@@ -160,14 +214,16 @@ int run_codes(std::span<const std::string> args, ProgramState& program, Console&
     const char current_code = type_codes[i];
     console.write(FreeLine() << (std::string(">>>Transcribe file ") + std::string(name) +
                                  " to file type " + current_code));
+    RunSummary summary;
     const std::int32_t run_error =
-        QUILLETSUB(name, current_code, sensor_height, height_given, program, console);
+        QUILLETSUB(name, current_code, sensor_height, height_given, program, console, &summary);
     if (run_error == 0) {
       console.write(FreeLine() << "   Data  successfully transcribed!");
     } else {
       console.write(FreeLine() << "   Error code was " << run_error);
       if (status == 0) status = run_error;
     }
+    console.write(FreeLine() << summary_text(summary));
   }
   return status;
 }

@@ -31,6 +31,8 @@ std::string_view extension_of(OutputType type) {
       return "idf";
     case OutputType::I:
       return "ice";
+    case OutputType::C:
+      return "csv";
     case OutputType::None:
       break;
   }

@@ -55,7 +55,7 @@ Flow handle_offset_line(const Line& LINE, StationRecord& station) {
   return Flow::NextLine;
 }
 
-void handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyState& state,
+Flow handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyState& state,
                      bool& R_SEEN, OutputFile& raw, std::string& record, Console& console) {
   R_SEEN = true;
   // The line has no time of its own: it belongs to the latest time stamp.
@@ -77,6 +77,7 @@ void handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyStat
     state.R_SECOND_LINE = false;
   }
   write_raw_copy(station, state, raw, record);
+  return ok ? Flow::NextLine : Flow::PacketError;
 }
 
 Flow handle_aux_line(const Line& LINE, StationWriter& writer) {
@@ -115,7 +116,8 @@ Flow handle_status_line(const Line& LINE, StationRecord& station, Console& conso
     }
     default:
       console.write(FreeLine() << "S$ packet error:" << LINE.trimmed());
-      break;
+      apply_temperature_rule(s);
+      return Flow::PacketError;
   }
   apply_temperature_rule(s);
   return Flow::NextLine;

@@ -25,8 +25,8 @@ Flow handle_offset_line(const Line& LINE, StationRecord& station);
 
 // Stores the seven raw values under the current time stamp and writes what the raw copy file is
 // due: one record per line, or once pairs are known, one record per pair. An unreadable line is
-// reported and changes neither stored set; the record step still runs.
-void handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyState& state,
+// reported and changes neither stored set; the record step still runs and PacketError is returned.
+Flow handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyState& state,
                      bool& R_SEEN, OutputFile& raw, std::string& record, Console& console);
 
 // Appends one auxiliary-sensor record to the XYX side file and counts it. Returns PacketSkip
@@ -34,7 +34,7 @@ void handle_raw_line(const Line& LINE, const StationRecord& station, RawCopyStat
 Flow handle_aux_line(const Line& LINE, StationWriter& writer);
 
 // Updates the time stamp and the housekeeping values from a 21- or 34-column line; a line of
-// another length is reported. Returns PacketSkip when a field cannot be read.
+// another length is reported (PacketError). Returns PacketSkip when a field cannot be read.
 Flow handle_status_line(const Line& LINE, StationRecord& station, Console& console);
 
 }  // namespace quillet

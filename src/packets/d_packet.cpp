@@ -104,7 +104,7 @@ Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
     // Writing the previous reading again under this line would put a station in the file that
     // the instrument never measured there.
     console.write(FreeLine() << "D$ packet error:" << LINE.trimmed());
-    return Flow::NextLine;
+    return Flow::PacketError;
   }
   if (!read_d_layout(layout, LINE.view(), s).ok()) return Flow::PacketSkip;
   set_derived_values(layout, length, s);

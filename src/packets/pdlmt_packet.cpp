@@ -32,6 +32,8 @@ std::string_view upper_extension(char code) {
       return "SAN";
     case 'P':
       return "IDF";
+    case 'C':
+      return "CSV";
     default:
       return {};
   }
@@ -103,7 +105,8 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
                          PdlmtValues& pdlmt, StationWriter& writer, Console& console) {
   StationRecord& s = station;
   const std::size_t length = LINE.trimmed().size();
-  if (length >= 90 && length <= 101) {
+  const bool known_length = length >= 90 && length <= 101;
+  if (known_length) {
     if (!read_pdlmt_layout(LINE, s, pdlmt)) return Flow::PacketSkip;
     ++s.STATION;
     s.PITCH = static_cast<float>(s.PITCH_RAW) / 100.0f;
@@ -128,7 +131,7 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
   }
   coils.apply_packet_table(PacketTable::Pdlmt);
   convert_ppm(s, pdlmt.hcp_quadrature, pdlmt.prp_quadrature, {coils.F_HC[0], coils.F_PC[0]});
-  return writer.write_station(PacketKind::Pdlmt);
+  return reported_unless_ended(writer.write_station(PacketKind::Pdlmt), !known_length);
 }
 
 }  // namespace quillet

@@ -18,7 +18,8 @@ namespace quillet {
 // station record. While array 1 has no spacings yet, first asks for the length code and moves the
 // run's main output to a file named after the input (see pdlmt_output_name). Returns PacketSkip
 // when a field cannot be read, OutputOpenError when that file
-// cannot be opened, otherwise what writing the station record returns.
+// cannot be opened, otherwise what writing the station record returns, as PacketError when the
+// packet's length was unknown.
 Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
                          PdlmtValues& pdlmt, StationWriter& writer, Console& console);
 

@@ -5,6 +5,7 @@
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
 #include "common/text.hpp"
+#include "packets/csv_output.hpp"
 #include "packets/record_values.hpp"
 #include "positioning/utm.hpp"
 
@@ -327,22 +328,32 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
   const bool multi = program.coils.N != 1;
   const bool array1_only = (kind == PacketKind::T || kind == PacketKind::D) && multi;
   Flow flow = Flow::NextLine;
+  bool written = !array1_only;
   switch (run.type) {
     case OutputType::D:
-      if (kind != PacketKind::X) write_dat31_records(program, run, files);
+      written = kind != PacketKind::X;
+      if (written) write_dat31_records(program, run, files);
       break;
     case OutputType::L:
-      if (!array1_only) write_log_record(kind, program, run, files);
+      if (written) write_log_record(kind, program, run, files);
       break;
     case OutputType::X:
-      if (!array1_only) write_xyz_record(kind, program, run, files);
+    case OutputType::C:
+      // A CSV row stands wherever an XYZ record does, with the same values.
+      if (!written) break;
+      if (run.type == OutputType::X) {
+        write_xyz_record(kind, program, run, files);
+      } else {
+        flow = write_csv_row(kind, program, run, files);
+      }
       break;
     case OutputType::G:
-      if (!array1_only) write_geosoft_record(kind, program, run, files);
+      if (written) write_geosoft_record(kind, program, run, files);
       break;
     case OutputType::S:
       // D$ packets also write their Santos record with the arrays 2..N of the previous reading.
-      if (!array1_only || kind == PacketKind::D) write_santos_record(program, run, files);
+      written = written || kind == PacketKind::D;
+      if (written) write_santos_record(program, run, files);
       break;
     case OutputType::P:
       if (array1_only) break;
@@ -355,8 +366,10 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
       break;
     case OutputType::I:
     case OutputType::None:
+      written = false;
       break;
   }
+  if (written && flow == Flow::NextLine && files.main.is_open()) ++run.summary.station_records;
   // A comment number stays on every D$/X$ record until a record of another packet has carried it.
   if (kind != PacketKind::D && kind != PacketKind::X) program.CN = 0;
   return flow;

@@ -127,7 +127,8 @@ Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration
   const std::size_t length = LINE.trimmed().size();
   ReadResult read;
   writer.set_array1_line_read(false);
-  if (read_t_layout(length, LINE.view(), s, read)) {
+  const bool known_length = read_t_layout(length, LINE.view(), s, read);
+  if (known_length) {
     if (!read.ok()) return Flow::PacketSkip;
     set_derived_values(length, s);
     writer.set_array1_line_read(true);
@@ -136,7 +137,7 @@ Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration
     console.write(FreeLine() << "T$ packet error:" << LINE.trimmed());
   }
   convert_by_tag(s, coils, console);
-  return writer.write_station(PacketKind::T);
+  return reported_unless_ended(writer.write_station(PacketKind::T), !known_length);
 }
 
 }  // namespace quillet

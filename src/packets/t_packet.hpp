@@ -16,7 +16,7 @@ namespace quillet {
 // Decodes the T$ line into the station record, converts array 1 by the data tag (configuring the
 // coils from the length code for "NULD" and "RAW " packets) and writes the station. Returns
 // PacketSkip when a field cannot be read (nothing is written then), otherwise what writing the
-// station returns.
+// station returns, as PacketError when the packet's length was unknown.
 Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
                      StationWriter& writer, Console& console);
 

@@ -81,14 +81,15 @@ Flow handle_x_packet(const Line& LINE, StationRecord& station, CoilConfiguration
   StationRecord& s = station;
   const std::size_t length = LINE.trimmed().size();
   ReadResult read;
-  if (read_x_layout(length, LINE.view(), coils.N, s, read)) {
+  const bool known_length = read_x_layout(length, LINE.view(), coils.N, s, read);
+  if (known_length) {
     if (!read.ok()) return Flow::PacketSkip;
   } else {
     console.write(FreeLine() << "X$ read error!");
   }
   convert_by_tag(s, coils, console);
-  if (!writer.array1_line_read()) return Flow::NextLine;
-  return writer.write_station(PacketKind::X);
+  if (!writer.array1_line_read()) return reported_unless_ended(Flow::NextLine, !known_length);
+  return reported_unless_ended(writer.write_station(PacketKind::X), !known_length);
 }
 
 }  // namespace quillet

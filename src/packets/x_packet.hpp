@@ -16,7 +16,8 @@ namespace quillet {
 // (configuring the arrays from the length code for "NULD" and "RAW ") and writes the station
 // record with all N arrays, but only when the last D$ or T$ line of the run was read. A line of
 // an unknown length is reported and leaves the readings as they were. Returns PacketSkip when a
-// field cannot be read (nothing is written then), otherwise what writing the record returns.
+// field cannot be read (nothing is written then), otherwise what writing the record returns, as
+// PacketError when the length was unknown.
 Flow handle_x_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
                      StationWriter& writer, Console& console);
 

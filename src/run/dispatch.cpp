@@ -36,9 +36,8 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
     case LineKind::Offset:
       return handle_offset_line(run.LINE, program.station);
     case LineKind::Raw:
-      handle_raw_line(run.LINE, program.station, program.raw_copy, program.R_SEEN, files.raw,
-                      run.record, console);
-      return Flow::NextLine;
+      return handle_raw_line(run.LINE, program.station, program.raw_copy, program.R_SEEN, files.raw,
+                             run.record, console);
     case LineKind::Aux:
       return handle_aux_line(run.LINE, writer);
     case LineKind::Status:

@@ -35,9 +35,11 @@ Flow record_loop(ProgramState& program, RunState& run, FileUnits& files, Console
   for (;;) {
     const Flow read = read_next_line(files.input, run.line_number, run.LINE);
     if (read != Flow::NextLine) return read;
+    ++run.summary.lines_read;
     const Flow flow = dispatch_line(classify_line(run.LINE), program, run, files, console);
-    if (flow == Flow::PacketSkip) {
-      report_packet_skip(run, console);
+    if (flow == Flow::PacketSkip || flow == Flow::PacketError) {
+      if (run.summary.lines_skipped++ == 0) run.summary.first_skipped = run.line_number;
+      if (flow == Flow::PacketSkip) report_packet_skip(run, console);
     } else if (flow != Flow::NextLine) {
       return flow;
     }

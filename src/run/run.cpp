@@ -28,6 +28,7 @@ const DefaultSet* default_set(char code_upper) {
       {'S', OutputType::S, "Default.SAN", false, false, true},
       {'I', OutputType::I, "Default.ICE", false, true, true},
       {'P', OutputType::P, "Default.IDF", false, false, true},
+      {'C', OutputType::C, "Default.csv", true, false, true},
       {'R', OutputType::None, nullptr, false, false, false},
   };
   for (const DefaultSet& set : kSets) {
@@ -153,6 +154,7 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
     case Flow::NextLine:
     case Flow::PacketSkip:
+    case Flow::PacketError:
     case Flow::OutputWriteError:
       break;
   }
@@ -204,7 +206,8 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
 }
 
 std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_height,
-                        bool height_given, ProgramState& program, Console& console) {
+                        bool height_given, ProgramState& program, Console& console,
+                        RunSummary* summary) {
   RunState run;
   run.input_name = std::string(input_name);
   run.code = code;
@@ -217,6 +220,7 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
   const RunEnd end = end_run(exit, program, run, files);
   report_run_end(end, console);
   sensor_height = run.sensor_height;
+  if (summary != nullptr) *summary = run.summary;
   return end.code();
 }
 

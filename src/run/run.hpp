@@ -15,9 +15,11 @@ namespace quillet {
 // Transcribes `input_name` into the output type of `code` (either case). `sensor_height` is the
 // value offered at the height prompt and receives the height the run ended with; `height_given`
 // tells that it came from the command line. Returns the run's error code (0 = success). Every
-// file the run opened is closed when it returns.
+// file the run opened is closed when it returns. `summary`, when given, receives what the run
+// read, wrote and skipped.
 std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_height,
-                        bool height_given, ProgramState& program, Console& console);
+                        bool height_given, ProgramState& program, Console& console,
+                        RunSummary* summary = nullptr);
 
 // The stages, exposed for the tests. The end of the run closes every file with its keep-or-delete
 // rule and returns the run's ending; `report_run_end` is the one place that turns an ending into

@@ -117,5 +117,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()), [](cons
   return name;
 });
 
+// The example files that users transcribe first are inputs of cases, so that the outputs they see
+// are those the cases check against files derived without the program.
+TEST(Examples, AreTheInputsOfCheckedCases) {
+  const fs::path examples = fs::path(QUILLET_SOURCE_DIR) / "examples";
+  const std::pair<const char*, const char*> kSources[] = {
+      {"three_arrays.raw", "dx_three_arrays/in/survey.raw"},
+      {"d_one_array.raw", "dx_version0/in/survey.raw"},
+      {"line7.raw", "pdlmt_log_and_xyz/in/line7.raw"},
+      {"n_packets.raw", "n_packets_one_array/in/x/survey.raw"},
+      {"ems.raw", "i_run_gps/in/survey.raw"},
+  };
+  for (const auto& [example, source] : kSources) {
+    EXPECT_EQ(read_file((examples / example).string()), read_file((kCases / source).string()))
+        << example;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

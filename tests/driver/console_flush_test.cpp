@@ -88,7 +88,7 @@ TEST(BufferedConsole, EveryPromptIsOnTheScreenBeforeItsReplyIsRead) {
   EXPECT_EQ(run_with({}, keyboard, screen), 0);
   const std::vector<std::string> prompts = {
       " Enter input filename (type \"quit\" to exit program)",
-      " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):",
+      " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF),C(SV) ):",
       " Enter Sensor height manually or type / followed by <ENTER> to accept this value ",
       " Enter Veltor Length Code (1, 2, 4, 21, 42, 421, 62, 621 or 642, default=1)",
       " Enter Sensor height manually or type / followed by <ENTER> to accept this value "};
@@ -100,7 +100,10 @@ TEST(BufferedConsole, EveryPromptIsOnTheScreenBeforeItsReplyIsRead) {
                                    std::min<std::size_t>(200, keyboard.seen[k].size()));
   }
   EXPECT_TRUE(screen.held.empty());
-  EXPECT_TRUE(ends_with_line(screen.shown, "    Data  successfully transcribed!"));
+  EXPECT_TRUE(
+      ends_with_line(screen.shown,
+                     "    Data  successfully transcribed!\n"
+                     "    Summary: 1 lines read, 1 station records written, 0 lines skipped"));
 }
 
 TEST(BufferedConsole, EverythingIsOnTheScreenWhenTheProgramEnds) {
@@ -112,7 +115,10 @@ TEST(BufferedConsole, EverythingIsOnTheScreenWhenTheProgramEnds) {
     Keyboard keyboard({"/", "/"}, screen);
     EXPECT_EQ(run_with({dir.file("missing.raw"), "X"}, keyboard, screen), 3);
     EXPECT_TRUE(screen.held.empty());
-    EXPECT_TRUE(ends_with_line(screen.shown, "    Error code was            3"));
+    EXPECT_TRUE(
+        ends_with_line(screen.shown,
+                       "    Error code was            3\n"
+                       "    Summary: 0 lines read, 0 station records written, 0 lines skipped"));
   }
   {
     // A height argument that stops the program before any run.

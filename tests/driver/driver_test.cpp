@@ -75,7 +75,7 @@ TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
   TempDir dir;
   const std::string input = dir.write("a.raw", "Z$\n");
   const std::string missing = dir.file("none.raw");
-  const auto result = run_quillet({}, missing + "\n" + input + "\nX G\nxI\nxg\n/\n/\n");
+  const auto result = run_quillet({}, missing + "\n" + input + "\nX G\nxI\nxc\n/\n/\n");
   const auto lines = lines_of(result.console);
   const std::vector<std::string> usage = {
       " This program may be used with command line arguments:",
@@ -88,14 +88,15 @@ TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
       "     L to make a \"log\" format output file.",
       "     S to make a Santos inversion-compatible output file (not tested).",
       "     P to make an ppm output file (*.IDF).",
+      "     C to make a CSV file for inversion and GIS software (*.csv).",
       "",
       " You may also operate the program interactively by answering the following:",
       " Enter input filename (type \"quit\" to exit program)"};
-  ASSERT_GE(lines.size(), 18u);
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.begin() + 17), usage);
+  ASSERT_GE(lines.size(), 19u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.begin() + 18), usage);
   std::string padded = missing;
   padded.resize(std::max<std::size_t>(50, padded.size()), ' ');
-  EXPECT_EQ(lines[17], " Error opening file " + padded);
+  EXPECT_EQ(lines[18], " Error opening file " + padded);
   EXPECT_EQ(
       matching(result.console, " Checking output file type code #"),
       (std::vector<std::string>{" Checking output file type code #           1 , which is X",
@@ -103,16 +104,18 @@ TEST(DriverPrompts, AsksAgainForAFileThatCannotBeOpenedThenValidatesCodes) {
                                 " Checking output file type code #           1 , which is X",
                                 " Checking output file type code #           2 , which is I",
                                 " Checking output file type code #           1 , which is X",
-                                " Checking output file type code #           2 , which is G"}));
-  EXPECT_EQ(matching(result.console, " Error:  output file type must be one of X,G,D,L,S or P"),
-            std::vector<std::string>(2, " Error:  output file type must be one of X,G,D,L,S or P"));
-  EXPECT_EQ(matching(result.console, " Enter output formats"),
-            std::vector<std::string>(
-                3, " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF) ):"));
+                                " Checking output file type code #           2 , which is C"}));
+  EXPECT_EQ(
+      matching(result.console, " Error:  output file type must be one of X,G,D,L,S,P or C"),
+      std::vector<std::string>(2, " Error:  output file type must be one of X,G,D,L,S,P or C"));
+  EXPECT_EQ(
+      matching(result.console, " Enter output formats"),
+      std::vector<std::string>(
+          3, " Enter output formats ( X(yx),G(eosoft),D(AT31),L(og),P(pm, file *.IDF),C(SV) ):"));
   // The codes reach the runs in the case in which they were typed.
   EXPECT_EQ(matching(result.console, " >>>Transcribe"),
             (std::vector<std::string>{" >>>Transcribe file " + input + " to file type x",
-                                      " >>>Transcribe file " + input + " to file type g"}));
+                                      " >>>Transcribe file " + input + " to file type c"}));
   EXPECT_EQ(result.status, 0);
 }
 
@@ -133,6 +136,26 @@ TEST(DriverPrompts, QuitWordEmptyCodesAndEndOfInputStopCleanly) {
   EXPECT_EQ(ended.status, 0);
   auto ended_early = run_quillet({}, "");
   EXPECT_EQ(lines_of(ended_early.console).back(), " End of keyboard input.  Exiting...");
+}
+
+TEST(DriverProcess, HelpAndVersionAsTheOnlyArgumentPrintAndExit) {
+  TempDir dir;
+  const auto help = testing::run_quillet_process({"--help"}, "", dir.path());
+  EXPECT_EQ(help.status, 0);
+  for (const char* code : {"  X ", "  G ", "  D ", "  L ", "  S ", "  P ", "  I ", "  R ", "  C "}) {
+    EXPECT_EQ(matching(help.console, code).size(), 1u) << code;
+  }
+  EXPECT_EQ(matching(help.console, "Usage: quillet RAWFILE [CODES [HEIGHT]]").size(), 1u);
+  EXPECT_EQ(testing::run_quillet_process({"--version"}, "", dir.path()).console,
+            "quillet V1.71\n");
+  EXPECT_TRUE(dir.files().empty()) << "neither made a run";
+  // A file really named so is given with its folder, and with more arguments the name is a file.
+  dir.write("--help", " Z$\n");
+  const auto file = testing::run_quillet_process({"./--help", "X"}, "", dir.path());
+  EXPECT_EQ(file.status, 0);
+  EXPECT_EQ(matching(file.console, "    Normal end of data encountered.").size(), 1u);
+  const auto two = testing::run_quillet_process({"--help", "X"}, "", dir.path());
+  EXPECT_EQ(matching(two.console, "    Normal end of data encountered.").size(), 1u);
 }
 
 }  // namespace

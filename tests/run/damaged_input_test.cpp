@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -18,8 +19,8 @@
 #include <vector>
 
 #include "common/console.hpp"
-#include "run/run.hpp"
 #include "core/state.hpp"
+#include "run/run.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {
@@ -244,6 +245,88 @@ TEST(DamagedInput, GpsLineCutShortAtEveryColumn) {
     // pre-scan and by the record loop both.
     const bool gga = cut.find("GPGGA") != std::string::npos;
     EXPECT_EQ(lines_of(read_file(dir.file("DEFAULT.GPS"))).size(), gga ? 1u : 2u);
+  }
+}
+
+// Every other packet kind cut short at every column, after the lines that make it readable. A
+// kind whose layouts are chosen by the line's length reports a length without a layout; every
+// cut line leaves the run going on to the end marker.
+TEST(DamagedInput, EveryPacketKindCutShortAtEveryColumn) {
+  struct Kind {
+    const char* name;
+    std::vector<std::string> before;
+    std::string packet;
+    std::vector<std::size_t> lengths;  // lengths with a layout; empty: no length rule
+    std::string message;               // console line of any other length, without the line
+    bool message_shows_line;
+  };
+  const std::string pdlmt =
+      "$PDLMT,1015 1    1300   26000    -500   31000      12      23 12400 29915    250    -75 "
+      "NULD";
+  std::vector<std::size_t> pdlmt_lengths;
+  for (std::size_t n = 90; n <= 101; ++n) pdlmt_lengths.push_back(n);
+  const Kind kinds[] = {
+      {"$PDLMT",
+       {"$PDLMT,1015 0    1234   25000    -567   30000      11      22 12500 29815  -1250    300 "
+        "NULD"},
+       pdlmt,
+       pdlmt_lengths,
+       " $PDLMT packet error:",
+       true},
+      {"D$",
+       {" C$000000 VELTOR-1   SN1234 SW VERSION 5.2"},
+       " D$090505 500      7A     18B0   1244  -249  1099   312 12500 29815 -345 320",
+       {50, 72, 76},
+       " D$ packet error:",
+       true},
+      {"X$",
+       {" C$000000 VELTOR-21  SN1234 SW VERSION 5.2",
+        " D$090504      7A     17B0   1234  -250  1100   310 12500 29815  345-120"},
+       " X$090505 500   2010   410  1810  -610",
+       {34, 38, 58, 62},
+       " X$ read error!",
+       false},
+      {"S$", {}, " S$090512 12345 99999    950  -300", {21, 34}, " S$ packet error:", true},
+      {"N$",
+       {" H$090000 NARRAY02 260315 21"},
+       " N$090001 12100 29700    250  -125  1000   200   900  -300  2000   400  1800  -600",
+       {},
+       "",
+       false},
+      {"I$",
+       {" C$000000 VELTOR-1   SN0001 SW VERSION 6.1A"},
+       " I$070003  123 -45 150 12345  5 12345 -2500  3000   450    -7",
+       {},
+       "",
+       false},
+      {"O$", {}, " O$ 1  1000, 2000  3000,4000", {}, "", false},
+      {"R$", {}, " R$       1       2       3       4       5       6       7", {}, "", false},
+      {"A$", {}, " A$ 12345   -10     0    123 -2500     7   2512", {}, "", false},
+  };
+  for (const Kind& kind : kinds) {
+    const std::size_t marker_end = kind.packet[0] == '$' ? 6 : 3;
+    for (std::size_t k = 1; k <= kind.packet.size(); ++k) {
+      const std::string cut = kind.packet.substr(0, k);
+      const std::size_t length = trimmed(cut).size();
+      SCOPED_TRACE(std::string(kind.name) + " cut after column " + std::to_string(k));
+      TempDir dir;
+      std::vector<std::string> lines = kind.before;
+      lines.push_back(cut);
+      lines.push_back(" Z$");
+      const std::string input = dir.write("survey.raw", joined(lines));
+      const auto result = run_quillet({input, "X"}, "/\n1\n");
+      const std::vector<std::string> console = lines_of(result.console);
+      EXPECT_EQ(result.status, 0);
+      EXPECT_TRUE(appear_in_order(console, {"    Normal end of data encountered."}));
+      if (k == kind.packet.size()) {
+        EXPECT_FALSE(appear_in_order(console, {" *** Skipping this packet or station"}));
+      }
+      if (kind.lengths.empty() || length < marker_end) continue;
+      const std::string message = kind.message + (kind.message_shows_line ? trimmed(cut) : "");
+      const bool has_layout =
+          std::find(kind.lengths.begin(), kind.lengths.end(), length) != kind.lengths.end();
+      EXPECT_EQ(appear_in_order(console, {message}), !has_layout) << result.console;
+    }
   }
 }
 

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Checks what a user installs: the manual page is clean, `cmake --install` puts the program and
+# the page into a prefix, `cpack -G DEB` makes a package that installs, and the installed
+# `quillet` transcribes an example. Run after scripts/test.sh (it uses build/).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+warnings=$(groff -man -ww -z docs/quillet.1 2>&1)
+[ -z "$warnings" ] || { echo "$warnings"; exit 1; }
+
+cmake --install build --prefix "$work/prefix"
+test -x "$work/prefix/bin/quillet"
+test -f "$work/prefix/share/man/man1/quillet.1"
+
+(cd build && cpack -G DEB -B "$work/package")
+deb=$(ls "$work"/package/quillet_*.deb)
+dpkg-deb --field "$deb" Package Version Maintainer Depends
+"${sudo_cmd[@]}" dpkg -i "$deb"
+man -w quillet
+mkdir "$work/run"
+cp examples/survey.raw "$work/run/"
+(cd "$work/run" && quillet survey.raw G 0.2 </dev/null | tee console.txt)
+grep -q "Summary: 14 lines read, 6 station records written, 0 lines skipped" "$work/run/console.txt"
+test -s "$work/run/SURVEY01.xyz"
