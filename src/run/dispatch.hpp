@@ -12,7 +12,4 @@ namespace quillet {
 Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
                    Console& console);
 
-// Line kinds whose handlers are still to be written come here and are passed over.
-Flow not_yet_handled(LineKind kind, const RunState& run);
-
 }  // namespace quillet

@@ -6,17 +6,13 @@
 
 #include "core/files.hpp"
 #include "core/line_reader.hpp"
+#include "support/aligned_line.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {
 namespace {
 
-Line aligned(const std::string& raw) {
-  Line line;
-  line.assign(raw);
-  line.align_marker();
-  return line;
-}
+using testing::aligned;
 
 TEST(MarkerAlignment, ShiftsOnlyLinesWhoseFirstDollarIsInColumnTwo) {
   EXPECT_EQ(aligned("T$123456").trimmed(), " T$123456");

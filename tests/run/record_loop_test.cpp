@@ -4,15 +4,12 @@
 
 #include <string>
 
+#include "support/aligned_line.hpp"
+
 namespace quillet {
 namespace {
 
-Line aligned(const std::string& raw) {
-  Line line;
-  line.assign(raw);
-  line.align_marker();
-  return line;
-}
+using testing::aligned;
 
 TEST(LineClassification, FollowsTheOrderOfTheMarkerTests) {
   EXPECT_EQ(classify_line(aligned(" C$ comment with H$ inside")), LineKind::Config);
