@@ -101,6 +101,19 @@ class Layout {
 
   const std::string& text() const { return text_; }
 
+  // One data field of a record as the layout places it for the run-time count `n`: for readers
+  // that check a record's shape column by column before they trust its values.
+  struct Field {
+    enum class Kind : std::uint8_t { Int, Fixed, Text };
+    Kind kind;
+    std::uint32_t column;  // first column, 0-based
+    std::uint32_t width;   // 0 for A alone, which takes the rest of the line
+    std::uint8_t decimals;
+  };
+  // The data fields in record order (literals and blanks left out), and the record's width in
+  // `columns`.
+  std::vector<Field> fields(int n, std::size_t& columns) const;
+
   Layout(const Layout& other);
   Layout(Layout&& other) noexcept;
   Layout& operator=(const Layout& other);

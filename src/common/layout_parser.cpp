@@ -261,6 +261,31 @@ Layout::Layout(std::string_view text) : text_(text) {
   }
 }
 
+std::vector<Layout::Field> Layout::fields(int n, std::size_t& columns) const {
+  std::vector<Field> out;
+  StepWalker steps(items_, n);
+  columns = 0;
+  while (const Item* step = steps.next()) {
+    if (step->column == UINT32_MAX) break;  // after A alone: nothing has a column of its own
+    columns = std::max<std::size_t>(columns, std::size_t{step->column} + step->w);
+    switch (step->op) {
+      case Op::Int:
+        out.push_back({Field::Kind::Int, step->column, step->w, 0});
+        break;
+      case Op::Fixed:
+        out.push_back({Field::Kind::Fixed, step->column, step->w, step->d});
+        break;
+      case Op::Text:
+      case Op::TextAll:
+        out.push_back({Field::Kind::Text, step->column, step->w, 0});
+        break;
+      default:
+        break;
+    }
+  }
+  return out;
+}
+
 Layout::Layout(const Layout& other) = default;
 Layout::Layout(Layout&& other) noexcept = default;
 Layout& Layout::operator=(const Layout& other) = default;
