@@ -22,7 +22,7 @@ dpkg-deb --field "$deb" Package Version Maintainer Depends
 "${sudo_cmd[@]}" dpkg -i "$deb"
 man -w quillet
 mkdir "$work/run"
-cp examples/survey.raw "$work/run/"
-(cd "$work/run" && quillet survey.raw G 0.2 </dev/null | tee console.txt)
-grep -q "Summary: 14 lines read, 6 station records written, 0 lines skipped" "$work/run/console.txt"
-test -s "$work/run/SURVEY01.xyz"
+cp examples/t_packets.raw "$work/run/"
+(cd "$work/run" && quillet t_packets.raw G 0.2 </dev/null | tee console.txt)
+grep -q "Summary: 373 lines read, 300 station records written, 0 lines skipped" "$work/run/console.txt"
+test -s "$work/run/TPACK001.xyz"

@@ -34,7 +34,7 @@ struct Survey {
 };
 
 const Survey kGps421{kSource / "tests/packets/csv/dx_gps.raw", "/\n", {}};
-const Survey kT1{kSource / "examples/survey.raw", "/\n", {}};
+const Survey kT1{kSource / "examples/t_packets.raw", "/\n", {}};
 // No header line: the first reading comes before its spacings are known, so its file is continued
 // by one with the spacings of the length code typed at the prompt.
 const Survey kTPrompted{kSource / "tests/cases/t_packets_xyz/in/survey.raw", "/\n1\n", {}};
