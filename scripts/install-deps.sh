@@ -13,6 +13,8 @@ case "$need" in
     packages+=(libgtest-dev libbenchmark-dev gfortran geographiclib-tools python3 time)
     packages+=(gdal-bin)
     packages+=(groff-base dpkg-dev)
+    # The screenshot test of quillet-view's page.
+    packages+=(chromium)
     [ "$need" = test ] || packages+=(clang libclang-rt-dev)
     ;;
   *)
