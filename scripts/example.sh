@@ -2,12 +2,13 @@
 # Sets up a fresh machine with what building needs, builds the program and transcribes every
 # example raw file of examples/ with every code. Each raw file and code gets a folder of its own,
 # examples/out/RAWNAME/CODE/, so that no code replaces another's files (X and G write the same
-# names) and every output stays to be looked at.
+# names) and every output stays to be looked at. Then quillet-view writes the report page of the
+# three-array survey beside its Geosoft XYZ file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUILLET_TESTS=OFF
-cmake --build build -j"$(nproc)" --target quillet
+cmake --build build -j"$(nproc)" --target quillet quillet-view
 quillet=$PWD/build/quillet
 rm -rf examples/out
 for raw in examples/*.raw; do
@@ -22,4 +23,9 @@ for raw in examples/*.raw; do
     echo "$dir: $(grep 'Summary:' "$dir/console.txt" | sed 's/^ *//')"
   done
 done
-echo "The outputs are in examples/out/RAWFILE/CODE/, each with the console text in console.txt."
+# The report page of the three-array survey (GPS, three coil arrays), from its Geosoft XYZ file.
+for xyz in examples/out/three_arrays/G/*.xyz; do
+  [ "$(basename "$xyz")" = Default.xyz ] || build/quillet-view "$xyz"
+done
+echo "The outputs are in examples/out/RAWFILE/CODE/, each with the console text in console.txt;"
+echo "the report page of the three-array survey is examples/out/three_arrays/G/*.xyz.html."

@@ -103,6 +103,12 @@ std::string duration(double seconds) {
   return text;
 }
 
+// " (+1 d)" for a time of day on a later day than the first reading's.
+std::string later_day(double seconds) {
+  const auto days = static_cast<long>(std::floor(seconds / 86400.0));
+  return days > 0 ? " (+" + std::to_string(days) + " d)" : std::string();
+}
+
 // A value of a channel as the files give it: two decimals.
 std::string value_text(double v) {
   return std::isfinite(v) ? fixed(v, 2) : "\u2013";
@@ -197,7 +203,7 @@ void summary(std::string& out, const Survey& s, const std::vector<ChannelStats>&
          f.lines ? "by the line column" : "no line numbers");
   if (std::isfinite(f.first_time)) {
     figure(out, "Time span", duration(f.last_time - f.first_time),
-           clock(f.first_time) + " \u2013 " + clock(f.last_time));
+           clock(f.first_time) + " \u2013 " + clock(f.last_time) + later_day(f.last_time));
   } else {
     figure(out, "Time span", "\u2013", "no times");
   }
@@ -450,6 +456,7 @@ struct Track {
   std::vector<std::size_t> segments;  // first reading of each survey line's run, then n
   std::string not_fresh;              // path of the pixel columns without a fresh fix
   std::string comment_lines;          // vertical marks of the comments
+  std::string line_changes;           // vertical marks where a survey line begins
 };
 
 Track track(const Survey& s) {
@@ -599,6 +606,7 @@ void profile(std::string& out, const Survey& s, std::size_t c, const ChannelStat
     const double pad = st.max > st.min ? (st.max - st.min) * 0.06 : 1.0;
     const LinearScale sy{st.min - pad, st.max + pad, y1, y0};
     y_axis(out, sy, kProfileLeft, kProfileRight, 4);
+    if (!t.line_changes.empty()) out += "<path class=\"sep\" d=\"" + t.line_changes + "\"/>";
     if (!t.comment_lines.empty()) out += "<path class=\"cmt\" d=\"" + t.comment_lines + "\"/>";
     // One run of the line per survey line, thinned to the extremes of each pixel column.
     std::string d;
@@ -685,6 +693,7 @@ svg text { font-family: inherit; }
 .axisline { stroke: #616e7c; stroke-width: 1; fill: none; }
 .dots path { fill: none; stroke-width: 3.4; stroke-linecap: round; }
 .nofix { fill: #f0a04b; fill-opacity: .2; }
+.sep { stroke: #829ab1; stroke-width: 1; fill: none; }
 .cmt { stroke: #7b8794; stroke-width: 1; stroke-dasharray: 2 2; fill: none; }
 .trace { fill: none; stroke: #1d4e89; stroke-width: 1; stroke-linejoin: round; }
 footer { color: #7b8794; font-size: 12px; text-align: center; }

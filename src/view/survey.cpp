@@ -130,9 +130,15 @@ class Loader {
 
   void reading(const RecordValues& r) {
     const std::size_t index = s_.readings();
-    if (r.arrays > s_.arrays) s_.arrays = r.arrays;
+    if (r.arrays > s_.arrays) {
+      // The channels of arrays met for the first time were missing in the readings before.
+      for (int c = 4 * s_.arrays; c < 4 * r.arrays; ++c) {
+        s_.values[static_cast<std::size_t>(c)].assign(index, kNaNf);
+      }
+      s_.arrays = r.arrays;
+    }
     ++s_.family_records[static_cast<int>(r.family)];
-    for (int c = 0; c < kMaxChannels; ++c) {
+    for (int c = 0; c < 4 * s_.arrays; ++c) {
       s_.values[static_cast<std::size_t>(c)].push_back(c < 4 * r.arrays ? r.channels[c] : kNaNf);
     }
     s_.line.push_back(r.line);
