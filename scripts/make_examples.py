@@ -12,7 +12,9 @@ operator's comments at the ends of the lines and at the pipe marker. The older $
 writes no header or identification line; its length code is asked for (unattended: 1 m).
 
 The files depend on nothing but this script (fixed seeds), so running it again gives the same
-bytes; commit its output with it.
+bytes; commit its output with it. The three-array file is also the input of the case
+tests/cases/example_three_arrays, whose expected files are derived without the program: copy it
+there (in/ and in/g/) when it changes, and derive them again as its HOW file says.
 """
 
 import math

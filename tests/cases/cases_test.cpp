@@ -142,5 +142,15 @@ TEST(Examples, TranscribeWholeWithEveryCode) {
   }
 }
 
+// The outputs of every code for the three-array example are checked byte for byte by a case; its
+// inputs must stay the example users transcribe.
+TEST(Examples, ThreeArraysIsTheInputOfTheAllCodesCase) {
+  const std::string example =
+      read_file((fs::path(QUILLET_SOURCE_DIR) / "examples" / "three_arrays.raw").string());
+  for (const char* input : {"in/three_arrays.raw", "in/g/three_arrays.raw"}) {
+    EXPECT_EQ(read_file((kCases / "example_three_arrays" / input).string()), example) << input;
+  }
+}
+
 }  // namespace
 }  // namespace quillet
