@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -117,12 +118,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()), [](cons
   return name;
 });
 
+const char* const kExamples[] = {"t_packets.raw",    "pdlmt.raw",     "d_one_array.raw",
+                                 "three_arrays.raw", "n_packets.raw", "ems.raw"};
+
+// The example files are the generator's output as committed, so that editing one by hand (or the
+// generator without running it) shows.
+TEST(Examples, AreWhatTheirGeneratorWrites) {
+  const fs::path source = QUILLET_SOURCE_DIR;
+  TempDir made;
+  const std::string command =
+      "python3 " + (source / "scripts" / "make_examples.py").string() + " " + made.path().string();
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  for (const char* example : kExamples) {
+    EXPECT_TRUE(
+        file_equals(made.file(example), read_file((source / "examples" / example).string())));
+  }
+}
+
 // The example files are what a logger writes on a short survey, with nothing damaged: every
 // code reads each of them to its end marker and skips no line.
 TEST(Examples, TranscribeWholeWithEveryCode) {
   const fs::path examples = fs::path(QUILLET_SOURCE_DIR) / "examples";
-  for (const char* example : {"t_packets.raw", "pdlmt.raw", "d_one_array.raw", "three_arrays.raw",
-                              "n_packets.raw", "ems.raw"}) {
+  for (const char* example : kExamples) {
     const std::string raw = read_file((examples / example).string());
     const auto lines = std::count(raw.begin(), raw.end(), '\n');
     for (const char code : std::string("XGDLSPIRC")) {
