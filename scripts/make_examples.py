@@ -13,8 +13,9 @@ writes no header or identification line; its length code is asked for (unattende
 
 The files depend on nothing but this script (fixed seeds), so running it again gives the same
 bytes; commit its output with it. The three-array file is also the input of the case
-tests/cases/example_three_arrays, whose expected files are derived without the program: copy it
-there (in/ and in/g/) when it changes, and derive them again as its HOW file says.
+tests/cases/example_three_arrays and the EMS file that of tests/cases/example_ems_ice, whose
+expected files are derived without the program: copy a changed file into its case's in/ folders
+and derive the expected files again as the case's HOW file says.
 """
 
 import math

@@ -159,13 +159,19 @@ TEST(Examples, TranscribeWholeWithEveryCode) {
   }
 }
 
-// The outputs of every code for the three-array example are checked byte for byte by a case; its
-// inputs must stay the example users transcribe.
-TEST(Examples, ThreeArraysIsTheInputOfTheAllCodesCase) {
-  const std::string example =
-      read_file((fs::path(QUILLET_SOURCE_DIR) / "examples" / "three_arrays.raw").string());
-  for (const char* input : {"in/three_arrays.raw", "in/g/three_arrays.raw"}) {
-    EXPECT_EQ(read_file((kCases / "example_three_arrays" / input).string()), example) << input;
+// The outputs of every code for the three-array example, and the ICE and binary files of the EMS
+// example, are checked byte for byte by cases; their inputs must stay the examples users
+// transcribe.
+TEST(Examples, AreTheInputsOfTheirCases) {
+  const std::pair<const char*, const char*> kInputs[] = {
+      {"three_arrays.raw", "example_three_arrays/in/three_arrays.raw"},
+      {"three_arrays.raw", "example_three_arrays/in/g/three_arrays.raw"},
+      {"ems.raw", "example_ems_ice/in/ems.raw"},
+  };
+  for (const auto& [example, input] : kInputs) {
+    EXPECT_EQ(read_file((kCases / input).string()),
+              read_file((fs::path(QUILLET_SOURCE_DIR) / "examples" / example).string()))
+        << input;
   }
 }
 
