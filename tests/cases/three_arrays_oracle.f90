@@ -9,7 +9,7 @@
 !   gfortran three_arrays_oracle.f90 -o oracle && ./oracle three_arrays.raw X
 ! writes, in the current folder, every file that code leaves (main file, comment file, GPS side
 ! file, raw copy file, sensor-definition file, an empty binary file for I), under the program's
-! names for the logger file FIELD421.
+! names for the logger file FIELD421, and prints the console text of that execution.
 module survey
   implicit none
   integer :: hour = 0, minute = 0, second = 0, msec = 0, station = 0, lineno = 0, ndigit = 0
@@ -37,6 +37,8 @@ module survey
   ! Raw copies
   integer :: r_count = 0, r_last(4) = 0, r_set1(7) = 0, r_set2(7) = 0
   logical :: r_paired = .false., r_second = .false.
+  ! What the summary line counts: the data records of the main file
+  integer :: records_written = 0
 contains
   real*4 function factor(s)
     real*4, intent(in) :: s
@@ -228,6 +230,7 @@ contains
     end if
     write (7, "('S', A1, '10', I6, '.000', 2F10.3)") 'V', station, hc(1), hi(1)
     write (7, "('S', A1, '10', I6, '.000', 2F10.3)") 'H', station, pc(1), pi(1)
+    records_written = records_written + 1  ! a station's two S records count once
   end subroutine dat31
 
   subroutine log_record()
@@ -325,24 +328,24 @@ contains
     write (7, '(A)') trim(row)
   end subroutine csv_row
 
-  ! Record selection of D$ (from_x false) and X$ lines.
+  ! Record selection of D$ (from_x false) and X$ lines: D writes array 1 at the D$ line, S at
+  ! both lines, L, X, G, P and C the three arrays at the X$ line; I and R write no station record.
   subroutine records(from_x)
     logical, intent(in) :: from_x
-    select case (code)
-    case ('D')
+    if (code == 'D') then
       if (.not. from_x) call dat31()
-    case ('L')
-      if (from_x .or. n == 1) call log_record()
-    case ('X')
-      if (from_x .or. n == 1) call xyz_record()
-    case ('G')
-      if (from_x .or. n == 1) call geosoft_record()
-    case ('S')
-      call santos_record()
-    case ('P')
-      if (from_x .or. n == 1) call ppm_record()
-    case ('C')
-      if (from_x .or. n == 1) call csv_row()
+      return
+    end if
+    if (code == 'I' .or. code == 'R') return
+    if (code /= 'S' .and. .not. (from_x .or. n == 1)) return
+    records_written = records_written + 1
+    select case (code)
+    case ('L'); call log_record()
+    case ('X'); call xyz_record()
+    case ('G'); call geosoft_record()
+    case ('S'); call santos_record()
+    case ('P'); call ppm_record()
+    case ('C'); call csv_row()
     end select
   end subroutine records
 
@@ -372,6 +375,9 @@ contains
     cn = 0; ncomments = 0
     ! The default files of the set-up are left empty (the header is the first line) and the
     ! files of the logger file replace them.
+    if (code == 'R') file_name = trim(logger_name)//'.raw'  ! R has no main file; its name shows
+    print *, '   Output file: ', file_name//'       '
+    print *, '   Sensor Length code for this file is ', length_code
     if (ext /= ' ') open (7, file=trim(file_name), status='replace')
     if (code == 'I') then
       open (12, file=trim(logger_name)//'.DAT', access='stream', status='replace')
@@ -395,13 +401,19 @@ contains
       read (line(4:9), '(3I2)') hour, minute, second
       msec = 0
       read (line(18:20), '(I3)') length_code
+      write (*, '(A14, A40)') 'InstrumentID >', line(11:50)
       if (code == 'G') call geosoft_header()
       call configure()
       return
     end if
-    if (index(line, 'Sample') > 0 .and. index(line, 'Hz') > 0) return
+    if (index(line, 'Sample') > 0 .and. index(line, 'Hz') > 0) then
+      read (line(index(line, 'Sample')+6:index(line, 'Hz')-1), '(I5)') k
+      print *, 'Sampling frequency is ', k, ' Hz'
+      return
+    end if
     read (line, '(3X, 3I2, 1X, A16)') hour, minute, second, comment
     msec = 0
+    write (*, "(A8, A16, ' at: ', 3I3)") 'Comment>', comment, hour, minute, second
     do k = 1, 16  ! upper case; the example's comments are upper case already
       if (comment(k:k) >= 'a' .and. comment(k:k) <= 'z') comment(k:k) = achar(iachar(comment(k:k)) - 32)
     end do
@@ -492,7 +504,7 @@ program three_arrays_oracle
   implicit none
   character(256) :: raw_name, arg
   character(120) :: line
-  integer :: ios, fixes
+  integer :: ios, fixes, lines_read
   real*8 :: sum_lat, sum_lon, x, y
 
   cfac = dble(3.1415927)*2.0d0*9000.0d0*dble(4.0e-7)*dble(3.1415927)
@@ -504,6 +516,16 @@ program three_arrays_oracle
   csv_header_due = code == 'C'
   array1_read = .false.
   open (1, file=raw_name, status='old')
+  print *, '***************************************************'
+  print *, '************* Program QUILLET5 V1.71 **************'
+  print *, '******* Transcribes Veltor Data RAW Files  ********'
+  print *, '***************************************************'
+  print *, '>>>Transcribe file '//trim(raw_name)//' to file type '//code
+  print *
+  print *, '*** Transcription v1.20 ***'
+  print *  ! the height came from the command line
+  print *, 'Default/user-set instrument height (at axis of sensor) is ', height
+  print *, 'Enter Sensor height manually or type / followed by <ENTER> to accept this value '
 
   ! Pre-scan: the mean of the fixes gives the zone.
   fixes = 0; sum_lat = 0; sum_lon = 0
@@ -519,6 +541,7 @@ program three_arrays_oracle
   if (has_gps) then
     lat = sum_lat/fixes; lon = sum_lon/fixes
     call project(x, y)
+    print *, 'For mean Lat, Lon=', lat, lon, ' get UTM Zone Number ', zone
     lat = 0; lon = 0
   end if
   ! The set-up's default side file of auxiliary records: the header line ends it, empty, and the
@@ -529,9 +552,11 @@ program three_arrays_oracle
   end if
 
   open (14, file='Default.RAW', status='replace')
+  lines_read = 0
   do
     read (1, '(A)', iostat=ios) line
     if (ios /= 0) exit
+    lines_read = lines_read + 1
     select case (line(2:3))
     case ('Z$'); exit
     case ('H$'); call header_line(line)
@@ -545,4 +570,8 @@ program three_arrays_oracle
     end select
   end do
   close (1); close (7); close (9); close (10); close (14)
+  print *, '   Normal end of data encountered.'
+  print *, '   Data  successfully transcribed!'
+  write (*, "(A, I0, A, I0, A)") '    Summary: ', lines_read, ' lines read, ', records_written, &
+    ' station records written, 0 lines skipped'
 end program three_arrays_oracle
