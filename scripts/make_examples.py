@@ -12,7 +12,10 @@ operator's comments at the ends of the lines and at the pipe marker. The older $
 writes no header or identification line; its length code is asked for (unattended: 1 m).
 
 The files depend on nothing but this script (fixed seeds), so running it again gives the same
-bytes; commit its output with it.
+bytes; commit its output with it. The three-array file is also the input of the case
+tests/cases/example_three_arrays and the EMS file that of tests/cases/example_ems_ice, whose
+expected files are derived without the program: copy a changed file into its case's in/ folders
+and derive the expected files again as the case's HOW file says.
 """
 
 import math

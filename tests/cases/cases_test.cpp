@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -117,12 +118,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(case_names()), [](cons
   return name;
 });
 
+const char* const kExamples[] = {"t_packets.raw",    "pdlmt.raw",     "d_one_array.raw",
+                                 "three_arrays.raw", "n_packets.raw", "ems.raw"};
+
+// The example files are the generator's output as committed, so that editing one by hand (or the
+// generator without running it) shows.
+TEST(Examples, AreWhatTheirGeneratorWrites) {
+  const fs::path source = QUILLET_SOURCE_DIR;
+  TempDir made;
+  const std::string command =
+      "python3 " + (source / "scripts" / "make_examples.py").string() + " " + made.path().string();
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  for (const char* example : kExamples) {
+    EXPECT_TRUE(
+        file_equals(made.file(example), read_file((source / "examples" / example).string())));
+  }
+}
+
 // The example files are what a logger writes on a short survey, with nothing damaged: every
 // code reads each of them to its end marker and skips no line.
 TEST(Examples, TranscribeWholeWithEveryCode) {
   const fs::path examples = fs::path(QUILLET_SOURCE_DIR) / "examples";
-  for (const char* example : {"t_packets.raw", "pdlmt.raw", "d_one_array.raw", "three_arrays.raw",
-                              "n_packets.raw", "ems.raw"}) {
+  for (const char* example : kExamples) {
     const std::string raw = read_file((examples / example).string());
     const auto lines = std::count(raw.begin(), raw.end(), '\n');
     for (const char code : std::string("XGDLSPIRC")) {
@@ -139,6 +156,22 @@ TEST(Examples, TranscribeWholeWithEveryCode) {
           << example << ' ' << code << '\n'
           << result.console;
     }
+  }
+}
+
+// The outputs of every code for the three-array example, and the ICE and binary files of the EMS
+// example, are checked byte for byte by cases; their inputs must stay the examples users
+// transcribe.
+TEST(Examples, AreTheInputsOfTheirCases) {
+  const std::pair<const char*, const char*> kInputs[] = {
+      {"three_arrays.raw", "example_three_arrays/in/three_arrays.raw"},
+      {"three_arrays.raw", "example_three_arrays/in/g/three_arrays.raw"},
+      {"ems.raw", "example_ems_ice/in/ems.raw"},
+  };
+  for (const auto& [example, input] : kInputs) {
+    EXPECT_EQ(read_file((kCases / input).string()),
+              read_file((fs::path(QUILLET_SOURCE_DIR) / "examples" / example).string()))
+        << input;
   }
 }
 
