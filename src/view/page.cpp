@@ -457,6 +457,8 @@ struct Track {
   std::string not_fresh;              // path of the pixel columns without a fresh fix
   std::string comment_lines;          // vertical marks of the comments
   std::string line_changes;           // vertical marks where a survey line begins
+  bool per_line = true;           // false when the survey lines change too often to draw one by one
+  std::vector<std::size_t> runs;  // the runs of the traces: the segments, or all readings
 };
 
 Track track(const Survey& s) {
@@ -470,6 +472,16 @@ Track track(const Survey& s) {
     if (s.line[i] != s.line[i - 1]) t.segments.push_back(i);
   }
   t.segments.push_back(s.readings());
+  // A file whose line number changes about as often as there are pixel columns gets one run.
+  t.per_line = t.segments.size() <= 1001;
+  t.runs = t.per_line ? t.segments : std::vector<std::size_t>{0, s.readings()};
+  // Where the survey lines change hands, when they are few enough to tell apart.
+  if (t.segments.size() <= 150) {
+    for (std::size_t k = 1; k + 1 < t.segments.size(); ++k) {
+      const double x = std::round(t.sx(static_cast<double>(t.segments[k]))) + 0.5;
+      t.line_changes += std::string("M") + px(x) + " " + px(kProfileTop) + "v" + px(kProfilePlot);
+    }
+  }
   return t;
 }
 
@@ -526,7 +538,12 @@ void track_bands(std::string& out, const Survey& s, Track& t) {
   std::string labels;
   const double ly0 = 4, ly1 = 22;
   double last_label = -1e9;
-  for (std::size_t k = 0; k + 1 < t.segments.size(); ++k) {
+  if (!t.per_line) {
+    rect_path(tint[0], kProfileLeft, kProfileRight, ly0, ly1);
+    text(labels, (kProfileLeft + kProfileRight) / 2, ly1 - 5, "middle",
+         thousands(t.segments.size() - 1) + " survey lines, too many to draw one by one", "band");
+  }
+  for (std::size_t k = 0; t.per_line && k + 1 < t.segments.size(); ++k) {
     const double x0 = t.sx(static_cast<double>(t.segments[k]));
     const double x1 = t.sx(static_cast<double>(t.segments[k + 1]));
     rect_path(tint[k % 2], x0, x1, ly0, ly1);
@@ -565,8 +582,11 @@ void track_bands(std::string& out, const Survey& s, Track& t) {
   const double cy = 58;
   std::string marks;
   last_label = -1e9;
+  double last_mark = -1e9;
   for (const Comment& c : s.comments) {
     const double x = t.sx(static_cast<double>(c.reading) + 0.5);
+    if (x - last_mark < 1.0) continue;  // one mark a pixel column
+    last_mark = x;
     marks += std::string("M") + px(x) + " " + px(cy - 10) + "l-3.5 -6h7Z";
     if (s.comments.size() <= 200) {
       t.comment_lines += std::string("M") + px(std::round(x) + 0.5) + " " + px(kProfileTop) + "v" +
@@ -611,9 +631,9 @@ void profile(std::string& out, const Survey& s, std::size_t c, const ChannelStat
     // One run of the line per survey line, thinned to the extremes of each pixel column.
     std::string d;
     std::vector<ThinPoint> points;
-    for (std::size_t k = 0; k + 1 < t.segments.size(); ++k) {
+    for (std::size_t k = 0; k + 1 < t.runs.size(); ++k) {
       points.clear();
-      thin_min_max(s.values[c], t.segments[k], t.segments[k + 1], t.columns_per_reading, points);
+      thin_min_max(s.values[c], t.runs[k], t.runs[k + 1], t.columns_per_reading, points);
       for (std::size_t p = 0; p < points.size(); ++p) {
         d += p == 0 ? 'M' : 'L';
         px(d, t.sx(static_cast<double>(points[p].index) + 0.5));
