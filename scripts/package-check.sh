@@ -9,19 +9,21 @@ sudo_cmd=()
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-warnings=$(groff -man -ww -z docs/quillet.1 2>&1)
+warnings=$(groff -man -ww -z docs/quillet.1 docs/quillet-view.1 2>&1)
 [ -z "$warnings" ] || { echo "$warnings"; exit 1; }
 
 cmake --install build --prefix "$work/prefix"
 test -x "$work/prefix/bin/quillet"
 test -x "$work/prefix/bin/quillet-view"
 test -f "$work/prefix/share/man/man1/quillet.1"
+test -f "$work/prefix/share/man/man1/quillet-view.1"
 
 (cd build && cpack -G DEB -B "$work/package")
 deb=$(ls "$work"/package/quillet_*.deb)
 dpkg-deb --field "$deb" Package Version Maintainer Depends
 "${sudo_cmd[@]}" dpkg -i "$deb"
 man -w quillet
+man -w quillet-view
 mkdir "$work/run"
 cp examples/t_packets.raw "$work/run/"
 (cd "$work/run" && quillet t_packets.raw G 0.2 </dev/null | tee console.txt)
