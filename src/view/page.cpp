@@ -79,8 +79,12 @@ std::string thousands(std::size_t n) {
 
 std::string percent(std::size_t part, std::size_t whole) {
   if (whole == 0) return "0 %";
+  if (part == 0 || part == whole) return part == 0 ? "0 %" : "100 %";
+  // A share that rounds to a whole does not claim all or nothing.
   const double p = 100.0 * static_cast<double>(part) / static_cast<double>(whole);
-  return fixed(p, p >= 99.95 || p == 0.0 ? 0 : 1) + " %";
+  if (p > 99.9) return "> 99.9 %";
+  if (p < 0.1) return "< 0.1 %";
+  return fixed(p, 1) + " %";
 }
 
 std::string clock(double seconds) {
@@ -561,12 +565,15 @@ void track_bands(std::string& out, const Survey& s, Track& t) {
 
   // GPS: fresh fix, standing still, none. The profiles shade the columns of the last two.
   std::string state_paths[3];
+  const bool any_position =
+      std::any_of(s.latitude.begin(), s.latitude.end(), [](double v) { return std::isfinite(v); });
   const double gy0 = 28, gy1 = 40;
   column_runs(
       s, t, [&s](std::size_t i) { return gps_state(s, i); },
       [&](double x0, double x1, int state) {
         rect_path(state_paths[state], x0, x1, gy0, gy1);
-        if (state > 0) {
+        // A file without any position shades nothing: the band says it once.
+        if (state > 0 && any_position) {
           rect_path(t.not_fresh, x0, x1, kProfileTop, kProfileTop + kProfilePlot);
         }
       });

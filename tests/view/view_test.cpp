@@ -178,6 +178,34 @@ TEST(ViewSurvey, FreshFixCommentsLinesAndMidnight) {
   EXPECT_NE(page.find("data-region=\"profile\""), std::string::npos);
 }
 
+TEST(ViewSurvey, ArraysMetLaterAreMissingInTheReadingsBefore) {
+  static const Layout kXyzT(
+      "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
+      "1X, F7.1, 1X, I2)");
+  std::string text, record;
+  for (int arrays : {1, 1, 3}) {
+    std::vector<Out> v = {Out(arrays), Out(1)};
+    for (int c = 0; c < 4 * arrays; ++c) v.emplace_back(static_cast<float>(10 * arrays + c));
+    for (Out tail : {Out(1), Out(10), Out(0), Out(1.5f), Out(12.5f), Out(298.1f), Out(0), Out(1.0f),
+                     Out(-1.0f), Out(0), Out(0.0), Out(0.0), Out(0.0f), Out(0)}) {
+      v.push_back(tail);
+    }
+    kXyzT.write(record, v.data(), v.size(), arrays);
+    text += record + "\n";
+  }
+  TempDir dir;
+  Survey s;
+  std::string error;
+  ASSERT_EQ(load_survey(dir.write("arrays.xyz", text), s, error), LoadStatus::Ok) << error;
+  EXPECT_EQ(s.arrays, 3);
+  ASSERT_EQ(s.values.size(), 12u);
+  for (const std::vector<float>& channel : s.values) EXPECT_EQ(channel.size(), 3u);
+  EXPECT_FLOAT_EQ(s.values[3][1], 13.0f);
+  EXPECT_TRUE(std::isnan(s.values[4][1]));
+  EXPECT_FLOAT_EQ(s.values[11][2], 41.0f);
+  EXPECT_TRUE(std::isnan(s.latitude[0]));  // quality 0: no position
+}
+
 TEST(ViewPlot, ScalesAndTicks) {
   const LinearScale x{0.0, 200.0, 64.0, 1124.0};
   EXPECT_DOUBLE_EQ(x(0.0), 64.0);
