@@ -174,12 +174,13 @@ def survey(logger, readings_of_line, t_end_comment=0.5):
 def three_arrays(folder):
     """Three-array instrument (1, 2 and 4 m), software 5.2: a 76-column D$ line with array 1 and
     a 62-column X$ line with arrays 2 and 3 per reading at 4 Hz; a pair of raw R$ lines every
-    five seconds, a status line at the end of every survey line, a three-second GPS dropout."""
+    five seconds, a status line at the end of every survey line, and a ten-second GPS dropout
+    over the second half of line 1 (the receiver under trees), long enough to show as a gap."""
     rng = random.Random(421)
     ground = Ground(rng, top=18.0, deep=42.0)
     walk = Walk(52.01735, 5.66012, 10 * 3600 + 14 * 60 + 5, lines=3, length_m=26.0,
                 speed=1.3, rate_hz=4)
-    log = Logger(walk, rng, base_alt=14.2, dropout=(36860, 36861, 36862))
+    log = Logger(walk, rng, base_alt=14.2, dropout=range(36855, 36865))
     log.put(" H$101400 FIELD421 260414 421")
     log.put(" C$000000 VELTOR-421 SN0421 SW VERSION 5.2a")
     log.put(" C$101402 Sample 4 Hz")
