@@ -232,7 +232,7 @@ LoadStatus load_survey(const std::string& path, Survey& survey, std::string& err
     }
   }
   if (std::ferror(file.get())) {
-    error = path + ": read error";
+    error = path + ": cannot be read (" + std::strerror(errno) + ")";
     return LoadStatus::Unreadable;
   }
   if (!carry.empty()) loader.add(carry, ++line_number);

@@ -112,6 +112,8 @@ TEST(ViewRecognition, ForeignAndEmptyFilesAreErrorsThatNameTheFile) {
   EXPECT_EQ(load_survey(dir.write("empty.xyz", ""), s, error), LoadStatus::NotASurvey);
   EXPECT_NE(error.find("empty"), std::string::npos);
   EXPECT_EQ(load_survey(dir.file("missing.xyz"), s, error), LoadStatus::Unreadable);
+  EXPECT_EQ(load_survey(dir.path().string(), s, error), LoadStatus::Unreadable);
+  EXPECT_NE(error.find("cannot be read (Is a directory)"), std::string::npos) << error;
 
   std::ostringstream out, err;
   EXPECT_EQ(view_main({raw}, out, err), ViewStatus::NotASurvey);
