@@ -599,9 +599,12 @@ void track_bands(std::string& out, const Survey& s, Track& t) {
       t.comment_lines += std::string("M") + px(std::round(x) + 0.5) + " " + px(kProfileTop) + "v" +
                          px(kProfilePlot);
     }
-    if (x - last_label >= 22) {
-      text(out, x, cy + 4, "middle", std::to_string(c.number), "band");
-      last_label = x;
+    // Centred labels: the gap must hold half of each, at about 7 px a digit, and a space.
+    const std::string label = std::to_string(c.number);
+    const double half = 3.5 * static_cast<double>(label.size());
+    if (x - half - last_label >= 6) {
+      text(out, x, cy + 4, "middle", label, "band");
+      last_label = x + half;
     }
   }
   if (!marks.empty()) out += "<path fill=\"#52606d\" d=\"" + marks + "\"/>";
