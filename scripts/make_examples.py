@@ -121,6 +121,15 @@ def fix_at(rng, second, base_alt):
     return quality, sats, hdop, base_alt + 0.3 * math.sin(second / 30.0) + rng.gauss(0, 0.05)
 
 
+def array_counts(ground, east, north, spacing):
+    """The four logged counts of one coil array: HCP conductivity (0.1 mS/m), HCP in-phase
+    (0.01 ppt), PRP conductivity and PRP in-phase, the PRP coils 0.1 m further apart."""
+    return [round(ground.conductivity(east, north, spacing, False) * 10),
+            round(ground.inphase(north, spacing, False) * 100),
+            round(ground.conductivity(east, north, spacing + 0.1, True) * 10),
+            round(ground.inphase(north, spacing + 0.1, True) * 100)]
+
+
 class Logger:
     """Collects the lines of a raw file; GGA lines are due once every whole second."""
 
@@ -190,10 +199,7 @@ def three_arrays(folder):
         time, msec = stamp(t)
         raw = []
         for s in spacings:
-            raw += [round(ground.conductivity(east, north, s, False) * 10),
-                    round(ground.inphase(north, s, False) * 100),
-                    round(ground.conductivity(east, north, s + 0.1, True) * 10),
-                    round(ground.inphase(north, s + 0.1, True) * 100)]
+            raw += array_counts(ground, east, north, s)
         pitch, roll = attitude(t, 25)
         log.put(" D$%s %03d %6d  %6d 1 %6d%6d%6d%6d %5d %5d %4d%4d"
                 % (time, msec, number, i + 1, *raw[0:4], 12640 - int(t - walk.start_s) * 2,
@@ -230,10 +236,7 @@ def d_one_array(folder):
         pitch, roll = attitude(t, 20)
         log.put(" D$%s %03d %6d  %6d 1 %6d%6d%6d%6d %5d %5d %4d%4d"
                 % (*stamp(t), number, i + 1,
-                   round(ground.conductivity(east, north, 2.0, False) * 10),
-                   round(ground.inphase(north, 2.0, False) * 100),
-                   round(ground.conductivity(east, north, 2.1, True) * 10),
-                   round(ground.inphase(north, 2.1, True) * 100),
+                   *array_counts(ground, east, north, 2.0),
                    12580 - int(t - walk.start_s) * 2, 29120 + int(t - walk.start_s) // 5,
                    round(pitch), round(roll)))
 
@@ -260,10 +263,7 @@ def t_packets(folder):
         pitch, roll = attitude(t, 22)
         log.put(" T$%s %03d %6d CONV %6d%6d%6d%6d%6d%6d %5d %5d %4d%4d"
                 % (*stamp(t), station[0], 0, 0,
-                   round(ground.conductivity(east, north, 1.0, False) * 10),
-                   round(ground.inphase(north, 1.0, False) * 100),
-                   round(ground.conductivity(east, north, 1.1, True) * 10),
-                   round(ground.inphase(north, 1.1, True) * 100),
+                   *array_counts(ground, east, north, 1.0),
                    12710 - int(t - walk.start_s) * 2, 29690 + int(t - walk.start_s) // 5,
                    round(pitch), round(roll)))
 
@@ -314,10 +314,7 @@ def n_packets(folder):
         log.put(" N$%s %5d %5d %6d%6d%6d%6d%6d%6d"
                 % (clock(t), 12480 - int(t - walk.start_s) * 2, 29660 + int(t - walk.start_s) // 6,
                    round(pitch * 100), round(roll * 100),
-                   round(ground.conductivity(east, north, 1.0, False) * 10),
-                   round(ground.inphase(north, 1.0, False) * 100),
-                   round(ground.conductivity(east, north, 1.1, True) * 10),
-                   round(ground.inphase(north, 1.1, True) * 100)))
+                   *array_counts(ground, east, north, 1.0)))
 
     survey(log, reading)
     log.put(" Z$")
@@ -351,10 +348,7 @@ def ems(folder):
         station[0] += 1
         log.put(" T$%s %03d %6d CONV %6d%6d%6d%6d%6d%6d %5d %5d %4d%4d"
                 % (*stamp(t), station[0], 0, 0,
-                   round(ground.conductivity(east, north, 1.0, False) * 10),
-                   round(ground.inphase(north, 1.0, False) * 100),
-                   round(ground.conductivity(east, north, 1.1, True) * 10),
-                   round(ground.inphase(north, 1.1, True) * 100),
+                   *array_counts(ground, east, north, 1.0),
                    12550 - int(t - walk.start_s) * 2, 29340 + int(t - walk.start_s) // 5,
                    round(pitch), round(roll)))
 
