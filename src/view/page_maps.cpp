@@ -16,6 +16,15 @@ constexpr double kMapWidth = 270;  // the whole card
 constexpr double kMapHeight = 312;
 constexpr int kCell = 3;  // pixels per map cell: one dot per cell
 constexpr int kColourLevels = 48;
+// The widest a character of a tick label is drawn (10.5 px digits and the minus sign), pixels.
+constexpr double kTickCharWidth = 6.5;
+
+// Characters of a UTF-8 text (the minus sign of a label is one character of three bytes).
+std::size_t characters(std::string_view text) {
+  std::size_t n = 0;
+  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+  return n;
+}
 
 struct MapGeometry {
   std::size_t placed = 0;
@@ -84,8 +93,8 @@ void colour_gradient(std::string& out, const std::string& id) {
 void map_card(std::string& out, const Survey& s, std::size_t c, const ChannelStats& st,
               const MapGeometry& g) {
   const Channel& ch = s.channels[c];
-  out += std::string("<div class=\"card\"><h3>") + escape(ch.name) + " <span>" + ch.quantity +
-         "</span></h3>";
+  out += std::string("<div class=\"card\"><h3>") + escape(ch.name) + " <span>" +
+         escape(ch.description()) + "</span></h3>";
   out += std::string("<svg class=\"map\" data-region=\"map\" width=\"") + px(kMapWidth) +
          "\" height=\"" + px(kMapHeight) + "\" viewBox=\"0 0 " + px(kMapWidth) + " " +
          px(kMapHeight) + "\">";
@@ -146,7 +155,11 @@ void map_card(std::string& out, const Survey& s, std::size_t c, const ChannelSta
     for (double t : nice_ticks(lo, hi, 4, step)) {
       const double x = std::round(sb(t)) + 0.5;
       ticks += std::string("M") + px(x) + " " + px(bar_y + 10) + "v4";
-      text(out, x, bar_y + 24, "middle", tick_label(t, step));
+      // A label centred on a tick at the end of the bar would run past the card's edge, and the
+      // browser cuts it there ("0.50" shows as "0.5"): such a label moves inwards to fit.
+      const std::string label = tick_label(t, step);
+      const double half = kTickCharWidth * static_cast<double>(characters(label)) / 2;
+      text(out, std::clamp(x, half + 1, kMapWidth - half - 1), bar_y + 24, "middle", label);
     }
     out += "<path class=\"axisline\" d=\"" + ticks + "\"/>";
   }

@@ -182,8 +182,8 @@ void profile(std::string& out, const Survey& s, std::size_t c, const ChannelStat
          px(kProfileWidth) + "\" height=\"" + px(height) + "\" viewBox=\"0 0 " + px(kProfileWidth) +
          " " + px(height) + "\">";
   out += std::string("<text class=\"title\" x=\"") + px(kProfileLeft) +
-         "\" y=\"13\"><tspan class=\"name\">" + escape(ch.name) + "</tspan> " + ch.quantity + ", " +
-         escape(ch.unit) + "</text>";
+         "\" y=\"13\"><tspan class=\"name\">" + escape(ch.name) + "</tspan> " +
+         escape(ch.description()) + ", " + escape(ch.unit) + "</text>";
   out += std::string("<rect class=\"plot\" x=\"") + px(kProfileLeft) + "\" y=\"" + px(y0) +
          "\" width=\"" + px(kProfileRight - kProfileLeft) + "\" height=\"" + px(kProfilePlot) +
          "\"/>";
@@ -223,16 +223,25 @@ void profile(std::string& out, const Survey& s, std::size_t c, const ChannelStat
 
 void profiles(std::string& out, const Survey& s, const std::vector<ChannelStats>& stats) {
   Track t = track(s);
-  out +=
-      "<section data-region=\"profiles\"><h2>Profiles</h2>\n<p class=\"note\">Every channel "
-      "against the reading number, one run per survey line; each pixel column keeps the "
-      "minimum and maximum of its readings, so single spikes stay visible.</p>\n"
-      "<div class=\"legend\"><span><i class=\"swatch\" style=\"background:#3f9f7a\"></i>"
-      "fresh GPS fix</span><span><i class=\"swatch\" style=\"background:#f0a04b\"></i>GPS "
-      "time standing still for more than 5 s</span><span><i class=\"swatch\" "
-      "style=\"background:#d64545\"></i>no GPS position</span><span><i class=\"swatch\" "
-      "style=\"background:#fbe3c8\"></i>shaded in the profiles: no fresh fix</span>"
-      "<span>\u25bc operator comment (its number)</span></div>\n";
+  // What the two first GPS states mean depends on what the file tells of its fixes.
+  const char* fresh = "fresh GPS fix";
+  const char* old = "GPS time standing still for more than 5 s";
+  if (s.fix_rule == FixRule::Position) {
+    old = "position standing still for more than 5 s";
+  } else if (s.fix_rule == FixRule::PositionColumn) {
+    fresh = "position interpolated between GPS fixes";
+    old = "GPS fix held (a gap in the fixes, or after the last)";
+  }
+  out += std::string(
+             "<section data-region=\"profiles\"><h2>Profiles</h2>\n<p class=\"note\">Every "
+             "channel against the reading number, one run per survey line; each pixel column "
+             "keeps the minimum and maximum of its readings, so single spikes stay visible.</p>\n"
+             "<div class=\"legend\"><span><i class=\"swatch\" style=\"background:#3f9f7a\"></i>") +
+         fresh + "</span><span><i class=\"swatch\" style=\"background:#f0a04b\"></i>" + old +
+         "</span><span><i class=\"swatch\" "
+         "style=\"background:#d64545\"></i>no GPS position</span><span><i class=\"swatch\" "
+         "style=\"background:#fbe3c8\"></i>shaded in the profiles: no fresh fix</span>"
+         "<span>\u25bc operator comment (its number)</span></div>\n";
   track_bands(out, s, t);
   for (std::size_t c = 0; c < s.channels.size(); ++c) {
     profile(out, s, c, stats[c], t, c + 1 == s.channels.size());

@@ -1,6 +1,6 @@
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <unordered_set>
 
 #include "view/page_parts.hpp"
 
@@ -16,7 +16,7 @@ struct Figures {
 
 Figures figures(const Survey& s) {
   Figures f;
-  std::set<std::int32_t> lines;
+  std::unordered_set<std::int32_t> lines;
   for (std::size_t i = 0; i < s.readings(); ++i) {
     if (s.line[i] != RecordValues::kMissing) lines.insert(s.line[i]);
     if (std::isfinite(s.time_s[i])) {
@@ -80,7 +80,7 @@ void summary(std::string& out, const Survey& s, const std::vector<ChannelStats>&
   if (s.logger_files.size() > 4) names += ", \u2026";
   figure(out, "Logger files", std::to_string(s.logger_files.size()), names);
   std::string kinds;
-  for (int k = 0; k < 4; ++k) {
+  for (int k = 0; k < kRecordFamilies; ++k) {
     if (s.family_records[k] == 0) continue;
     if (!kinds.empty()) kinds += ", ";
     kinds += family_name(s.type, static_cast<RecordFamily>(k));
@@ -97,9 +97,12 @@ void summary(std::string& out, const Survey& s, const std::vector<ChannelStats>&
   figure(out, "GPS fix", percent(f.placed, s.readings()),
          std::string("of readings have a position; ") + percent(f.fresh, s.readings()) +
              " a fresh one");
-  figure(out, "Records skipped", thousands(s.unfit_records),
-         s.unfit_records ? "fit no layout, first at line " + std::to_string(s.first_unfit_line)
-                         : "every record fits its layout");
+  // These are lines of the file the page is made of, not lines the transcription skipped: the
+  // transcription counts those in the summary line of its console.
+  figure(out, "Lines fitting no layout", thousands(s.unfit_records),
+         std::string("lines of this file that fit no record layout") +
+             (s.unfit_records ? ", the first at line " + std::to_string(s.first_unfit_line) : "") +
+             "; lines the transcription skipped: its \u201cSummary:\u201d line");
   out +=
       "</div>\n<table><thead><tr><th>Channel</th><th>Quantity</th><th>Coil array</th>"
       "<th>Unit</th><th class=\"n\">Minimum</th><th class=\"n\">Median</th>"
@@ -108,7 +111,8 @@ void summary(std::string& out, const Survey& s, const std::vector<ChannelStats>&
     const Channel& ch = s.channels[c];
     const ChannelStats& st = stats[c];
     out += std::string("<tr><td><b>") + escape(ch.name) + "</b></td><td>" + ch.quantity +
-           "</td><td>" + std::to_string(ch.array) + "</td><td>" + escape(ch.unit) +
+           "</td><td>" + std::to_string(ch.array) +
+           (ch.spacing.empty() ? "" : ", " + escape(ch.spacing)) + "</td><td>" + escape(ch.unit) +
            "</td><td class=\"n\">" + value_text(st.min) + "</td><td class=\"n\">" +
            value_text(st.median) + "</td><td class=\"n\">" + value_text(st.max) +
            "</td><td class=\"n\">" + thousands(s.readings() - st.count) + "</td></tr>\n";
