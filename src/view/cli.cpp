@@ -4,8 +4,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 
+#include "common/replacement_file.hpp"
 #include "common/text.hpp"
 #include "view/page.hpp"
 #include "view/survey.hpp"
@@ -74,7 +75,9 @@ ViewStatus view_main(const std::vector<std::string>& args, std::ostream& out, st
   // Names and lines of the file go to the console with their control bytes made visible.
   const std::string shown_input = caret_notation(input);
   const std::string shown_page = caret_notation(page_path);
-  if (same_file(input, page_path)) {
+  // The page is written to a temporary beside it, which a leftover of that name makes way for:
+  // neither may be the input.
+  if (same_file(input, page_path) || same_file(input, temporary_path_of(page_path))) {
     err << "quillet-view: " << shown_page << " is the input file " << shown_input
         << "; the page goes elsewhere (-o)\n";
     return ViewStatus::Io;
@@ -90,10 +93,14 @@ ViewStatus view_main(const std::vector<std::string>& args, std::ostream& out, st
   }
   const std::string page = render_page(survey, kGenerator);
   {
-    std::ofstream file(page_path, std::ios::binary | std::ios::trunc);
-    file.write(page.data(), static_cast<std::streamsize>(page.size()));
-    if (!file.flush()) {
-      err << "quillet-view: cannot write " << shown_page << "\n";
+    // Under its name only when complete; a link standing there is replaced, not followed.
+    ReplacementFile file;
+    int failure = file.open(page_path);
+    if (failure == 0) failure = file.write(page);
+    if (failure == 0) failure = file.commit();
+    if (failure != 0) {
+      file.discard();
+      err << "quillet-view: cannot write " << shown_page << " (" << std::strerror(failure) << ")\n";
       return ViewStatus::Io;
     }
   }

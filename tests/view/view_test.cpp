@@ -279,6 +279,12 @@ TEST(ViewCli, ThePageNeverReplacesTheInputNorWritesThroughALink) {
     EXPECT_NE(err.str().find("is the input file"), std::string::npos) << err.str();
     EXPECT_EQ(read_file(input), kXyzRecord + "\n");
   }
+  // Nor the temporary the page is first written to: a leftover of that name would go.
+  const std::string hidden = dir.write(".p.html.tmp", kXyzRecord + "\n");
+  std::ostringstream out0, err0;
+  EXPECT_EQ(view_main({hidden, "-o", dir.file("p.html")}, out0, err0), ViewStatus::Io);
+  EXPECT_EQ(read_file(hidden), kXyzRecord + "\n");
+  std::filesystem::remove(hidden);
   // A link planted at the page's name is replaced by the page; what it pointed to is untouched.
   const std::string victim = dir.write("victim", "keep me\n");
   std::filesystem::create_symlink(victim, input + ".html");
