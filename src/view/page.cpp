@@ -34,7 +34,8 @@ th { text-align: left; font-size: 11px; text-transform: uppercase; letter-spacin
 td { padding: 3px 10px; border-bottom: 1px solid #eef0f2; }
 .n { text-align: right; }
 .maps { display: grid; grid-template-columns: repeat(4, 270px); gap: 12px 18px; }
-.card h3 { font-size: 13px; font-weight: 600; margin: 0 0 4px 46px; }
+.card h3 { font-size: 13px; font-weight: 600; margin: 0 0 4px; white-space: nowrap; overflow: hidden;
+  text-overflow: ellipsis; }
 .card h3 span { font-weight: 400; color: #616e7c; }
 .legend { display: flex; flex-wrap: wrap; gap: 6px 22px; font-size: 12px; color: #52606d;
   margin: 0 0 6px; }
