@@ -95,8 +95,12 @@ std::string pdlmt_output_name(std::string_view input_name, char code, std::strin
   const std::string_view extension = upper_extension(code);
   const bool always = code == 'L' || code == 'X' || code == 'I';
   if (extension.empty() || (!always && !trim_right(FILE_NAME).empty())) return {};
-  std::string name(
-      input_name.substr(0, input_name.size() - std::min<std::size_t>(3, input_name.size())));
+  // The three characters are cut from the base name only: a short name in a folder ("d/ab")
+  // must not lose the separator and put its file in the parent folder.
+  const std::size_t last_separator = input_name.find_last_of("/\\");
+  const std::size_t base = last_separator == std::string_view::npos ? 0 : last_separator + 1;
+  const std::size_t cut = std::min<std::size_t>(3, input_name.size() - base);
+  std::string name(input_name.substr(0, input_name.size() - cut));
   name += extension;
   return name;
 }
