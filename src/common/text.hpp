@@ -25,4 +25,9 @@ std::string_view columns(std::string_view line, std::size_t first, std::size_t l
 // 1-based column of the first occurrence of `what` in `text`, 0 when absent (Fortran INDEX).
 std::size_t index_of(std::string_view text, std::string_view what);
 
+// Text from the raw file as a console line may show it: every byte below 32 but the tab, and
+// 127, in caret notation ("^[" for ESC, "^?" for DEL), so that a damaged line cannot clear or
+// retitle the user's terminal. Every other byte is kept. Files keep the bytes themselves.
+std::string caret_notation(std::string_view text);
+
 }  // namespace quillet

@@ -6,6 +6,7 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "common/text.hpp"
 #include "packets/t_packet.hpp"
 
 namespace quillet {
@@ -103,7 +104,7 @@ Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
   if (layout == DLayout::None) {
     // Writing the previous reading again under this line would put a station in the file that
     // the instrument never measured there.
-    console.write(FreeLine() << "D$ packet error:" << LINE.trimmed());
+    console.write(FreeLine() << "D$ packet error:" << caret_notation(LINE.trimmed()));
     return Flow::PacketError;
   }
   if (!read_d_layout(layout, LINE.view(), s).ok()) return Flow::PacketSkip;

@@ -76,7 +76,8 @@ Flow StationWriter::start_pdlmt_output(Console& console) {
   // The name is shown whole, however long; a short one with the blanks of its 19 columns.
   console.write(
       FreeLine() << "Output file: "
-                 << pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size())));
+                 << caret_notation(
+                        pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size()))));
   console.write(FreeLine() << "Sensor Length code for this file is " << program.coils.LENGTH_CODE);
 
   program.station.VOLTAGE = 0.0f;
@@ -120,7 +121,7 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
     pdlmt.PDLMT_READ = true;
   } else {
     // The station is written again with the values it has; its number does not advance.
-    console.write(FreeLine() << "$PDLMT packet error:" << LINE.trimmed());
+    console.write(FreeLine() << "$PDLMT packet error:" << caret_notation(LINE.trimmed()));
   }
   if (!pdlmt.PDLMT_READ) {
     s.PITCH = static_cast<float>(s.PITCH_RAW);

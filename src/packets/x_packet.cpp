@@ -5,6 +5,7 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "common/text.hpp"
 
 namespace quillet {
 
@@ -70,7 +71,7 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console
                     s.USER_OFFSET[k - 1]);
     }
   } else {
-    console.write(FreeLine() << "   Data type not implemented" << tag);
+    console.write(FreeLine() << "   Data type not implemented" << caret_notation(tag));
   }
 }
 

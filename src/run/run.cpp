@@ -140,13 +140,18 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
     case Flow::FatalReadError:
       console.write(FreeLine() << "*** Fatal read error in input at " << end.line_number
-                               << end.line);
+                               << caret_notation(end.line));
       break;
     case Flow::InputOpenError:
-      console.write(FreeLine() << "*** Open error for input file=" << end.path);
+      if (end.not_regular.empty()) {
+        console.write(FreeLine() << "*** Open error for input file=" << end.path);
+      } else {
+        console.write(FreeLine() << "*** Open error for input file=" << end.path << " ("
+                                 << end.not_regular << ", not a regular file)");
+      }
       break;
     case Flow::OutputOpenError:
-      console.write(FreeLine() << "*** Open error for outfile=" << end.path);
+      console.write(FreeLine() << "*** Open error for outfile=" << caret_notation(end.path));
       break;
     case Flow::NotAllowedType:
       console.write(FreeLine() << "*** Error:  not an allowed output type ");
@@ -159,7 +164,8 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
   }
   if (!end.write_failure.empty()) {
-    console.write(FreeLine() << "*** Write error for outfile=" << end.write_failure);
+    console.write(FreeLine() << "*** Write error for outfile="
+                             << caret_notation(end.write_failure));
   }
 }
 

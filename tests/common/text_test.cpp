@@ -24,5 +24,13 @@ TEST(TextHelpers, ColumnsAndIndexFollowFortranCounting) {
   EXPECT_EQ(trimmed_length("    "), 0u);
 }
 
+TEST(TextHelpers, CaretNotationShowsControlBytesAndKeepsTheRest) {
+  EXPECT_EQ(caret_notation("D$ 12\x1b[2J\x7f"), "D$ 12^[[2J^?");
+  EXPECT_EQ(caret_notation(std::string("a\0b\x1f\r\n", 6)), "a^@b^_^M^J");
+  // Tab, blanks, printable text and bytes above 127 pass unchanged.
+  EXPECT_EQ(caret_notation("a\tb ~\xc3\xa9^"), "a\tb ~\xc3\xa9^");
+  EXPECT_EQ(caret_notation(""), "");
+}
+
 }  // namespace
 }  // namespace quillet
