@@ -231,8 +231,14 @@ int run_codes(std::span<const std::string> args, ProgramState& program, Console&
 }  // namespace
 
 int run_program(std::span<const std::string> args, ProgramState& program, Console& console) {
-  const int status = run_codes(args, program, console);
+  int status = run_codes(args, program, console);
   console.flush();
+  // The console is an output like the files: lines that never reached it make the program fail.
+  if (console.failed()) {
+    console.write_error_line(
+        "quillet: *** Write error for the console (standard output): its text is incomplete");
+    if (status == 0) status = error_code(Flow::OutputWriteError);
+  }
   return status;
 }
 

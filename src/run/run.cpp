@@ -207,6 +207,10 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
        {&files.main, &files.xyx, &files.binary, &files.raw, &files.gps, &files.comment}) {
     files.note_write_failure(*file);
   }
+  // The diagnostic file too: lines that never reached it are lost as much as records are.
+  if (files.unit99.failed() && files.write_failure.empty()) {
+    files.write_failure = files.unit99.path();
+  }
   end.write_failure = files.write_failure;
   return end;
 }
