@@ -15,6 +15,19 @@ namespace {
 
 constexpr std::size_t kOutputBuffer = 1 << 18;
 constexpr std::size_t kLongLineKept = 256;
+// The start of the input that decides its line end.
+constexpr std::size_t kLineEndProbe = std::size_t{1} << 16;
+
+// What a file of this mode is, for the message that refuses it; empty for a regular file and a
+// folder (refused with the message it always had).
+std::string_view special_kind(mode_t mode) {
+  if (S_ISREG(mode) || S_ISDIR(mode)) return {};
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a file of another kind";
+}
 
 }  // namespace
 
@@ -24,10 +37,18 @@ InputFile::~InputFile() {
 
 bool InputFile::open(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  not_regular_ = {};
+  // Looked at first: opening a FIFO without a writer would wait for one, and reading a device
+  // such as /dev/zero would never end.
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::stat(path.c_str(), &info) != 0) return false;
+  not_regular_ = special_kind(info.st_mode);
+  if (!S_ISREG(info.st_mode)) return false;
+  // Without blocking, in case the name was given to a FIFO since it was looked at.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    not_regular_ = special_kind(info.st_mode);
     ::close(fd);
     return false;
   }

@@ -30,8 +30,15 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens an existing regular file for reading; false when it cannot be opened (or is a folder).
+  // Opens an existing regular file (or a link to one) for reading; false when it cannot be
+  // opened or is not a regular file. Looks before it opens, so that a FIFO without a writer is
+  // refused at once instead of blocking.
   bool open(const std::string& path);
+  // What the path of the last refused open named when that was neither a regular file nor a
+  // folder ("a FIFO", "a character device", "a block device", "a socket"); empty otherwise.
+  std::string_view not_regular() const { return not_regular_; }
+  // True when the lines end with a carriage return alone (see above).
+  bool cr_line_ends() const { return line_end_ == '\r'; }
   bool is_open() const { return fd_ >= 0; }
   // Next line into `line` (a view valid until the next call). On Read::Error, `error_status`
   // holds the system's error number.
@@ -53,6 +60,8 @@ class InputFile {
   ino_t inode_ = 0;
   int error_status_ = 0;
   bool at_end_ = false;
+  char line_end_ = '\n';
+  std::string_view not_regular_;
   std::unique_ptr<char[]> buffer_;
   std::string long_line_;  // the kept start of a line longer than the buffer
   std::size_t begin_ = 0;  // first unread byte in buffer_

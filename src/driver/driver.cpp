@@ -114,9 +114,18 @@ std::string summary_text(const RunSummary& summary) {
   return text;
 }
 
-bool can_open_input(const std::string& name) {
+// Whether the typed name opens as an input; otherwise says so, naming what the file is when it is
+// not a regular file.
+bool can_open_input(const std::string& name, Console& console) {
   InputFile probe;
-  return probe.open(std::string(trim_right(name)));
+  if (probe.open(std::string(trim_right(name)))) return true;
+  if (probe.not_regular().empty()) {
+    console.write(FreeLine() << "Error opening file " << name_field(name));
+  } else {
+    console.write(FreeLine() << "Error opening file " << trim_right(name) << " ("
+                             << probe.not_regular() << ", not a regular file)");
+  }
+  return false;
 }
 
 void print_end_of_keyboard(Console& console) {
@@ -136,8 +145,7 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
         input_name.find("quit") != std::string::npos) {
       return std::nullopt;
     }
-    if (can_open_input(input_name)) break;
-    console.write(FreeLine() << "Error opening file " << name_field(input_name));
+    if (can_open_input(input_name, console)) break;
   }
 
   for (;;) {

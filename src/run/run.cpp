@@ -186,6 +186,7 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
       break;
     case Flow::InputOpenError:
       end.path = run.input_name;
+      end.not_regular = files.input.not_regular();
       break;
     case Flow::OutputOpenError:
       end.path = files.open_failure;
