@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -63,7 +64,25 @@ bool InputFile::open(const std::string& path) {
   begin_ = end_ = 0;
   at_end_ = false;
   error_status_ = 0;
+  line_end_ = find_line_end();
   return true;
+}
+
+char InputFile::find_line_end() {
+  bool carriage_return = false;
+  std::size_t offset = 0;
+  while (offset < kLineEndProbe) {
+    const std::size_t wanted = std::min(capacity_, kLineEndProbe - offset);
+    const ssize_t got = ::pread(fd_, buffer_.get(), wanted, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    // An error shows again, and is reported, when the lines are read.
+    if (got <= 0) break;
+    const auto size = static_cast<std::size_t>(got);
+    if (std::memchr(buffer_.get(), '\n', size) != nullptr) return '\n';
+    carriage_return = carriage_return || std::memchr(buffer_.get(), '\r', size) != nullptr;
+    offset += size;
+  }
+  return carriage_return ? '\r' : '\n';
 }
 
 bool InputFile::fill() {
@@ -96,7 +115,7 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
   }
   std::size_t scanned = begin_;
   for (;;) {
-    const void* found = std::memchr(buffer_.get() + scanned, '\n', end_ - scanned);
+    const void* found = std::memchr(buffer_.get() + scanned, line_end_, end_ - scanned);
     if (found != nullptr) {
       const std::size_t at =
           static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get());
@@ -115,7 +134,7 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
           if (error_status_ != 0) return Read::Error;
           break;
         }
-        const void* nl = std::memchr(buffer_.get(), '\n', end_);
+        const void* nl = std::memchr(buffer_.get(), line_end_, end_);
         if (nl != nullptr) {
           begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buffer_.get()) + 1;
           break;

@@ -20,7 +20,10 @@ namespace quillet {
 
 // The input file, read sequentially with one large buffer. Lines come without their line feed and
 // without the carriage return of a Windows line end; a line longer than the buffer keeps only its
-// first part (no handler looks beyond column 120).
+// first part (no handler looks beyond column 120). A file whose first 64 KiB (the whole file when
+// smaller) hold a carriage return and no line feed was written with CR line ends: it is read line
+// by line at its carriage returns. Elsewhere a carriage return stays part of its line. The choice
+// is made once at open and kept by rewind, so every pass over the file sees the same lines.
 class InputFile {
  public:
   enum class Read : std::uint8_t { Line, End, Error };
@@ -52,6 +55,8 @@ class InputFile {
 
  private:
   bool fill();
+  // The line end of the open file, decided from its first 64 KiB (read through the buffer).
+  char find_line_end();
 
   std::size_t buffer_size_;
   std::size_t capacity_ = 0;

@@ -87,6 +87,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (program.CN > 0) program.CN = 0;
 
   if (!files.input.open(run.input_name)) return Flow::InputOpenError;
+  if (files.input.cr_line_ends()) {
+    console.write(FreeLine() << "Lines of this file end with a carriage return alone (CR): "
+                                "each one ends a line");
+  }
 
   run.type = OutputType::None;
   const DefaultSet* set = default_set(run.code_upper());
