@@ -33,19 +33,19 @@ std::size_t index_of(std::string_view text, std::string_view what) {
   return at == std::string_view::npos ? 0 : at + 1;
 }
 
-std::string caret_notation(std::string_view text) {
-  std::string shown;
-  shown.reserve(text.size());
+std::string caret_notation(std::string_view text, TabByte tab) {
+  std::string out;
+  out.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if ((byte < 32 && byte != '\t') || byte == 127) {
-      shown += '^';
-      shown += static_cast<char>(byte ^ 0x40);  // 0 -> '@', 27 -> '[', 127 -> '?'
+    if ((byte < 0x20 || byte == 0x7f) && !(byte == '	' && tab == TabByte::Kept)) {
+      out += '^';
+      out += static_cast<char>(byte ^ 0x40);  // 0 -> '@', 27 -> '[', 127 -> '?'
     } else {
-      shown += c;
+      out += c;
     }
   }
-  return shown;
+  return out;
 }
 
 }  // namespace quillet

@@ -116,7 +116,8 @@ Flow handle_status_line(const Line& LINE, StationRecord& station, Console& conso
       break;
     }
     default:
-      console.write(FreeLine() << "S$ packet error:" << caret_notation(LINE.trimmed()));
+      console.write(FreeLine() << "S$ packet error:"
+                               << caret_notation(LINE.trimmed(), TabByte::Kept));
       apply_temperature_rule(s);
       return Flow::PacketError;
   }

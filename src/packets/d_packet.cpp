@@ -104,7 +104,8 @@ Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
   if (layout == DLayout::None) {
     // Writing the previous reading again under this line would put a station in the file that
     // the instrument never measured there.
-    console.write(FreeLine() << "D$ packet error:" << caret_notation(LINE.trimmed()));
+    console.write(FreeLine() << "D$ packet error:"
+                             << caret_notation(LINE.trimmed(), TabByte::Kept));
     return Flow::PacketError;
   }
   if (!read_d_layout(layout, LINE.view(), s).ok()) return Flow::PacketSkip;

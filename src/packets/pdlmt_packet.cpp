@@ -77,7 +77,8 @@ Flow StationWriter::start_pdlmt_output(Console& console) {
   console.write(
       FreeLine() << "Output file: "
                  << caret_notation(
-                        pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size()))));
+                        pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size())),
+                        TabByte::Kept));
   console.write(FreeLine() << "Sensor Length code for this file is " << program.coils.LENGTH_CODE);
 
   program.station.VOLTAGE = 0.0f;
@@ -121,7 +122,8 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
     pdlmt.PDLMT_READ = true;
   } else {
     // The station is written again with the values it has; its number does not advance.
-    console.write(FreeLine() << "$PDLMT packet error:" << caret_notation(LINE.trimmed()));
+    console.write(FreeLine() << "$PDLMT packet error:"
+                             << caret_notation(LINE.trimmed(), TabByte::Kept));
   }
   if (!pdlmt.PDLMT_READ) {
     s.PITCH = static_cast<float>(s.PITCH_RAW);

@@ -73,7 +73,8 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
                     s.USER_OFFSET[k - 1]);
     }
   } else {
-    console.write(FreeLine() << "   Data type not implemented" << caret_notation(tag));
+    console.write(FreeLine() << "   Data type not implemented"
+                             << caret_notation(tag, TabByte::Kept));
   }
 }
 

@@ -28,7 +28,7 @@ LineKind classify_line(const Line& line) {
 
 void report_packet_skip(const RunState& run, Console& console) {
   console.write(FreeLine() << "*** Read error in input buffer at " << run.line_number
-                           << caret_notation(run.LINE.view()));
+                           << caret_notation(run.LINE.view(), TabByte::Kept));
   console.write(FreeLine() << "*** Skipping this packet or station");
 }
 

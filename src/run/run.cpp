@@ -154,7 +154,7 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
     case Flow::FatalReadError:
       console.write(FreeLine() << "*** Fatal read error in input at " << end.line_number
-                               << caret_notation(end.line));
+                               << caret_notation(end.line, TabByte::Kept));
       break;
     case Flow::InputOpenError:
       if (end.not_regular.empty()) {
@@ -165,7 +165,8 @@ void report_run_end(const RunEnd& end, Console& console) {
       }
       break;
     case Flow::OutputOpenError:
-      console.write(FreeLine() << "*** Open error for outfile=" << caret_notation(end.path));
+      console.write(FreeLine() << "*** Open error for outfile="
+                               << caret_notation(end.path, TabByte::Kept));
       break;
     case Flow::NotAllowedType:
       console.write(FreeLine() << "*** Error:  not an allowed output type ");
@@ -179,7 +180,7 @@ void report_run_end(const RunEnd& end, Console& console) {
   }
   if (!end.write_failure.empty()) {
     console.write(FreeLine() << "*** Write error for outfile="
-                             << caret_notation(end.write_failure));
+                             << caret_notation(end.write_failure, TabByte::Kept));
   }
 }
 
