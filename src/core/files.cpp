@@ -159,6 +159,7 @@ bool OutputFile::open(const std::string& path, const InputFile& input) {
 }
 
 bool OutputFile::flush() {
+  if (!file_.is_open()) return true;
   if (!failed_ && !buffer_.empty() && file_.write(buffer_) != 0) failed_ = true;
   buffer_.clear();
   return !failed_;

@@ -96,7 +96,7 @@ class OutputFile {
   // True when a write to the file failed (the disk is full, say).
   bool failed() const { return failed_; }
 
-  // Writes what waits in the buffer into the temporary; false when a write failed.
+  // Writes what waits in the buffer into the temporary; false when a write to the open file failed.
   bool flush();
   // Keep: flushes and renames the temporary onto the name (false when that failed: the temporary
   // is then removed). Delete: removes the temporary and whatever stands at the name (a link

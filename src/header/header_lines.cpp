@@ -207,7 +207,9 @@ Flow handle_file_header_line(const Line& LINE, std::int32_t line_number, Station
   const std::string suffix = files.free_suffix(paths);
   const std::string main_name = with_suffix(names.FILE_NAME, suffix);
 
-  console.write(FreeLine() << "   Output file: " << pad_to(main_name, kFileNameWidth));
+  // A name that a suffix made longer than the 19 columns is shown whole.
+  console.write(FreeLine() << "   Output file: "
+                           << pad_to(main_name, std::max(kFileNameWidth, main_name.size())));
   console.write(FreeLine() << "   Sensor Length code for this file is " << coils.LENGTH_CODE);
 
   station.VOLTAGE = 0.0f;
