@@ -22,11 +22,11 @@ namespace quillet {
 enum class PacketKind : std::uint8_t { T, Pdlmt, D, X, N };
 
 // Writes the station record in the layout of the run's output type. A T$ or D$ packet of an
-// instrument with more than one coil array writes only its DAT31 records (array 1) and, for D$,
-// the Santos record; the other outputs take such readings from the X$ packet that follows, which
-// writes every output but DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
-// it. Returns NextLine, or OutputOpenError (OutputWriteError) when the sensor-definition file of a
-// ppm run cannot be created (written).
+// instrument with more than one coil array writes only its DAT31 records (array 1); the other
+// outputs take such readings from the X$ packet that follows, which writes every output but
+// DAT31. Then CN is set to 0, except after D$ and X$ records, which leave it. Returns NextLine, or
+// OutputOpenError (OutputWriteError) when the sensor-definition file of a ppm run cannot be
+// created (written).
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 // DAT31 records of array 1: the "L" and "T" records when the station starts a new survey line
@@ -64,6 +64,9 @@ class StationWriter {
 
   // The records of the station in the layout of the run's output type (write_station_record).
   Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
+
+  // The options of the execution.
+  const Options& options() const { return program_.options; }
 
   // The height the records carry from now on in this run.
   void set_sensor_height(float height) { run_.sensor_height = height; }

@@ -59,6 +59,8 @@ void ask_sensor_height(RunState& run, Console& console) {
       case OneValue::Blank:
         continue;
       case OneValue::Read:
+        warn_unusual_height(run.sensor_height, trim_right(reply), console);
+        return;
       case OneValue::None:
         return;
       case OneValue::NotOne:
@@ -70,6 +72,14 @@ void ask_sensor_height(RunState& run, Console& console) {
 }
 
 }  // namespace
+
+void warn_unusual_height(float height, std::string_view as_given, Console& console) {
+  constexpr float kLowest = 0.0f;
+  constexpr float kHighest = 10.0f;
+  if (height >= kLowest && height <= kHighest) return;
+  console.write(FreeLine() << "*** Unusual sensor height: " << as_given
+                           << " (below 0 or above 10 m), taken as given");
+}
 
 std::string_view output_folder(std::string_view input_name) {
   const std::size_t last = input_name.find_last_of("/\\");
@@ -87,6 +97,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (program.CN > 0) program.CN = 0;
 
   if (!files.input.open(run.input_name)) return Flow::InputOpenError;
+  if (files.input.cr_line_ends()) {
+    console.write(FreeLine() << "Lines of this file end with a carriage return alone (CR): "
+                                "each one ends a line");
+  }
 
   run.type = OutputType::None;
   const DefaultSet* set = default_set(run.code_upper());
@@ -140,13 +154,19 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
     case Flow::FatalReadError:
       console.write(FreeLine() << "*** Fatal read error in input at " << end.line_number
-                               << end.line);
+                               << caret_notation(end.line, TabByte::Kept));
       break;
     case Flow::InputOpenError:
-      console.write(FreeLine() << "*** Open error for input file=" << end.path);
+      if (end.not_regular.empty()) {
+        console.write(FreeLine() << "*** Open error for input file=" << end.path);
+      } else {
+        console.write(FreeLine() << "*** Open error for input file=" << end.path << " ("
+                                 << end.not_regular << ", not a regular file)");
+      }
       break;
     case Flow::OutputOpenError:
-      console.write(FreeLine() << "*** Open error for outfile=" << end.path);
+      console.write(FreeLine() << "*** Open error for outfile="
+                               << caret_notation(end.path, TabByte::Kept));
       break;
     case Flow::NotAllowedType:
       console.write(FreeLine() << "*** Error:  not an allowed output type ");
@@ -159,7 +179,8 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
   }
   if (!end.write_failure.empty()) {
-    console.write(FreeLine() << "*** Write error for outfile=" << end.write_failure);
+    console.write(FreeLine() << "*** Write error for outfile="
+                             << caret_notation(end.write_failure, TabByte::Kept));
   }
 }
 
@@ -180,6 +201,7 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
       break;
     case Flow::InputOpenError:
       end.path = run.input_name;
+      end.not_regular = files.input.not_regular();
       break;
     case Flow::OutputOpenError:
       end.path = files.open_failure;
@@ -204,6 +226,11 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
                      {&files.raw, kept_unless(!program.R_SEEN)},
                      {&files.gps, kept_unless(run.gps_fix_count == 0)},
                      {&files.comment, kept_unless(files.comment.records() == 0)}});
+  }
+  // The diagnostic file too: lines that never reached it are lost as much as records are, but the
+  // outputs, complete, keep their names.
+  if (files.unit99.failed() && files.write_failure.empty()) {
+    files.write_failure = files.unit99.path();
   }
   // Data that did not reach the disk makes the run fail, whatever ended it; the summary counts
   // only the records of files that reached their names.
