@@ -4,6 +4,7 @@
 
 #include "common/free_form.hpp"
 #include "common/text.hpp"
+#include "core/folder_lock.hpp"
 #include "core/options.hpp"
 #include "run/run.hpp"
 
@@ -227,6 +228,8 @@ int transcribe(std::span<const std::string> args, ProgramState& program, Console
   const std::string_view name = trim_right(input_name);
   const std::size_t k = trimmed_length(type_codes);
   int status = 0;
+  FolderLock lock;
+  if (k > 0) lock.take(std::string(output_folder(name)), console);
   for (std::size_t i = 0; i < k; ++i) {
     const char current_code = type_codes[i];
     console.write(FreeLine() << (std::string(">>>Transcribe file ") + std::string(name) +
