@@ -69,8 +69,9 @@ void print_help(Console& console) {
       "(default 0.2). With standard input closed (< /dev/null) every prompt keeps its default.",
       "After each run a summary line tells the lines read, the station records written and",
       "the lines skipped. Exit status: 0 when every run succeeded, otherwise the error code of",
-      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found,",
-      "4 output not opened or not written, 5 unknown code).",
+      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found",
+      "or not a regular file, 4 output, fort.99 or console not opened or not written,",
+      "5 unknown code).",
   };
   for (const char* line : kHelp) console.write_line(line);
 }
