@@ -103,6 +103,8 @@ struct FileUnits {
   OutputFile binary;   // unit 12: big-endian binary data file (type I)
   OutputFile raw;      // unit 14: raw copy file
   OutputFile xyx;      // unit 15: XYX side file
+  OutputFile csvt;     // column types beside a CSV file (code C)
+  OutputFile prj;      // projection beside a CSV file (code C)
   Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
 
   // The folder of the input name, up to and including its last "/" or "\": every output file of

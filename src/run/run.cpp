@@ -1,8 +1,12 @@
 #include "run/run.hpp"
 
+#include <memory>
+
 #include "common/free_form.hpp"
 #include "common/text.hpp"
+#include "packets/csv_output.hpp"
 #include "positioning/gps_prescan.hpp"
+#include "positioning/reading_track.hpp"
 #include "run/record_loop.hpp"
 
 namespace quillet {
@@ -119,6 +123,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
 
   const Flow scan = gps_prescan(program, run, files, console);
   if (scan != Flow::NextLine) return scan;
+  if (run.type == OutputType::C) {
+    const Flow sides = follow_csv_file(program, run, files);
+    if (sides != Flow::NextLine) return sides;
+  }
 
   run.gps_fix_count = 0;
   run.end_of_input = false;
@@ -189,6 +197,7 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
   }
 
   files.main.close(Disposition::Keep);
+  finish_csv_sides(run, files);
   files.xyx.close(run.xyx_record_count > 0 ? Disposition::Keep : Disposition::Delete);
   files.binary.close(Disposition::Keep);
   files.input.close();
@@ -216,6 +225,16 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
   FileUnits files;
 
   Flow exit = set_up_run(program, run, files, console);
+  // The readings of a CSV file are placed in time and space by a look-ahead over the input.
+  std::unique_ptr<ReadingTrack> track;
+  if (exit == Flow::NextLine && run.type == OutputType::C) {
+    track = std::make_unique<ReadingTrack>(program.positions);
+    if (track->open(run.input_name)) {
+      run.positions = track.get();
+    } else {
+      exit = Flow::InputOpenError;
+    }
+  }
   if (exit == Flow::NextLine) exit = record_loop(program, run, files, console);
   const RunEnd end = end_run(exit, program, run, files);
   report_run_end(end, console);
