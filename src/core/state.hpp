@@ -156,8 +156,6 @@ struct ProgramState {
   std::int32_t CN = -1;
   // The latest comment as typed (case kept, blanks trimmed), for the CSV file's comment text.
   std::string typed_comment;
-  // How C runs place readings in time and space.
-  PositionOptions positions;
   // Line number of the last DAT31 line header; the first record of a file always starts a line.
   std::int32_t DAT31_LAST_LINE = -9999999;
   // An R$ line was met in some run of this program: raw copy files are kept from then on.

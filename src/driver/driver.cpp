@@ -217,6 +217,11 @@ int transcribe(std::span<const std::string> args, ProgramState& program, Console
 
   const std::string_view name = trim_right(input_name);
   const std::size_t k = trimmed_length(type_codes);
+  if (program.options.positions_given &&
+      type_codes.substr(0, k).find_first_of("Cc") == std::string::npos) {
+    console.write(FreeLine() << "*** --gps-latency, --max-gap and --gps-offset apply to code C "
+                                "only; ignored without it");
+  }
   int status = 0;
   for (std::size_t i = 0; i < k; ++i) {
     const char current_code = type_codes[i];

@@ -118,11 +118,35 @@ double reduce_half_day(double seconds) {
 
 // What a line of the input is to the track. The tests mirror the record loop's classification,
 // so that both agree about where a logger file starts and where the data end.
-enum class TrackLine : std::uint8_t { Other, Header, End, Reading, Fix };
+enum class TrackLine : std::uint8_t { Other, Header, End, Reading, Fix, Sampling };
+
+// The readings per second of a sampling line ("Sample 10 Hz"); 0 when it tells none.
+std::int32_t sampling_rate(std::string_view text) {
+  const std::size_t sample = text.find("Sample") + 6;
+  const std::size_t hz = text.find("Hz", sample);
+  std::int32_t rate = 0;
+  for (std::size_t k = sample; k < hz; ++k) {
+    const char c = text[k];
+    if (c >= '0' && c <= '9') {
+      rate = rate * 10 + (c - '0');
+      if (rate > 10000) return 0;
+    } else if (c != ' ') {
+      return 0;
+    }
+  }
+  return rate;
+}
 
 TrackLine classify(const Line& line) {
   const std::string_view marker = line.columns(2, 3);
-  if (marker == "C$") return TrackLine::Other;
+  if (marker == "C$") {
+    const std::string_view text = line.view();
+    const std::size_t sample = text.find("Sample");
+    if (sample != std::string_view::npos && text.find("Hz", sample) != std::string_view::npos) {
+      return TrackLine::Sampling;
+    }
+    return TrackLine::Other;
+  }
   if (line.view().find("H$") != std::string_view::npos) return TrackLine::Header;
   if (marker == "Z$") return TrackLine::End;
   if (marker == "T$" || marker == "D$" || marker == "N$") return TrackLine::Reading;
@@ -205,7 +229,7 @@ class TimedLines {
         return Step::Event;
       }
       if (stop_ != Step::Event) {
-        close_group();
+        close_group(true);
         if (count_ > 0) continue;
         return stop_;
       }
@@ -219,6 +243,7 @@ class TimedLines {
     stop_ = Step::Event;
     file_ = pending_;
     has_reference_ = file_.has_time;
+    first_group_ = true;
     reference_ = file_.seconds;
     last_reading_ = reference_;
   }
@@ -266,6 +291,9 @@ class TimedLines {
         if (!sentence.empty() && read_precise_gga(sentence, fix.fix)) push(fix);
         return;
       }
+      case TrackLine::Sampling:
+        rate_ = sampling_rate(line_.view());
+        return;
       case TrackLine::Other:
         return;
     }
@@ -285,6 +313,7 @@ class TimedLines {
     last_reading_ = reading.time;
     if (milliseconds) {
       close_group();
+      first_group_ = false;
       reading.resolved = true;
     } else if (group_size_ > 0 && reading.time == group_stamp_) {
       ++group_size_;
@@ -297,18 +326,33 @@ class TimedLines {
     push(reading);
   }
 
-  // Spreads the readings of the open group evenly over their second.
-  void close_group() {
+  // Spreads the readings of the open group evenly over their second, each in the middle of its
+  // share: the logger samples at some phase of its second that the stamp does not tell, and the
+  // middle is right on average (the start would put every reading half a share early). A group
+  // with fewer readings than the sampling line announces is a part of its second: at the start of
+  // a logger file the end of it, at the end of the data its start.
+  void close_group(bool at_end = false) {
     if (group_size_ == 0) return;
+    double step = 1.0 / static_cast<double>(group_size_);
+    double first = 0.0;
+    if (rate_ > 0 && group_size_ < static_cast<std::size_t>(rate_)) {
+      if (first_group_) {
+        step = 1.0 / rate_;
+        first = static_cast<double>(static_cast<std::size_t>(rate_) - group_size_) * step;
+      } else if (at_end) {
+        step = 1.0 / rate_;
+      }
+    }
     std::size_t k = 0;
     for (std::size_t at = group_start_; k < group_size_; at = (at + 1) % kEventCapacity) {
       Event& e = events_[at];
       if (e.is_fix) continue;
-      e.time = group_stamp_ + static_cast<double>(k) / static_cast<double>(group_size_);
+      e.time = group_stamp_ + first + (static_cast<double>(k) + 0.5) * step;
       e.resolved = true;
       ++k;
     }
     group_size_ = 0;
+    first_group_ = false;
   }
 
   void push(const Event& event) {
@@ -328,6 +372,8 @@ class TimedLines {
   std::size_t group_start_ = 0;
   std::size_t group_size_ = 0;
   double group_stamp_ = 0.0;
+  bool first_group_ = true;  // no reading of the logger file has been timed yet
+  std::int32_t rate_ = 0;    // readings per second, from the latest sampling line
   bool has_reference_ = false;
   double reference_ = 0.0;
   double last_reading_ = 0.0;

@@ -238,7 +238,7 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
   // The readings of a CSV file are placed in time and space by a look-ahead over the input.
   std::unique_ptr<ReadingTrack> track;
   if (exit == Flow::NextLine && run.type == OutputType::C) {
-    track = std::make_unique<ReadingTrack>(program.positions);
+    track = std::make_unique<ReadingTrack>(program.options.positions);
     if (track->open(run.input_name)) {
       run.positions = track.get();
     } else {
