@@ -44,22 +44,24 @@ void append_time(std::string& out, const StationRecord& s, PacketKind kind) {
   append_integer(out, milliseconds % 1000, 3);
 }
 
-// Date and time as ISO 8601: 2026-04-14T10:14:05.250.
+// Date and time as ISO 8601: 2026-04-14T10:14:05.250. Two of them go into every row, so the
+// digits are put in place rather than converted.
 void append_date_time(std::string& out, const DateTime& t) {
-  append_integer(out, t.year, 4);
-  out += '-';
-  append_integer(out, t.month, 2);
-  out += '-';
-  append_integer(out, t.day, 2);
-  out += 'T';
-  const auto ms = static_cast<std::int32_t>(t.milliseconds);
-  append_integer(out, ms / 3600000, 2);
-  out += ':';
-  append_integer(out, ms / 60000 % 60, 2);
-  out += ':';
-  append_integer(out, ms / 1000 % 60, 2);
-  out += '.';
-  append_integer(out, ms % 1000, 3);
+  char text[23] = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0', 'T', '0',
+                   '0', ':', '0', '0', ':', '0', '0', '.', '0', '0', '0'};
+  const auto put = [&text](std::size_t end, std::int64_t value, int digits) {
+    for (int k = 1; k <= digits; ++k, value /= 10) {
+      text[end - static_cast<std::size_t>(k)] = static_cast<char>('0' + value % 10);
+    }
+  };
+  put(4, t.year, 4);
+  put(7, t.month, 2);
+  put(10, t.day, 2);
+  put(13, t.milliseconds / 3600000, 2);
+  put(16, t.milliseconds / 60000 % 60, 2);
+  put(19, t.milliseconds / 1000 % 60, 2);
+  put(23, t.milliseconds % 1000, 3);
+  out.append(text, sizeof text);
 }
 
 std::string_view position_word(PositionKind kind) {

@@ -28,7 +28,7 @@ constexpr double kSemiMajor = 6378137.0;
 constexpr double kFlattening = 1.0 / 298.257222101;
 constexpr double kEccentricity2 = kFlattening * (2.0 - kFlattening);
 
-constexpr std::size_t kEventCapacity = 4096;
+constexpr std::size_t kEventCapacity = 1024;
 constexpr std::size_t kFixCapacity = 512;
 constexpr std::size_t kOffsetSamples = 50000;
 // Fixes logged between two readings whose midpoint rule they wait for.
@@ -137,7 +137,8 @@ std::int32_t sampling_rate(std::string_view text) {
   return rate;
 }
 
-TrackLine classify(const Line& line) {
+// `has_header_mark`: the line holds "H$" (worth_loading tells it from the line as read).
+TrackLine classify(const Line& line, bool has_header_mark) {
   const std::string_view marker = line.columns(2, 3);
   if (marker == "C$") {
     const std::string_view text = line.view();
@@ -147,12 +148,36 @@ TrackLine classify(const Line& line) {
     }
     return TrackLine::Other;
   }
-  if (line.view().find("H$") != std::string_view::npos) return TrackLine::Header;
+  if (has_header_mark && line.view().find("H$") != std::string_view::npos) {
+    return TrackLine::Header;
+  }
   if (marker == "Z$") return TrackLine::End;
   if (marker == "T$" || marker == "D$" || marker == "N$") return TrackLine::Reading;
   if (line.columns(1, 6) == "$PDLMT") return TrackLine::Reading;
   if (marker == "G$") return TrackLine::Fix;
   return TrackLine::Other;
+}
+
+// Whether a line as read may be one that `classify` tells apart from Other: most lines of a
+// survey (X$ and S$ lines, R$ copies) are passed over without being aligned. A header line is
+// one with "H$" anywhere in its first 120 columns, aligned.
+bool worth_loading(std::string_view raw, bool& has_header_mark) {
+  has_header_mark = raw.substr(0, kLineWidth + 1).find("H$") != std::string_view::npos;
+  if (has_header_mark) return true;
+  const auto at = [raw](std::size_t k) { return k < raw.size() ? raw[k] : ' '; };
+  const char marker = at(2) == '$' ? at(1) : (at(1) == '$' ? at(0) : ' ');
+  switch (marker) {
+    case 'T':
+    case 'D':
+    case 'N':
+    case 'G':
+    case 'C':
+    case 'Z':
+      return true;
+    default:
+      break;
+  }
+  return raw.substr(0, 6) == "$PDLMT";
 }
 
 // The time stamp of a reading line: seconds since midnight, and whether it holds milliseconds.
@@ -265,8 +290,10 @@ class TimedLines {
       stop_ = Step::InputEnd;
       return;
     }
+    bool has_header_mark = false;
+    if (!worth_loading(raw, has_header_mark)) return;
     load_line(line_, raw);
-    switch (classify(line_)) {
+    switch (classify(line_, has_header_mark)) {
       case TrackLine::Header:
         pending_ = header_start(line_);
         end_line_ = line_number_;
@@ -390,6 +417,8 @@ struct TrackFix {
   double longitude = 0.0;
   double altitude = 0.0;
   std::int32_t quality = 0;
+  double east_per_degree = 0.0;  // metres per degree of longitude and of latitude at the fix
+  double north_per_degree = 0.0;
   bool projected = false;
   double easting = 0.0;
   double northing = 0.0;
@@ -463,7 +492,9 @@ struct ReadingTrack::Impl {
       }
     };
     Event e;
-    while (scan.next(e) == TimedLines::Step::Event) {
+    // The rest of a logger file with more fixes than the samples hold is read only when the next
+    // logger file starts (if one does).
+    while (samples.size() < kOffsetSamples && scan.next(e) == TimedLines::Step::Event) {
       if (e.is_fix) {
         if (waiting_count < kWaitingFixes) waiting[waiting_count++] = e.fix.seconds;
         continue;
@@ -494,6 +525,12 @@ struct ReadingTrack::Impl {
   }
 
   void start_file() {
+    if (started) {
+      Event rest;
+      while (scan.next(rest) == TimedLines::Step::Event) {
+      }
+    }
+    started = true;
     scan.start_next_file();
     ahead.start_next_file();
     estimate_offset();
@@ -533,6 +570,9 @@ struct ReadingTrack::Impl {
     f.longitude = e.fix.longitude;
     f.altitude = e.fix.altitude;
     f.quality = e.fix.quality;
+    const LocalScale scale = local_scale(f.latitude);
+    f.east_per_degree = scale.east;
+    f.north_per_degree = scale.north;
     if (fix_count > 0 && f.time <= fix(fix_count - 1).time) return true;  // out of order
     if (fix_count == kFixCapacity) {
       fix_head = (fix_head + 1) % kFixCapacity;
@@ -571,8 +611,8 @@ struct ReadingTrack::Impl {
   Metres local(std::size_t k, std::size_t origin) {
     const TrackFix& o = fix(origin);
     const TrackFix& f = fix(k);
-    const LocalScale scale = local_scale(o.latitude);
-    return {(f.longitude - o.longitude) * scale.east, (f.latitude - o.latitude) * scale.north};
+    return {(f.longitude - o.longitude) * o.east_per_degree,
+            (f.latitude - o.latitude) * o.north_per_degree};
   }
 
   bool joined(std::size_t k) {  // fix k and fix k + 1 lie within the longest gap
@@ -626,11 +666,10 @@ struct ReadingTrack::Impl {
     UtmDiagnostics& diagnostics = *projection.diagnostics;
     const UtmPoint at =
         fix_to_utm(f.latitude, f.longitude, projection.zone, projection.ellipsoid, diagnostics);
-    const LocalScale scale = local_scale(f.latitude);
-    const UtmPoint east = fix_to_utm(f.latitude, f.longitude + 1.0 / scale.east, projection.zone,
-                                     projection.ellipsoid, diagnostics);
-    const UtmPoint north = fix_to_utm(f.latitude + 1.0 / scale.north, f.longitude, projection.zone,
-                                      projection.ellipsoid, diagnostics);
+    const UtmPoint east = fix_to_utm(f.latitude, f.longitude + 1.0 / f.east_per_degree,
+                                     projection.zone, projection.ellipsoid, diagnostics);
+    const UtmPoint north = fix_to_utm(f.latitude + 1.0 / f.north_per_degree, f.longitude,
+                                      projection.zone, projection.ellipsoid, diagnostics);
     f.easting = at.easting;
     f.northing = at.northing;
     f.e_x = east.easting - at.easting;
@@ -644,9 +683,8 @@ struct ReadingTrack::Impl {
              const SurveyProjection& projection) {
     TrackFix& o = fix(origin);
     project(o, projection);
-    const LocalScale scale = local_scale(o.latitude);
-    out.latitude = o.latitude + m.north / scale.north;
-    out.longitude = o.longitude + m.east / scale.east;
+    out.latitude = o.latitude + m.north / o.north_per_degree;
+    out.longitude = o.longitude + m.east / o.east_per_degree;
     out.easting = o.easting + o.e_x * m.east + o.n_x * m.north;
     out.northing = o.northing + o.e_y * m.east + o.n_y * m.north;
   }
@@ -712,10 +750,7 @@ bool ReadingTrack::open(const std::string& path) {
 ReadingPosition ReadingTrack::locate(std::int32_t reading_line, const StationRecord& station,
                                      const SurveyProjection& projection) {
   Impl& t = *impl_;
-  if (!t.started) {
-    t.started = true;
-    t.start_file();
-  }
+  if (!t.started) t.start_file();
   for (;;) {
     t.fill(reading_line);
     // A logger file that ended before the reading's line is done with.
