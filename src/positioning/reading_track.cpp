@@ -601,7 +601,7 @@ struct ReadingTrack::Impl {
         }
       }
       if (seen && last_logged > time + horizon) return;
-      if (reading_count == kEventCapacity || fix_count == kFixCapacity) return;
+      if (reading_count == kEventCapacity) return;
       pull();
     }
   }
@@ -621,12 +621,19 @@ struct ReadingTrack::Impl {
 
   // Index of the last fix at or before `u`; false when there is none.
   bool fix_before(double u, std::size_t& i) {
-    bool found = false;
-    for (std::size_t k = 0; k < fix_count && fix(k).time <= u; ++k) {
-      i = k;
-      found = true;
+    std::size_t low = 0;  // fixes before `low` are at or before u, from `high` on after it
+    std::size_t high = fix_count;
+    while (low < high) {
+      const std::size_t middle = (low + high) / 2;
+      if (fix(middle).time <= u) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
     }
-    return found;
+    if (low == 0) return false;
+    i = low - 1;
+    return true;
   }
 
   Metres curve(double u, std::size_t origin) {
@@ -690,11 +697,8 @@ struct ReadingTrack::Impl {
   }
 
   void position(double u, ReadingPosition& out, const SurveyProjection& projection) {
-    // Fixes no reading from here on reaches, even with its heading window, are let go.
-    while (fix_count > 2 && fix(2).time <= u - kHeadingWindow) {
-      fix_head = (fix_head + 1) % kFixCapacity;
-      --fix_count;
-    }
+    // The fixes stay until the look-ahead needs their room: a reading with a damaged stamp far
+    // ahead must not take the fixes of the readings after it.
     std::size_t i = 0;
     if (!fix_before(u, i)) return;  // PositionKind::None
     const TrackFix& before = fix(i);
@@ -714,9 +718,9 @@ struct ReadingTrack::Impl {
     if (options.along != 0.0 || options.across != 0.0) {
       // The stretch of fixes joined by short gaps around the reading bounds the heading window.
       std::size_t first = i;
-      while (first > 0 && joined(first - 1)) --first;
+      while (first > 0 && fix(first).time > u - kHeadingWindow && joined(first - 1)) --first;
       std::size_t last = i + 1;
-      while (joined(last)) ++last;
+      while (fix(last).time < u + kHeadingWindow && joined(last)) ++last;
       const Metres a = curve(std::max(u - kHeadingWindow, fix(first).time), i);
       const Metres b = curve(std::min(u + kHeadingWindow, fix(last).time), i);
       const double de = b.east - a.east;

@@ -8,7 +8,7 @@
 //    reduced into (-12 h, +12 h];
 //  - a look-ahead a few seconds ahead of the record loop keeps the fixes around the reading being
 //    written, so that its position is interpolated between the fix before and the fix after it.
-// Memory is fixed: the look-ahead X.
+// Memory is fixed: the look-ahead holds at most 1,024 events (readings and fixes) and 512 fixes.
 //
 // Reading times: the time stamp of the reading's line, with its milliseconds where the line has
 // them (76-column D$, 83-column T$); readings that share a stamp without milliseconds are spread

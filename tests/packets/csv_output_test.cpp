@@ -145,9 +145,9 @@ bool parse_receiver_column(const std::string& name, ReceiverColumn& column) {
 const std::vector<std::string> kLeading = {"station",   "line",       "time",      "x",
                                            "y",         "utm_zone",   "elevation", "latitude",
                                            "longitude", "gps_quality"};
-const std::vector<std::string> kTrailing = {
-    "voltage",  "temperature", "pitch",    "roll",      "comment",
-    "datetime", "utc",         "position", "fix_age_s", "comment_text"};
+const std::vector<std::string> kTrailing = {"voltage",   "temperature", "pitch", "roll",
+                                            "comment",   "datetime",    "utc",   "position",
+                                            "fix_age_s", "comment_text"};
 
 TEST(CsvOutput, HeaderNamesEveryReceiverOfTheArrayConfiguration) {
   struct Expected {
@@ -380,7 +380,7 @@ TEST(CsvOutput, GdalOpensTheSurveyAsPoints) {
       type = "String";
     }
     EXPECT_NE(plain.find("\n" + name + ": " + type + " "), std::string::npos) << name << "\n"
-                                                                             << plain;
+                                                                              << plain;
   }
 }
 
