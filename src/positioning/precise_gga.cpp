@@ -40,7 +40,9 @@ bool read_angle(std::string_view text, std::string_view hemisphere, char positiv
   double minutes = 0.0;
   if (!read_decimal(text.substr(whole - 2), minutes) || minutes >= 60.0) return false;
   std::int32_t whole_degrees = 0;
-  std::from_chars(text.data(), text.data() + whole - 2, whole_degrees);
+  if (std::from_chars(text.data(), text.data() + whole - 2, whole_degrees).ec != std::errc()) {
+    return false;
+  }
   degrees = whole_degrees + minutes / 60.0;
   if (degrees > limit) return false;
   if (hemisphere.size() != 1) return false;
@@ -56,10 +58,7 @@ bool read_angle(std::string_view text, std::string_view hemisphere, char positiv
 
 bool read_precise_gga(std::string_view sentence, PreciseFix& fix) {
   const std::size_t star = sentence.find('*');
-  if (star == std::string_view::npos || star + 2 >= sentence.size() + 0 ||
-      star + 3 > sentence.size()) {
-    return false;
-  }
+  if (star == std::string_view::npos || star + 3 > sentence.size()) return false;
   const int high = hex_digit(sentence[star + 1]);
   const int low = hex_digit(sentence[star + 2]);
   if (high < 0 || low < 0) return false;
