@@ -130,7 +130,7 @@ Flow start_csv_file(const RunState::CsvColumns& columns, RunState& run, FileUnit
       run.csv_part = 1;
     }
     ++run.csv_part;
-    files.main.close(Disposition::Keep);
+    if (!files.close(files.main, Disposition::Keep)) return Flow::OutputWriteError;
     if (!files.open_output_path(files.main, continuation_path(run.csv_first_path, run.csv_part))) {
       return Flow::OutputOpenError;
     }
@@ -199,19 +199,19 @@ void format_utm_prj(std::string& out, std::int32_t zone) {
   out += "\"]]";
 }
 
-void finish_csv_sides(RunState& run, FileUnits& files) {
-  files.csvt.close(run.csv_types_written ? Disposition::Keep : Disposition::Delete);
-  files.prj.close(run.csv_positions_written ? Disposition::Keep : Disposition::Delete);
-  files.note_write_failure(files.csvt);
-  files.note_write_failure(files.prj);
+bool finish_csv_sides(RunState& run, FileUnits& files) {
+  const bool written =
+      files.close(files.csvt, run.csv_types_written ? Disposition::Keep : Disposition::Delete) &&
+      files.close(files.prj, run.csv_positions_written ? Disposition::Keep : Disposition::Delete);
   run.csv_sides_path.clear();
   run.csv_types_written = false;
   run.csv_positions_written = false;
+  return written;
 }
 
 Flow follow_csv_file(const ProgramState& program, RunState& run, FileUnits& files) {
   if (!files.main.is_open() || run.csv_sides_path == files.main.path()) return Flow::NextLine;
-  finish_csv_sides(run, files);
+  if (!finish_csv_sides(run, files)) return Flow::OutputWriteError;
   run.csv_sides_path = files.main.path();
   const std::string_view main = run.csv_sides_path;
   const std::size_t slash = main.find_last_of('/');

@@ -36,15 +36,18 @@ void format_utm_prj(std::string& out, std::int32_t zone);
 // The files beside a CSV file, NAME.csvt and NAME.prj (lower-case extensions whatever the CSV
 // file's), follow the run's main file: when it has changed since the last call, those of the
 // previous file are finished (kept when it received its header row, resp. a position) and those
-// of the new one opened, so that files of an earlier run under these names go. Returns NextLine
-// or OutputOpenError.
+// of the new one opened, so that files of an earlier run under these names go. Returns NextLine,
+// OutputWriteError when those of the previous file could not be written, or OutputOpenError.
 Flow follow_csv_file(const ProgramState& program, RunState& run, FileUnits& files);
-void finish_csv_sides(RunState& run, FileUnits& files);
+// Finishes the files beside the CSV file; false when one could not be written (the run's files
+// are then rolled back).
+bool finish_csv_sides(RunState& run, FileUnits& files);
 
 // The row of the current station, preceded by the header row when it is the first of its file.
 // A station whose columns differ from those the file's header row names (another coil
 // configuration, another sensor height) goes on in a new file, NAME-2.csv, NAME-3.csv, ..., with
-// its own header row. Returns NextLine, or OutputOpenError when that file cannot be opened.
+// its own header row. Returns NextLine, OutputWriteError when the file it leaves could not be
+// written, or OutputOpenError when the new one cannot be opened.
 Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 }  // namespace quillet
