@@ -4,6 +4,7 @@
 
 #include "common/free_form.hpp"
 #include "common/text.hpp"
+#include "core/folder_lock.hpp"
 #include "core/options.hpp"
 #include "run/run.hpp"
 
@@ -71,8 +72,9 @@ void print_help(Console& console) {
       "  for f in survey/*.raw; do quillet --batch \"$f\" C 0.3; done",
       "After each run a summary line tells the lines read, the station records written and",
       "the lines skipped. Exit status: 0 when every run succeeded, otherwise the error code of",
-      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found,",
-      "4 output not opened or not written, 5 unknown code).",
+      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found",
+      "or not a regular file, 4 output, fort.99 or console not opened or not written,",
+      "5 unknown code).",
   };
   for (const char* line : kHelp) console.write_line(line);
 }
@@ -229,6 +231,8 @@ int transcribe(std::span<const std::string> args, ProgramState& program, Console
   const std::string_view name = trim_right(input_name);
   const std::size_t k = trimmed_length(type_codes);
   int status = 0;
+  FolderLock lock;
+  if (k > 0) lock.take(std::string(output_folder(name)), console);
   for (std::size_t i = 0; i < k; ++i) {
     const char current_code = type_codes[i];
     console.write(FreeLine() << (std::string(">>>Transcribe file ") + std::string(name) +
