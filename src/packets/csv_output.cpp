@@ -4,19 +4,17 @@
 #include <cmath>
 #include <string_view>
 
+#include "common/shortest_fixed.hpp"
+
 namespace quillet {
 
 namespace {
 
-// Room for the longest fixed-notation double: 309 integer digits, or a fraction of 324 places.
-constexpr std::size_t kNumberRoom = 400;
-
 template <typename Real>
 void append_real(std::string& out, Real value) {
   if (!std::isfinite(value)) return;
-  char text[kNumberRoom];
-  const auto result = std::to_chars(text, text + kNumberRoom, value, std::chars_format::fixed);
-  out.append(text, result.ptr);
+  char text[kShortestFixedRoom];
+  out.append(text, write_shortest_fixed(text, value));
 }
 
 void append_integer(std::string& out, std::int32_t value, int width = 0) {
