@@ -164,19 +164,11 @@ char* fast(char* out, float value) {
     const unsigned digits = whole_digits(b, 6);
     return digits == 0 ? nullptr : shortest_from(out, b, 6 - digits, 3);
   }
-  // Below 1: the first number of decimals whose nearest candidate reads back has the fewest
-  // characters, and its candidate is the nearest of that length. Values that need more than 11
-  // decimals go to std::to_chars.
-  for (unsigned d = 1; d <= 11; ++d) {
-    std::uint64_t q = 0;
-    switch (nearest(b, d, q)) {
-      case Candidate::ReadsBack:
-        return put_fixed(out, b.negative, q, d);
-      case Candidate::Undecided:
-        return nullptr;
-      case Candidate::Not:
-        break;
-    }
+  // Below 1: the first significant digit is the k-th decimal, the first k with v * 10^k >= 1.
+  // Values that would need more than 19 decimals go to std::to_chars.
+  const u128 one = static_cast<u128>(1) << b.s;
+  for (unsigned k = 1; k + 8 <= 19; ++k) {
+    if (static_cast<u128>(b.m) * kPow10[k] >= one) return shortest_from(out, b, k + 5, 3);
   }
   return nullptr;
 }

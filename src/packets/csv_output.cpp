@@ -17,11 +17,13 @@ void append_real(std::string& out, Real value) {
   out.append(text, write_shortest_fixed(text, value));
 }
 
+// `width` is at most 8.
 void append_integer(std::string& out, std::int32_t value, int width = 0) {
-  char text[16];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  for (auto digits = result.ptr - text; digits < width; ++digits) out += '0';
-  out.append(text, result.ptr);
+  char text[24];
+  char* start = text + 8;
+  char* const end = std::to_chars(start, text + sizeof text, value).ptr;
+  for (auto digits = end - start; digits < width; ++digits) *--start = '0';
+  out.append(start, end);
 }
 
 // The time of day as hh:mm:ss.sss. The X layouts of $PDLMT and N$ records show whole seconds.
