@@ -23,7 +23,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=OFF \
   -DCMAKE_CXX_FLAGS="-O1 -g $sanitize -Wno-maybe-uninitialized" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
 cmake --build build-asan -j"$jobs"
-ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
+ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" --timeout 600
 
 echo "== Bounded fuzzing"
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON \

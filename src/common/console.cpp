@@ -25,4 +25,10 @@ bool StreamConsole::next_line(std::string& line) {
   return true;
 }
 
+bool BatchConsole::next_line(std::string& line) {
+  line.clear();
+  out_.write_line("    (batch: default kept)");
+  return false;
+}
+
 }  // namespace quillet

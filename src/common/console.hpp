@@ -35,4 +35,18 @@ class StreamConsole : public Console {
   std::ostream& out_;
 };
 
+// Console of a batch run: lines out go to the wrapped console, and no line is ever read. Each
+// read shows the line "    (batch: default kept)" under its prompt and then ends as a closed
+// standard input does, so every prompt keeps its default and the console tells so.
+class BatchConsole : public Console {
+ public:
+  explicit BatchConsole(Console& out) : out_(out) {}
+  void write_line(std::string_view line) override { out_.write_line(line); }
+  void flush() override { out_.flush(); }
+  bool next_line(std::string& line) override;
+
+ private:
+  Console& out_;
+};
+
 }  // namespace quillet

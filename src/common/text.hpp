@@ -25,4 +25,9 @@ std::string_view columns(std::string_view line, std::size_t first, std::size_t l
 // 1-based column of the first occurrence of `what` in `text`, 0 when absent (Fortran INDEX).
 std::size_t index_of(std::string_view text, std::string_view what);
 
+// `text` with every terminal control byte (0-31 and 127) in caret notation ("^[" for escape,
+// "^?" for delete), so that a line quoted on the console cannot move the cursor or change the
+// terminal's state. Every other byte stands as it is.
+std::string caret_notation(std::string_view text);
+
 }  // namespace quillet

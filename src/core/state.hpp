@@ -18,6 +18,7 @@
 #include "core/flow.hpp"
 #include "core/gps_fix.hpp"
 #include "core/line.hpp"
+#include "core/options.hpp"
 #include "core/raw_copy.hpp"
 #include "core/station_record.hpp"
 
@@ -134,6 +135,7 @@ struct PdlmtValues {
 };
 
 struct ProgramState {
+  Options options;  // from the command line, for every run and handler
   Identification identification;
   OutputSetNames names;
   CoilConfiguration coils;

@@ -1,6 +1,7 @@
 #include "core/station_record.hpp"
 
 #include <cstddef>
+#include <string>
 
 #include "common/console.hpp"
 #include "common/free_form.hpp"
@@ -48,9 +49,15 @@ void convert_ppm(StationRecord& station, std::int32_t hcp_quadrature, std::int32
   station.PI[0] = static_cast<float>(station.RAW_PI[0]) / 1000.0f;
 }
 
-void ask_length_code(std::int32_t& LENGTH_CODE, std::string_view prompt, Console& console) {
+void ask_length_code(std::int32_t& LENGTH_CODE, std::string_view prompt,
+                     std::optional<std::int32_t> given, Console& console) {
   LENGTH_CODE = 1;
   console.write(FreeLine() << prompt);
+  if (given) {
+    LENGTH_CODE = *given;
+    console.write_line("    (length code given: " + std::to_string(*given) + ")");
+    return;
+  }
   std::int32_t reply = LENGTH_CODE;
   const FreeReadResult result = read_free(console, {reply});
   if (result.status == FreeReadStatus::Ok && result.assigned == 1) LENGTH_CODE = reply;

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace quillet {
@@ -100,7 +101,9 @@ void convert_ppm(StationRecord& station, std::int32_t hcp_quadrature, std::int32
 
 // Asks for the sensor length code: LENGTH_CODE := 1, the prompt as one console line, then one
 // integer from the keyboard. "/", a reply that is not an integer and the end of keyboard input
-// all leave the default 1.
-void ask_length_code(std::int32_t& LENGTH_CODE, std::string_view prompt, Console& console);
+// all leave the default 1. A code `given` on the command line is the reply: it is shown under the
+// prompt and nothing is read.
+void ask_length_code(std::int32_t& LENGTH_CODE, std::string_view prompt,
+                     std::optional<std::int32_t> given, Console& console);
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 
 #include "common/free_form.hpp"
 #include "common/text.hpp"
+#include "core/options.hpp"
 #include "run/run.hpp"
 
 namespace quillet {
@@ -38,12 +39,19 @@ void print_usage(Console& console) {
       FreeLine() << "You may also operate the program interactively by answering the following:");
 }
 
-// What `quillet --help` adds to the banner: every argument, every code.
+// The forms of the command line and the options, as `--help` and a usage error show them.
+void print_usage_lines(Console& console) {
+  console.write_line("Usage: quillet [OPTIONS] RAWFILE [CODES [HEIGHT]]");
+  console.write_line("       quillet                  (asks for the file and the codes)");
+  console.write_line("       quillet --help | --version");
+  console.write_line("Options (before RAWFILE; \"--\" ends them, for a file named \"-x\"):");
+  for (const std::string& line : option_help_lines()) console.write_line(line);
+}
+
+// What `quillet --help` prints: every argument, every code.
 void print_help(Console& console) {
+  print_usage_lines(console);
   static constexpr const char* kHelp[] = {
-      "Usage: quillet RAWFILE [CODES [HEIGHT]]",
-      "       quillet                  (asks for the file and the codes)",
-      "       quillet --help | --version",
       "",
       "Transcribes the raw logger file RAWFILE into one output file per code letter,",
       "written beside RAWFILE. CODES is a string of letters (G when omitted):",
@@ -171,16 +179,8 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
 
 namespace {
 
-int run_codes(std::span<const std::string> args, ProgramState& program, Console& console) {
-  // Only as the one argument: "./--help" names a file of that name.
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
-    if (args[0] == "--help") {
-      print_help(console);
-    } else {
-      console.write_line(std::string("quillet ") + kVersion);
-    }
-    return 0;
-  }
+// The runs of the positional arguments (or of the prompts' answers when there are none).
+int transcribe(std::span<const std::string> args, ProgramState& program, Console& console) {
   print_banner(console);
 
   std::string input_name;
@@ -198,6 +198,14 @@ int run_codes(std::span<const std::string> args, ProgramState& program, Console&
         return 1;
       }
       height_given = true;
+      warn_unusual_height(sensor_height, args[2], console);
+    } else if (args.size() > 3) {
+      // The height is taken only from exactly three arguments.
+      std::string ignored;
+      for (std::size_t i = 2; i < args.size(); ++i) ignored += (i > 2 ? " " : "") + args[i];
+      console.write(FreeLine() << "*** More than three arguments, the sensor height stays as it "
+                                  "was; ignored: "
+                               << ignored);
     }
   } else {
     print_usage(console);
@@ -226,6 +234,32 @@ int run_codes(std::span<const std::string> args, ProgramState& program, Console&
     console.write(FreeLine() << summary_text(summary));
   }
   return status;
+}
+
+int usage_error(std::string_view error, Console& console) {
+  console.write(FreeLine() << error);
+  print_usage_lines(console);
+  return 1;
+}
+
+int run_codes(std::span<const std::string> args, ProgramState& program, Console& console) {
+  // Only as the one argument: "./--help" names a file of that name.
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
+    if (args[0] == "--help") {
+      print_help(console);
+    } else {
+      console.write_line(std::string("quillet ") + kVersion);
+    }
+    return 0;
+  }
+  const OptionParse parse = parse_options(args, program.options);
+  if (!parse.error.empty()) return usage_error(parse.error, console);
+  const std::span<const std::string> positional = args.subspan(parse.first_argument);
+  if (!program.options.batch) return transcribe(positional, program, console);
+  // Without a file name the program would ask for one, and a batch run answers no prompt.
+  if (positional.empty()) return usage_error("*** --batch needs the raw file name", console);
+  BatchConsole batch(console);
+  return transcribe(positional, program, batch);
 }
 
 }  // namespace

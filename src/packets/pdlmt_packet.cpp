@@ -125,7 +125,7 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
   // Runs while array 1 has no spacings, so once per program in practice: the spacings it brings
   // about stay known for the later runs.
   if (coils.S_HC[0] == 0.0f || coils.S_PC[0] == 0.0f) {
-    ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, console);
+    ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, writer.options().length_code, console);
     const Flow flow = writer.start_pdlmt_output(console);
     if (flow != Flow::NextLine) return flow;
   }

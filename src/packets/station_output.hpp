@@ -65,6 +65,9 @@ class StationWriter {
   // The records of the station in the layout of the run's output type (write_station_record).
   Flow write_station(PacketKind kind) { return write_station_record(kind, program_, run_, files_); }
 
+  // The options of the execution.
+  const Options& options() const { return program_.options; }
+
   // The height the records carry from now on in this run.
   void set_sensor_height(float height) { run_.sensor_height = height; }
 

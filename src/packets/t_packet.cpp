@@ -1,5 +1,6 @@
 #include "packets/t_packet.hpp"
 
+#include <optional>
 #include <string_view>
 
 #include "common/free_form.hpp"
@@ -98,13 +99,14 @@ void set_derived_values(std::size_t length, StationRecord& s) {
 // Converts array 1 by the data tag. "NULD" and "RAW " packets configure the coils from the
 // length code on every packet (asking for the code while array 1 has no spacings yet); "CONV"
 // packets use the factors in force.
-void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console) {
+void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
+                    std::optional<std::int32_t> given_length_code, Console& console) {
   const std::string_view tag = s.data_tag();
   if (tag == "CONV") {
     convert_scaled(s, ConversionVariant::Conductivity, {coils.F_HC[0], coils.F_PC[0]});
   } else if (tag == "NULD" || tag == "RAW ") {
     if (coils.S_HC[0] == 0.0f || coils.S_PC[0] == 0.0f) {
-      ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, console);
+      ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, given_length_code, console);
     }
     coils.apply_packet_table(tag == "NULD" ? PacketTable::TNuld : PacketTable::TRaw);
     convert_scaled(s, ConversionVariant::Quadrature, {coils.F_HC[0], coils.F_PC[0]});
@@ -136,7 +138,7 @@ Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration
     // A packet of unknown length still gives a station: the previous values are written again.
     console.write(FreeLine() << "T$ packet error:" << LINE.trimmed());
   }
-  convert_by_tag(s, coils, console);
+  convert_by_tag(s, coils, writer.options().length_code, console);
   return reported_unless_ended(writer.write_station(PacketKind::T), !known_length);
 }
 

@@ -1,6 +1,7 @@
 #include "packets/x_packet.hpp"
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "common/free_form.hpp"
@@ -47,7 +48,8 @@ bool read_x_layout(std::size_t length, std::string_view line, int N, StationReco
 // Converts arrays 2..N by the tag of the packet that brought array 1. "NULD" and "RAW " lines
 // configure every array from the length code on each line (asking for the code while array 1 has
 // no spacings), so N may change here; "CONV" lines use the factors in force.
-void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console) {
+void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
+                    std::optional<std::int32_t> given_length_code, Console& console) {
   const std::string_view tag = s.data_tag();
   if (tag == "CONV") {
     for (int k = 2; k <= coils.N; ++k) {
@@ -61,7 +63,7 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils, Console& console
     }
   } else if (tag == "NULD" || tag == "RAW ") {
     if (coils.S_HC[0] == 0.0f || coils.S_PC[0] == 0.0f) {
-      ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, console);
+      ask_length_code(coils.LENGTH_CODE, kLengthCodePrompt, given_length_code, console);
     }
     coils.apply_extra_array_geometry();
     coils.compute_extra_array_factors();
@@ -87,7 +89,7 @@ Flow handle_x_packet(const Line& LINE, StationRecord& station, CoilConfiguration
   } else {
     console.write(FreeLine() << "X$ read error!");
   }
-  convert_by_tag(s, coils, console);
+  convert_by_tag(s, coils, writer.options().length_code, console);
   if (!writer.array1_line_read()) return reported_unless_ended(Flow::NextLine, !known_length);
   return reported_unless_ended(writer.write_station(PacketKind::X), !known_length);
 }

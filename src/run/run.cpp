@@ -59,6 +59,8 @@ void ask_sensor_height(RunState& run, Console& console) {
       case OneValue::Blank:
         continue;
       case OneValue::Read:
+        warn_unusual_height(run.sensor_height, trim_right(reply), console);
+        return;
       case OneValue::None:
         return;
       case OneValue::NotOne:
@@ -70,6 +72,14 @@ void ask_sensor_height(RunState& run, Console& console) {
 }
 
 }  // namespace
+
+void warn_unusual_height(float height, std::string_view as_given, Console& console) {
+  constexpr float kLowest = 0.0f;
+  constexpr float kHighest = 10.0f;
+  if (height >= kLowest && height <= kHighest) return;
+  console.write(FreeLine() << "*** Unusual sensor height: " << as_given
+                           << " (below 0 or above 10 m), taken as given");
+}
 
 std::string_view output_folder(std::string_view input_name) {
   const std::size_t last = input_name.find_last_of("/\\");

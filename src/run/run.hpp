@@ -21,6 +21,10 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
                         bool height_given, ProgramState& program, Console& console,
                         RunSummary* summary = nullptr);
 
+// A height below 0 or above 10 m is taken as given, with one console line naming it as it was
+// written (`as_given`), so that a typing error shows. Nothing is written for a usual height.
+void warn_unusual_height(float height, std::string_view as_given, Console& console);
+
 // The stages, exposed for the tests. The end of the run closes every file with its keep-or-delete
 // rule and returns the run's ending; `report_run_end` is the one place that turns an ending into
 // its console lines.

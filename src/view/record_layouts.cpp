@@ -275,11 +275,20 @@ bool read_variant(std::string_view line, const Variant& variant, RecordValues& o
 
 bool read_record(std::string_view line, FileType type, RecordValues& values) {
   static const std::vector<Variant> kVariants = build_variants();
+  // The variants by their width: a record is tried against the few of its own width only.
+  static const std::vector<std::vector<const Variant*>> kByWidth = [] {
+    std::vector<std::vector<const Variant*>> by_width;
+    for (const Variant& v : kVariants) {
+      if (by_width.size() <= v.columns) by_width.resize(v.columns + 1);
+      by_width[v.columns].push_back(&v);
+    }
+    return by_width;
+  }();
   while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.remove_suffix(1);
-  for (const Variant& variant : kVariants) {
-    if (variant.columns != line.size()) continue;
-    if (type != FileType::None && variant.type != type) continue;
-    if (read_variant(line, variant, values)) return true;
+  if (line.size() >= kByWidth.size()) return false;
+  for (const Variant* variant : kByWidth[line.size()]) {
+    if (type != FileType::None && variant->type != type) continue;
+    if (read_variant(line, *variant, values)) return true;
   }
   return false;
 }
@@ -292,6 +301,8 @@ const char* file_type_name(FileType type) {
       return "Geosoft XYZ";
     case FileType::Log:
       return "log";
+    case FileType::Csv:
+      return "CSV";
     case FileType::None:
       break;
   }
@@ -308,6 +319,8 @@ const char* family_name(FileType type, RecordFamily family) {
       return "D$/X$";
     case RecordFamily::N:
       return "N$";
+    case RecordFamily::CsvRow:
+      return "CSV";
   }
   return "";
 }

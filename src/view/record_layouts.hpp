@@ -11,11 +11,21 @@
 
 namespace quillet::view {
 
-enum class FileType : std::uint8_t { None, SimpleXyz, Geosoft, Log };
+enum class FileType : std::uint8_t { None, SimpleXyz, Geosoft, Log, Csv };
 
 // The packet kind whose writer made a record. Geosoft records of T$ and $PDLMT packets share one
-// layout, so a Geosoft file reports them together as T$.
-enum class RecordFamily : std::uint8_t { T, Pdlmt, DX, N };
+// layout, so a Geosoft file reports them together as T$. The rows of a CSV file do not tell.
+enum class RecordFamily : std::uint8_t { T, Pdlmt, DX, N, CsvRow };
+constexpr int kRecordFamilies = 5;
+
+// What a record says of its GPS position. Only the CSV file's `position` column tells; the
+// other records leave it to the reader to judge from the GPS time.
+enum class PositionState : std::uint8_t {
+  Unstated,
+  Fresh,  // interpolated between two fixes (or left uncorrected there)
+  Held,   // a fix held beyond a gap in the fixes or after the last one
+  None,   // no position
+};
 
 constexpr int kMaxArrays = 3;
 constexpr int kMaxChannels = 4 * kMaxArrays;  // HC, HI, PC, PI of each coil array
@@ -38,15 +48,16 @@ struct RecordValues {
   double latitude = 0.0;   // degrees, north positive
   double longitude = 0.0;  // degrees, east positive
   std::int32_t fix_quality = 0;
+  PositionState position = PositionState::Unstated;
 };
 
 // Recognises `line` (without its line end) as a record of `type`, or of any type when `type` is
 // None, and fills `values`. False when no layout fits.
 bool read_record(std::string_view line, FileType type, RecordValues& values);
 
-// "simple XYZ", "Geosoft XYZ", "log".
+// "simple XYZ", "Geosoft XYZ", "log", "CSV".
 const char* file_type_name(FileType type);
-// "T$", "$PDLMT", "D$/X$", "N$" (Geosoft: "T$ or $PDLMT" for T).
+// "T$", "$PDLMT", "D$/X$", "N$" (Geosoft: "T$ or $PDLMT" for T), "CSV".
 const char* family_name(FileType type, RecordFamily family);
 
 }  // namespace quillet::view

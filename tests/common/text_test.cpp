@@ -24,5 +24,17 @@ TEST(TextHelpers, ColumnsAndIndexFollowFortranCounting) {
   EXPECT_EQ(trimmed_length("    "), 0u);
 }
 
+TEST(TextHelpers, CaretNotationDisarmsEveryControlByte) {
+  EXPECT_EQ(caret_notation(std::string("a\x1b[2Jb\tc\r\x7f\0d", 12)), "a^[[2Jb^Ic^M^?^@d");
+  EXPECT_EQ(caret_notation("10:14 \xc3\xa9 ~"), "10:14 \xc3\xa9 ~");  // UTF-8 stays
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string shown = caret_notation(std::string(1, static_cast<char>(byte)));
+    for (const char c : shown) {
+      const auto b = static_cast<unsigned char>(c);
+      EXPECT_TRUE(b >= 0x20 && b != 0x7f) << byte;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillet

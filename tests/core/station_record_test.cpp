@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -122,13 +123,20 @@ struct PromptOutcome {
   std::vector<std::string> console;
 };
 
-PromptOutcome ask(const std::string& keyboard, std::int32_t before) {
+PromptOutcome ask(const std::string& keyboard, std::int32_t before,
+                  std::optional<std::int32_t> given = std::nullopt, bool batch = false) {
   std::istringstream in(keyboard);
   std::ostringstream out;
-  StreamConsole console(in, out);
+  StreamConsole stream_console(in, out);
+  BatchConsole batch_console(stream_console);
+  Console& console = batch ? static_cast<Console&>(batch_console) : stream_console;
   PromptOutcome outcome{before, {}};
-  ask_length_code(outcome.code, "Enter Veltor Length Code (1, 2, or 4, default=1)", console);
-  outcome.console = testing::lines_of(out.str());
+  ask_length_code(outcome.code, "Enter Veltor Length Code (1, 2, or 4, default=1)", given, console);
+  // What the prompt left unread stays for the next reader (a loop's own input).
+  std::string rest;
+  std::getline(in, rest, '\0');
+  if (!rest.empty()) outcome.console.push_back("unread: " + rest);
+  for (const std::string& line : testing::lines_of(out.str())) outcome.console.push_back(line);
   return outcome;
 }
 
@@ -147,6 +155,20 @@ TEST(LengthCodePrompt, EveryReplyWithoutAnIntegerGivesTheDefaultOne) {
   for (const char* keyboard : {"/\n", "abc\n", "2.5\n", ""}) {
     EXPECT_EQ(ask(keyboard, 421).code, 1) << '"' << keyboard << '"';
   }
+}
+
+TEST(LengthCodePrompt, AGivenCodeOrBatchModeReadsNothingAndShowsWhatWasTaken) {
+  const std::string prompt = " Enter Veltor Length Code (1, 2, or 4, default=1)";
+  const PromptOutcome given = ask("4\n", 0, 2);
+  EXPECT_EQ(given.code, 2);
+  EXPECT_EQ(given.console,
+            (std::vector<std::string>{"unread: 4\n", prompt, "    (length code given: 2)"}));
+  const PromptOutcome batch = ask("4\n", 421, std::nullopt, true);
+  EXPECT_EQ(batch.code, 1);
+  EXPECT_EQ(batch.console,
+            (std::vector<std::string>{"unread: 4\n", prompt, "    (batch: default kept)"}));
+  // A given code answers in batch mode too.
+  EXPECT_EQ(ask("", 0, 642, true).code, 642);
 }
 
 }  // namespace

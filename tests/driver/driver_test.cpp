@@ -142,20 +142,102 @@ TEST(DriverProcess, HelpAndVersionAsTheOnlyArgumentPrintAndExit) {
   TempDir dir;
   const auto help = testing::run_quillet_process({"--help"}, "", dir.path());
   EXPECT_EQ(help.status, 0);
-  for (const char* code : {"  X ", "  G ", "  D ", "  L ", "  S ", "  P ", "  I ", "  R ", "  C "}) {
+  for (const char* code :
+       {"  X ", "  G ", "  D ", "  L ", "  S ", "  P ", "  I ", "  R ", "  C "}) {
     EXPECT_EQ(matching(help.console, code).size(), 1u) << code;
   }
-  EXPECT_EQ(matching(help.console, "Usage: quillet RAWFILE [CODES [HEIGHT]]").size(), 1u);
-  EXPECT_EQ(testing::run_quillet_process({"--version"}, "", dir.path()).console,
-            "quillet V1.71\n");
+  EXPECT_EQ(matching(help.console, "Usage: quillet [OPTIONS] RAWFILE [CODES [HEIGHT]]").size(), 1u);
+  EXPECT_EQ(matching(help.console, "  --batch, -b ").size(), 1u);
+  EXPECT_EQ(testing::run_quillet_process({"--version"}, "", dir.path()).console, "quillet V1.71\n");
   EXPECT_TRUE(dir.files().empty()) << "neither made a run";
-  // A file really named so is given with its folder, and with more arguments the name is a file.
+  // A file really named so is given with its folder or after "--"; before other arguments the
+  // name is an option that stands alone.
   dir.write("--help", " Z$\n");
-  const auto file = testing::run_quillet_process({"./--help", "X"}, "", dir.path());
-  EXPECT_EQ(file.status, 0);
-  EXPECT_EQ(matching(file.console, "    Normal end of data encountered.").size(), 1u);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"./--help", "X"}, std::vector<std::string>{"--", "--help", "X"}}) {
+    const auto file = testing::run_quillet_process(args, "", dir.path());
+    EXPECT_EQ(file.status, 0);
+    EXPECT_EQ(matching(file.console, "    Normal end of data encountered.").size(), 1u);
+  }
   const auto two = testing::run_quillet_process({"--help", "X"}, "", dir.path());
-  EXPECT_EQ(matching(two.console, "    Normal end of data encountered.").size(), 1u);
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(lines_of(two.console)[0], " *** --help is given alone, without other arguments");
+}
+
+TEST(DriverOptions, AUsageErrorNamesTheOptionShowsTheUsageAndTranscribesNothing) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  const std::pair<std::vector<std::string>, std::string> kErrors[] = {
+      {{"--bogus", input, "X"}, " *** Unknown option: --bogus"},
+      {{"--length-code=3", input, "X"},
+       " *** Option --length-code, not a sensor length code "
+       "(1, 2, 4, 21, 42, 421, 62, 621 or 642): 3"},
+      // A batch run answers no prompt, so it cannot ask for the file.
+      {{"--batch"}, " *** --batch needs the raw file name"},
+      {{"-b", "--"}, " *** --batch needs the raw file name"},
+  };
+  for (const auto& [args, error] : kErrors) {
+    const auto result = run_quillet(args, input + "\nX\n");
+    EXPECT_EQ(result.status, 1) << error;
+    const auto lines = lines_of(result.console);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], error);
+    EXPECT_EQ(lines[1], "Usage: quillet [OPTIONS] RAWFILE [CODES [HEIGHT]]");
+    EXPECT_TRUE(matching(result.console, " >>>Transcribe").empty()) << error;
+    EXPECT_TRUE(matching(result.console, "*****").empty()) << error;
+  }
+  EXPECT_EQ(dir.files(), std::vector<std::string>{"a.raw"});
+}
+
+TEST(DriverOptions, BatchReadsNoReplyAndShowsEachDefaultKept) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  // The keyboard offers a height; a batch run takes none, and keeps the given one.
+  const auto batch = run_quillet({"--batch", input, "XG", "0.35"}, "5\n5\n");
+  EXPECT_EQ(batch.status, 0);
+  const auto lines = lines_of(batch.console);
+  std::size_t prompts = 0;
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    if (lines[i].rfind(" Enter Sensor height", 0) != 0) continue;
+    ++prompts;
+    EXPECT_EQ(lines[i + 1], "    (batch: default kept)");
+  }
+  EXPECT_EQ(prompts, 2u);
+  EXPECT_EQ(matching(batch.console, " Default/user-set"),
+            std::vector<std::string>(2,
+                                     " Default/user-set instrument height (at axis of sensor) "
+                                     "is   0.349999994    "));
+  // Without the option the same keyboard answers the first prompt.
+  const auto typed = run_quillet({input, "XG", "0.35"}, "5\n5\n");
+  EXPECT_TRUE(matching(typed.console, "    (batch").empty());
+  EXPECT_EQ(matching(typed.console, " Default/user-set").back(),
+            " Default/user-set instrument height (at axis of sensor) is    5.00000000    ");
+}
+
+TEST(DriverWarnings, IgnoredArgumentsAndUnusualHeightsAreNamed) {
+  TempDir dir;
+  const std::string input = dir.write("a.raw", "Z$\n");
+  const auto four = run_quillet({input, "G", "0", ".3"});
+  EXPECT_EQ(four.status, 0);
+  EXPECT_EQ(
+      matching(four.console, " *** M"),
+      std::vector<std::string>{
+          " *** More than three arguments, the sensor height stays as it was; ignored: 0 .3"});
+  const auto unusual = [&](const std::vector<std::string>& args, const std::string& keyboard) {
+    return matching(run_quillet(args, keyboard).console, " *** Unusual sensor height: ");
+  };
+  for (const std::string height : {"-1", "99", "10.5", "-0.01"}) {
+    EXPECT_EQ(unusual({input, "X", height}, ""),
+              std::vector<std::string>{" *** Unusual sensor height: " + height +
+                                       " (below 0 or above 10 m), taken as given"});
+    EXPECT_EQ(unusual({input, "X"}, height + "  \n").size(), 1u) << height;
+  }
+  for (const std::string height : {"0", "10", "0.35"}) {
+    EXPECT_TRUE(unusual({input, "X", height}, "").empty()) << height;
+    EXPECT_TRUE(unusual({input, "X"}, height + "\n").empty()) << height;
+  }
+  // Given, then typed at the prompt: each is named once.
+  EXPECT_EQ(unusual({input, "X", "-1"}, "11\n").size(), 2u);
 }
 
 }  // namespace

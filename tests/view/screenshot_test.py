@@ -3,12 +3,13 @@
 
     screenshot_test.py QUILLET QUILLET_VIEW RAWFILE [SCREENSHOT.png]
 
-Transcribes RAWFILE with code G, writes its page, and asks Chromium twice: once for the page with
-a small script added that lists where every drawn region (maps, colour bars, profiles) lies, and
-once for a screenshot of the page as it is. Then it reads the PNG (zlib and the PNG filters, no
-imaging library) and checks that every map holds dots in colours of the colour map, that every
-colour bar runs from the map's dark violet through teal to yellow, and that every profile holds
-its trace. Exits 77 (skipped) only when no Chromium is installed.
+Transcribes RAWFILE with codes G and C, writes the page of each file, and asks Chromium twice per
+page: once for the page with a small script added that lists where every drawn region (maps,
+colour bars, profiles) lies, and once for a screenshot of the page as it is. Then it reads the PNG
+(zlib and the PNG filters, no imaging library) and checks that every map holds dots in colours of
+the colour map, that every colour bar runs from the map's dark violet through teal to yellow, and
+that every profile holds its trace; and that both pages draw the same regions. The screenshot kept
+(SCREENSHOT.png) is the Geosoft file's. Exits 77 (skipped) only when no Chromium is installed.
 """
 
 import json
@@ -116,6 +117,72 @@ def close(c, target, tolerance):
     return sum((a - b) ** 2 for a, b in zip(c, target)) <= tolerance ** 2
 
 
+def check_page(browser, work, viewer, name, keep):
+    """Draws the page of file `name` and checks it; the counts of its regions and the failures."""
+    page = os.path.join(work, name + ".page.html")
+    subprocess.run([viewer, os.path.join(work, name), "-o", page], check=True, timeout=60)
+    html = open(page, encoding="utf-8").read()
+    probe = os.path.join(work, "probe.html")
+    with open(probe, "w", encoding="utf-8") as f:
+        f.write(html.replace("</body>", PROBE + "</body>"))
+    dom = run_chromium(browser, work, ["--window-size=%d,1000" % WIDTH,
+                                       "--dump-dom", "file://" + probe])
+    found = re.search(r'<pre id="probe">(.*?)</pre>', dom, re.S)
+    assert found, "the probe script did not run"
+    layout = json.loads(found.group(1).replace("&quot;", '"').replace("&amp;", "&"))
+    height = layout["height"] + 20
+    shot = os.path.join(work, "shot.png")
+    run_chromium(browser, work, ["--window-size=%d,%d" % (WIDTH, height),
+                                 "--screenshot=" + shot, "file://" + page])
+    if keep:
+        shutil.copy(shot, keep)
+    width, shot_height, channels, rows = read_png(shot)
+    assert width == WIDTH and shot_height >= layout["height"], (width, shot_height)
+
+    def pixels(box):
+        _, x, y, w, h = box
+        for yy in range(max(y, 0), min(y + h, shot_height)):
+            row = rows[yy]
+            for xx in range(max(x, 0), min(x + w, width)):
+                yield tuple(row[xx * channels:xx * channels + 3])
+
+    kinds = {}
+    for r in layout["regions"]:
+        kinds.setdefault(r[0], []).append(r)
+    failures = []
+    maps, bars, profiles = kinds.get("map", []), kinds.get("colourbar", []), kinds.get(
+        "profile", [])
+    if not maps or len(maps) != len(bars) or not profiles:
+        failures.append("regions: %d maps, %d colour bars, %d profiles" %
+                        (len(maps), len(bars), len(profiles)))
+    palette = viridis_samples()
+    for k, (m, bar) in enumerate(zip(maps, bars)):
+        _, bx, by, bw, bh = bar
+        dots = 0
+        for yy in range(m[2], min(m[2] + m[4], shot_height)):
+            if by <= yy < by + bh:
+                continue  # the colour bar itself
+            row = rows[yy]
+            for xx in range(m[1], min(m[1] + m[3], width)):
+                c = tuple(row[xx * channels:xx * channels + 3])
+                if c[0] + c[1] + c[2] < 600 and any(close(c, v, 18) for v in palette):
+                    dots += 1
+        if dots < 100:
+            failures.append("map %d: only %d pixels in the colours of the map" % (k, dots))
+        middle = rows[by + bh // 2]
+        for name_, x in (("start", bx + 1), ("middle", bx + bw // 2), ("end", bx + bw - 2)):
+            c = tuple(middle[x * channels:x * channels + 3])
+            if not close(c, VIRIDIS_ENDS[name_], 16):
+                failures.append("colour bar %d: %s is %s" % (k, name_, c))
+    for k, p in enumerate(profiles):
+        trace = sum(1 for c in pixels(p) if close(c, TRACE, 60))
+        if trace < 150:
+            failures.append("profile %d: only %d pixels of its trace" % (k, trace))
+    print("%s: %d maps, %d colour bars, %d profiles checked in a %dx%d screenshot" %
+          (name, len(maps), len(bars), len(profiles), width, shot_height))
+    return (len(maps), len(bars), len(profiles)), failures
+
+
 def main():
     if len(sys.argv) < 4:
         print(__doc__)
@@ -128,72 +195,20 @@ def main():
         return 77
     with tempfile.TemporaryDirectory() as work:
         shutil.copy(raw, work)
-        subprocess.run([quillet, os.path.basename(raw), "G", "0.2"], cwd=work,
+        subprocess.run([quillet, os.path.basename(raw), "GC", "0.2"], cwd=work,
                        stdin=subprocess.DEVNULL, capture_output=True, check=True, timeout=60)
-        xyz = sorted(f for f in os.listdir(work) if f.endswith(".xyz") and f != "Default.xyz")
-        assert xyz, "the G run wrote no named .xyz file"
-        page = os.path.join(work, "page.html")
-        subprocess.run([viewer, os.path.join(work, xyz[0]), "-o", page], check=True, timeout=60)
-        html = open(page, encoding="utf-8").read()
-        probe = os.path.join(work, "probe.html")
-        with open(probe, "w", encoding="utf-8") as f:
-            f.write(html.replace("</body>", PROBE + "</body>"))
-        dom = run_chromium(browser, work, ["--window-size=%d,1000" % WIDTH,
-                                           "--dump-dom", "file://" + probe])
-        found = re.search(r'<pre id="probe">(.*?)</pre>', dom, re.S)
-        assert found, "the probe script did not run"
-        layout = json.loads(found.group(1).replace("&quot;", '"').replace("&amp;", "&"))
-        height = layout["height"] + 20
-        shot = os.path.join(work, "shot.png")
-        run_chromium(browser, work, ["--window-size=%d,%d" % (WIDTH, height),
-                                     "--screenshot=" + shot, "file://" + page])
-        if keep:
-            shutil.copy(shot, keep)
-        width, shot_height, channels, rows = read_png(shot)
-        assert width == WIDTH and shot_height >= layout["height"], (width, shot_height)
-
-        def pixels(box):
-            _, x, y, w, h = box
-            for yy in range(max(y, 0), min(y + h, shot_height)):
-                row = rows[yy]
-                for xx in range(max(x, 0), min(x + w, width)):
-                    yield tuple(row[xx * channels:xx * channels + 3])
-
-        regions = layout["regions"]
-        kinds = {}
-        for r in regions:
-            kinds.setdefault(r[0], []).append(r)
+        counts = []
         failures = []
-        maps, bars, profiles = kinds.get("map", []), kinds.get("colourbar", []), kinds.get(
-            "profile", [])
-        if not maps or len(maps) != len(bars) or not profiles:
-            failures.append("regions: %d maps, %d colour bars, %d profiles" %
-                            (len(maps), len(bars), len(profiles)))
-        palette = viridis_samples()
-        for k, (m, bar) in enumerate(zip(maps, bars)):
-            _, bx, by, bw, bh = bar
-            dots = 0
-            for yy in range(m[2], min(m[2] + m[4], shot_height)):
-                if by <= yy < by + bh:
-                    continue  # the colour bar itself
-                row = rows[yy]
-                for xx in range(m[1], min(m[1] + m[3], width)):
-                    c = tuple(row[xx * channels:xx * channels + 3])
-                    if c[0] + c[1] + c[2] < 600 and any(close(c, v, 18) for v in palette):
-                        dots += 1
-            if dots < 100:
-                failures.append("map %d: only %d pixels in the colours of the map" % (k, dots))
-            middle = rows[by + bh // 2]
-            for name, x in (("start", bx + 1), ("middle", bx + bw // 2), ("end", bx + bw - 2)):
-                c = tuple(middle[x * channels:x * channels + 3])
-                if not close(c, VIRIDIS_ENDS[name], 16):
-                    failures.append("colour bar %d: %s is %s" % (k, name, c))
-        for k, p in enumerate(profiles):
-            trace = sum(1 for c in pixels(p) if close(c, TRACE, 60))
-            if trace < 150:
-                failures.append("profile %d: only %d pixels of its trace" % (k, trace))
-        print("%d maps, %d colour bars, %d profiles checked in a %dx%d screenshot" %
-              (len(maps), len(bars), len(profiles), width, shot_height))
+        for extension in (".xyz", ".csv"):
+            named = sorted(f for f in os.listdir(work)
+                           if f.endswith(extension) and not f.startswith("Default."))
+            assert named, "the run wrote no named %s file" % extension
+            found, page_failures = check_page(browser, work, viewer, named[0],
+                                              keep if extension == ".xyz" else None)
+            counts.append(found)
+            failures += ["%s: %s" % (named[0], f) for f in page_failures]
+        if counts[0] != counts[1]:
+            failures.append("the pages draw different regions: %s and %s" % tuple(counts))
         for f in failures:
             print("FAIL:", f)
         return 1 if failures else 0

@@ -2,8 +2,15 @@
 // command line. The files recognised are the checked expected outputs of the test cases, one of
 // every type and packet kind the program writes.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -20,6 +27,7 @@
 namespace quillet::view {
 namespace {
 
+using testing::read_file;
 using testing::TempDir;
 
 std::string case_file(const std::string& name) {
@@ -70,8 +78,10 @@ TEST(ViewRecognition, ValuesLabelsAndMissingFields) {
   Survey s;
   std::string error;
   ASSERT_EQ(load_survey(case_file("dx_three_arrays/out/g/LINEC1.xyz"), s, error), LoadStatus::Ok);
-  // The Geosoft labels name the arrays by their spacing digit.
-  EXPECT_EQ(s.channels[8].name, "HC4");
+  // The Geosoft labels tell the spacing of each array; the channel keeps its array's number.
+  EXPECT_EQ(s.channels[8].name, "HC3");
+  EXPECT_EQ(s.channels[8].description(), "HCP conductivity, array 3, 4 m");
+  EXPECT_EQ(s.channels[1].description(), "HCP in-phase, array 1, 1 m");
   EXPECT_EQ(s.channels[9].unit, "ppt");
   EXPECT_EQ(s.logger_files, std::vector<std::string>{"LINEC1"});
   EXPECT_FLOAT_EQ(s.values[0][0], 123.40f);  // HC1 of station 10
@@ -206,6 +216,276 @@ TEST(ViewSurvey, ArraysMetLaterAreMissingInTheReadingsBefore) {
   EXPECT_TRUE(std::isnan(s.values[4][1]));
   EXPECT_FLOAT_EQ(s.values[11][2], 41.0f);
   EXPECT_TRUE(std::isnan(s.latitude[0]));  // quality 0: no position
+}
+
+// One record of each file type for array 1, and the same reading as a CSV file's row.
+const std::string kXyzRecord =
+    "    10     1   123.40    -2.50   110.00     3.10 1 11  0  1.150 12.500  298.1    0  "
+    "45.00 -45.00            0    0.000000     0.000000     0.0  0";
+const std::string kCsvHeader =
+    "station,line,time,x,y,utm_zone,elevation,latitude,longitude,gps_quality,HCP1f9000h0.2,"
+    "PRP1.1f9000h0.2,HCP1f9000h0.2_inph,PRP1.1f9000h0.2_inph,voltage,temperature,pitch,roll,"
+    "comment";
+
+TEST(ViewInput, OnlyRegularFilesAreOpenedAndLongLinesAreCut) {
+  TempDir dir;
+  const std::string fifo = dir.file("writerless.xyz");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Refused at once, and no page made: a FIFO without a writer would block the open.
+  for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path().string()}) {
+    SCOPED_TRACE(path);
+    std::ostringstream out, err;
+    const std::string page = dir.file("page.html");
+    EXPECT_EQ(view_main({path, "-o", page}, out, err), ViewStatus::Io);
+    EXPECT_NE(err.str().find("cannot be read ("), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(page));
+  }
+  // A line over 64 KiB fits no layout, whatever its start; the lines around it are read.
+  const std::string long_line = kXyzRecord + std::string(70'000, ' ') + "x";
+  Survey s;
+  std::string error;
+  const std::string path =
+      dir.write("long.xyz", kXyzRecord + "\n" + long_line + "\n" + kXyzRecord + "\n" + long_line);
+  ASSERT_EQ(load_survey(path, s, error), LoadStatus::Ok) << error;
+  EXPECT_EQ(s.readings(), 2u);
+  EXPECT_EQ(s.unfit_records, 2u);
+  EXPECT_EQ(s.first_unfit_line, 2u);
+  EXPECT_EQ(s.first_unfit_text, kXyzRecord.substr(4, 100));  // without its leading blanks
+  // Up to the limit a line is read whole: a CSV row whose comment text fills it to 64 KiB.
+  const std::string header = kCsvHeader + ",comment_text";
+  const std::string row = "10,1,11:00:01.150,,,,,,,,123.4,110,-2.5,3.1,12.5,298.15,45,-45,1,";
+  const std::string full = row + '"' + std::string(kMaxLineBytes - row.size() - 2, 'a') + '"';
+  const std::string over = row + '"' + std::string(kMaxLineBytes - row.size() - 1, 'a') + '"';
+  ASSERT_EQ(load_survey(dir.write("wide.csv", header + "\n" + full + "\n" + over + "\n" + full), s,
+                        error),
+            LoadStatus::Ok)
+      << error;
+  EXPECT_EQ(s.readings(), 2u);
+  EXPECT_EQ(s.unfit_records, 1u);
+  EXPECT_EQ(s.first_unfit_line, 3u);
+}
+
+TEST(ViewCli, ThePageNeverReplacesTheInputNorWritesThroughALink) {
+  TempDir dir;
+  const std::string input = dir.write("FIELD.xyz", kXyzRecord + "\n");
+  std::filesystem::create_directory(dir.path() / "sub");
+  std::filesystem::create_symlink(input, dir.path() / "alias.html");
+  // The input however it is spelled: itself, through another folder, through a link.
+  for (const std::string& page :
+       {input, dir.file("sub/../FIELD.xyz"), dir.file("./FIELD.xyz"), dir.file("alias.html")}) {
+    SCOPED_TRACE(page);
+    std::ostringstream out, err;
+    EXPECT_EQ(view_main({input, "-o", page}, out, err), ViewStatus::Io);
+    EXPECT_NE(err.str().find("is the input file"), std::string::npos) << err.str();
+    EXPECT_EQ(read_file(input), kXyzRecord + "\n");
+  }
+  // Nor the temporary the page is first written to: a leftover of that name would go.
+  const std::string hidden = dir.write(".p.html.tmp", kXyzRecord + "\n");
+  std::ostringstream out0, err0;
+  EXPECT_EQ(view_main({hidden, "-o", dir.file("p.html")}, out0, err0), ViewStatus::Io);
+  EXPECT_EQ(read_file(hidden), kXyzRecord + "\n");
+  std::filesystem::remove(hidden);
+  // A link planted at the page's name is replaced by the page; what it pointed to is untouched.
+  const std::string victim = dir.write("victim", "keep me\n");
+  std::filesystem::create_symlink(victim, input + ".html");
+  std::ostringstream out, err;
+  ASSERT_EQ(view_main({input}, out, err), ViewStatus::Ok) << err.str();
+  EXPECT_EQ(read_file(victim), "keep me\n");
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(input + ".html")));
+  EXPECT_NE(read_file(input + ".html").find("<!DOCTYPE html>"), std::string::npos);
+  // Nothing else is left in the folder: no temporary beside the page.
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"FIELD.xyz", "FIELD.xyz.html", "alias.html",
+                                                   "sub", "victim"}));
+}
+
+TEST(ViewCli, ControlBytesOfTheFileReachTheConsoleInCaretNotation) {
+  TempDir dir;
+  const std::string input = dir.write("odd.xyz", kXyzRecord + "\n\x1b]0;owned\x07 \x9b" + "2J\n");
+  std::ostringstream out, err;
+  ASSERT_EQ(view_main({input, "-o", dir.file("p.html")}, out, err), ViewStatus::Ok);
+  EXPECT_NE(out.str().find("at line 2: ^[]0;owned^G \x9b"
+                           "2J"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
+  const std::string foreign = dir.write("foreign.xyz", "\x1b[31mred\n");
+  EXPECT_EQ(view_main({foreign}, out, err), ViewStatus::NotASurvey);
+  EXPECT_NE(err.str().find("the first line is: ^[[31mred"), std::string::npos) << err.str();
+}
+
+TEST(ViewCsv, ColumnsByNameTheirPositionStatesAndRowsThatDoNotFit) {
+  // The columns of the positions work, after today's, with a comment text that holds commas and
+  // quotes; the column order is the header's, whatever it is.
+  const std::string header = kCsvHeader + ",position,fix_age_s,datetime,utc,comment_text";
+  const std::string rows[] = {
+      "1,7,23:59:59.500,,,,,,,,20,21,0.5,-0.5,12.5,298.15,1,-1,,none,,,,",
+      "2,7,23:59:59.750,682532.2,5766308.8,31,14.2,52.01735,5.66012,2,20.5,21,0.5,-0.5,12.5,"
+      "298.15,1,-1,3,interpolated,0.25,2025-06-11T23:59:59.750,2025-06-11T23:59:59.750Z,"
+      "\"pipe, \"\"north\"\" end\"",
+      "3,7,00:00:00.000,682533,5766309,31,14.2,52.01736,5.66013,2,21,21,0.5,-0.5,12.5,298.15,1,"
+      "-1,,held,3.5,,,",
+      "4,7,00:00:00.250,682533,5766309,31,14.2,52.01736,5.66013,2,21,21,0.5,-0.5,12.5,298.15,1,"
+      "-1,,uncorrected,0.1,,,",
+      "5,7,00:00:00.500,x,,,,,,,21,21,0.5,-0.5,12.5,298.15,1,-1,,none,,,,",  // x is no number
+      "6,7,00:00:00.750,,,,,,,,21,21,0.5,-0.5,12.5,298.15,1,-1,,none,,,",    // a field short
+      "7,7,00:00:01.000,,,,,,,,21,21,0.5,-0.5,12.5,298.15,1,-1,,none,,,,,",  // a field over
+      "8,7,00:00:01.250,,,,,,,,21,21,0.5,-0.5,12.5,298.15,1,-1,,none,,,,\"open",
+  };
+  std::string text = header + "\r\n";
+  for (const std::string& row : rows) text += row + "\r\n";
+  TempDir dir;
+  Survey s;
+  std::string error;
+  ASSERT_EQ(load_survey(dir.write("F.csv", text), s, error), LoadStatus::Ok) << error;
+  EXPECT_EQ(s.type, FileType::Csv);
+  EXPECT_EQ(s.fix_rule, FixRule::PositionColumn);
+  ASSERT_EQ(s.readings(), 4u);
+  EXPECT_EQ(s.unfit_records, 4u);
+  EXPECT_EQ(s.first_unfit_line, 6u);
+  EXPECT_EQ(s.fresh_fix, (std::vector<std::uint8_t>{0, 1, 0, 1}));
+  EXPECT_TRUE(std::isnan(s.latitude[0]));
+  EXPECT_DOUBLE_EQ(s.latitude[2], 52.01736);  // held: placed, not fresh
+  EXPECT_FLOAT_EQ(s.values[0][1], 20.5f);     // HC1
+  EXPECT_FLOAT_EQ(s.values[2][1], 21.0f);     // PC1: the PRP column comes second in a row
+  EXPECT_FLOAT_EQ(s.values[3][1], -0.5f);     // PI1
+  EXPECT_DOUBLE_EQ(s.time_s[2], 86400.0);     // past midnight
+  ASSERT_EQ(s.comments.size(), 1u);
+  EXPECT_EQ(s.comments[0].number, 3);
+  EXPECT_EQ(s.channels[2].description(), "PRP conductivity, array 1, 1 m");
+
+  // A header row alone says so; without the position column the position itself must move.
+  EXPECT_EQ(load_survey(dir.write("E.csv", kCsvHeader + "\n"), s, error), LoadStatus::NotASurvey);
+  EXPECT_NE(error.find("header row but no readings"), std::string::npos) << error;
+  std::string still = kCsvHeader + "\n";
+  for (int i = 0; i < 8; ++i) {
+    still += std::to_string(i) + ",1,10:00:0" + std::to_string(i) +
+             ".000,1,2,31,14,52.5,5.5,1,20,21,0.5,-0.5,12.5,298.15,1,-1,\n";
+  }
+  ASSERT_EQ(load_survey(dir.write("S.csv", still), s, error), LoadStatus::Ok) << error;
+  EXPECT_EQ(s.fix_rule, FixRule::Position);
+  EXPECT_EQ(s.fresh_fix, (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 1, 0, 0}));
+}
+
+TEST(ViewSurvey, OneSurveyTranscribedWithXGLAndCGivesTheSameChannelsOnEveryPage) {
+  const std::string raw = std::string(QUILLET_SOURCE_DIR) + "/examples/three_arrays.raw";
+  std::vector<Survey> surveys;
+  for (const char* code : {"X", "G", "L", "C"}) {
+    SCOPED_TRACE(code);
+    TempDir dir;
+    std::filesystem::copy_file(raw, dir.path() / "three_arrays.raw");
+    const auto run = testing::run_quillet({dir.file("three_arrays.raw"), code, "0.2"});
+    ASSERT_EQ(run.status, 0) << run.console;
+    const std::string name = std::string("FIELD421.") + (code[0] == 'L'   ? "log"
+                                                         : code[0] == 'C' ? "csv"
+                                                                          : "xyz");
+    Survey s;
+    std::string error;
+    ASSERT_EQ(load_survey(dir.file(name), s, error), LoadStatus::Ok) << error;
+    EXPECT_EQ(s.unfit_records, 0u);
+    const std::string page = render_page(s, "test");
+    for (const char* shown : {"<b>HC3</b>", "<b>PI3</b>", "HCP conductivity, array 3"}) {
+      EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    }
+    EXPECT_EQ(page.find("HC4"), std::string::npos);
+    surveys.push_back(std::move(s));
+  }
+  const Survey& x = surveys[0];
+  for (const Survey& s : surveys) {
+    ASSERT_EQ(s.channels.size(), 12u);
+    ASSERT_EQ(s.readings(), x.readings());
+    for (std::size_t c = 0; c < 12; ++c) {
+      EXPECT_EQ(s.channels[c].name, x.channels[c].name);
+      EXPECT_EQ(s.channels[c].unit, x.channels[c].unit);
+      for (std::size_t i = 0; i < s.readings(); i += 7) {
+        EXPECT_NEAR(s.values[c][i], x.values[c][i], 0.0051) << c << " " << i;
+      }
+    }
+    for (std::size_t i = 0; i < s.readings(); ++i) {
+      ASSERT_EQ(std::isnan(s.latitude[i]), std::isnan(x.latitude[i])) << i;
+      if (!std::isnan(x.latitude[i])) {
+        EXPECT_NEAR(s.latitude[i], x.latitude[i], 1e-6) << i;
+      }
+    }
+    EXPECT_EQ(s.line, x.line);
+  }
+  // Where the file tells the spacing (the Geosoft labels, the CSV column names), the
+  // descriptions say it, the same on both pages.
+  for (std::size_t c = 0; c < 12; ++c) {
+    EXPECT_EQ(surveys[1].channels[c].description(), surveys[3].channels[c].description());
+    EXPECT_EQ(surveys[2].channels[c].spacing, "");
+  }
+  EXPECT_EQ(surveys[3].channels[11].description(), "PRP in-phase, array 3, 4 m");
+}
+
+// Runs quillet-view in a child process; its status, wall time and peak memory.
+struct ViewRun {
+  int status = -1;
+  double seconds = 0;
+  long max_rss_kib = 0;
+};
+
+ViewRun run_view(const std::vector<std::string>& args) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::ostringstream out, err;
+    ::_exit(static_cast<int>(view_main(args, out, err)));
+  }
+  int wstatus = 0;
+  rusage usage{};
+  ::wait4(pid, &wstatus, 0, &usage);
+  ViewRun run;
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  run.max_rss_kib = usage.ru_maxrss;
+  return run;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kSlowdown = 10;  // the sanitizers' instrumentation
+#else
+constexpr double kSlowdown = 1;
+#endif
+
+TEST(ViewInput, AHugeLineAndManyLoggerNamesTakeLittleTimeAndMemory) {
+  TempDir dir;
+  const std::string small = dir.write("small.xyz", kXyzRecord + "\n");
+  const std::string huge = dir.file("huge.xyz");
+  {
+    std::ofstream out(huge, std::ios::binary);
+    out << kXyzRecord << "\n";
+    const std::string block(1 << 20, 'x');
+    for (int k = 0; k < 200; ++k) out << block;
+    out << "\n" << kXyzRecord << "\n";
+  }
+  // A Geosoft file of 120,000 logger files of one record each.
+  const std::string geosoft = dir.file("names.xyz");
+  {
+    std::ofstream out(geosoft, std::ios::binary);
+    const std::string record =
+        "    10 B     1 A   123.40    -2.50   110.00     3.10 1  9  5  1.000  0.000    0.0    0"
+        "   0.00   0.00            0    0.000000     0.000000     0.0  0\n";
+    for (int k = 0; k < 120'000; ++k) {
+      out << "\\Veltor Filename is N" << k << ".xyz\n\\..STN.SP.LINE.LP.HC1-mS/m.HI1-ppt.PC1-mS/m.."
+          << "PI1-ppt..N\n"
+          << record;
+    }
+  }
+  const ViewRun base = run_view({small, "-o", dir.file("small.html")});
+  ASSERT_EQ(base.status, 0);
+  const ViewRun line = run_view({huge, "-o", dir.file("huge.html")});
+  EXPECT_EQ(line.status, 0);
+  EXPECT_LT(line.seconds, 2 * kSlowdown);
+  EXPECT_LT(line.max_rss_kib, base.max_rss_kib + 16 * 1024);  // a 200 MB line is not held
+  const ViewRun names = run_view({geosoft, "-o", dir.file("names.html")});
+  EXPECT_EQ(names.status, 0);
+  EXPECT_LT(names.seconds, 2 * kSlowdown);
+  EXPECT_LT(names.max_rss_kib, 200 * 1024);
+  Survey s;
+  std::string error;
+  ASSERT_EQ(load_survey(geosoft, s, error), LoadStatus::Ok);
+  EXPECT_EQ(s.logger_files.size(), 120'000u);
+  EXPECT_EQ(s.readings(), 120'000u);
 }
 
 TEST(ViewPlot, ScalesAndTicks) {

@@ -1,0 +1,127 @@
+#include "core/options.hpp"
+
+#include <array>
+#include <charconv>
+#include <initializer_list>
+#include <string_view>
+
+namespace quillet {
+
+namespace {
+
+struct OptionSpec {
+  std::string_view name;        // with its two dashes
+  std::string_view short_name;  // with its dash, or empty
+  std::string_view value_name;  // empty for an option that takes no value
+  // Stores the option; for an option with a value, false when the value is not one it takes.
+  bool (*store)(std::string_view value, Options& options);
+  std::string_view value_error;  // what a value that is not taken is told
+  std::string_view help;
+};
+
+// The codes that the sensor length code prompts offer.
+constexpr std::array<std::int32_t, 9> kLengthCodes = {1, 2, 4, 21, 42, 421, 62, 621, 642};
+
+bool store_batch(std::string_view, Options& options) {
+  options.batch = true;
+  return true;
+}
+
+bool store_length_code(std::string_view value, Options& options) {
+  std::int32_t code = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), code);
+  if (error != std::errc() || end != value.data() + value.size()) return false;
+  for (const std::int32_t known : kLengthCodes) {
+    if (code == known) {
+      options.length_code = code;
+      return true;
+    }
+  }
+  return false;
+}
+
+constexpr OptionSpec kOptions[] = {
+    {"--batch", "-b", "", store_batch, "",
+     "read nothing from standard input: every prompt keeps its default"},
+    {"--length-code", "", "N", store_length_code,
+     "not a sensor length code (1, 2, 4, 21, 42, 421, 62, 621 or 642)",
+     "answer every sensor length code prompt with N"},
+};
+
+// A lone number ("-1", "-.5") is a value, and "-" alone names a file or nothing.
+bool looks_like_option(std::string_view arg) {
+  if (arg.size() < 2 || arg[0] != '-') return false;
+  const char next = arg[1];
+  return !((next >= '0' && next <= '9') || next == '.');
+}
+
+const OptionSpec* find_option(std::string_view name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.name || (!spec.short_name.empty() && name == spec.short_name)) return &spec;
+  }
+  return nullptr;
+}
+
+// Joins texts into one (a chain of `+` on strings makes g++ 12 warn falsely about overlaps).
+std::string joined(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (const std::string_view part : parts) text.append(part);
+  return text;
+}
+
+}  // namespace
+
+OptionParse parse_options(std::span<const std::string> args, Options& options) {
+  OptionParse parse;
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (!looks_like_option(arg)) break;
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const OptionSpec* spec = find_option(name);
+    if (spec == nullptr) {
+      parse.error = name == "--help" || name == "--version"
+                        ? joined({"*** ", name, " is given alone, without other arguments"})
+                        : joined({"*** Unknown option: ", arg});
+      return parse;
+    }
+    const bool has_value = equals != std::string_view::npos;
+    if (spec->value_name.empty() && has_value) {
+      parse.error = joined({"*** Option ", spec->name, " takes no value: ", arg});
+      return parse;
+    }
+    if (!spec->value_name.empty() && !has_value) {
+      parse.error = joined(
+          {"*** Option ", spec->name, " needs a value: ", spec->name, "=", spec->value_name});
+      return parse;
+    }
+    const std::string_view value = has_value ? arg.substr(equals + 1) : std::string_view();
+    if (!spec->store(value, options)) {
+      parse.error = joined({"*** Option ", spec->name, ", ", spec->value_error, ": ", value});
+      return parse;
+    }
+  }
+  parse.first_argument = i;
+  return parse;
+}
+
+std::vector<std::string> option_help_lines() {
+  constexpr std::size_t kNamesWidth = 22;
+  std::vector<std::string> lines;
+  for (const OptionSpec& spec : kOptions) {
+    std::string line = joined({"  ", spec.name});
+    if (!spec.value_name.empty()) line.append("=").append(spec.value_name);
+    if (!spec.short_name.empty()) line.append(", ").append(spec.short_name);
+    if (line.size() < kNamesWidth) line.resize(kNamesWidth, ' ');
+    line.append(" ").append(spec.help);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+}  // namespace quillet
