@@ -18,6 +18,17 @@ void StreamConsole::flush() {
   out_.flush();
 }
 
+bool StreamConsole::failed() const {
+  return out_.fail();
+}
+
+void StreamConsole::write_error_line(std::string_view line) {
+  std::ostream& error = error_ != nullptr ? *error_ : out_;
+  error.write(line.data(), static_cast<std::streamsize>(line.size()));
+  error.put('\n');
+  error.flush();
+}
+
 bool StreamConsole::next_line(std::string& line) {
   flush();
   if (!std::getline(in_, line)) return false;

@@ -33,14 +33,14 @@ std::size_t index_of(std::string_view text, std::string_view what) {
   return at == std::string_view::npos ? 0 : at + 1;
 }
 
-std::string caret_notation(std::string_view text) {
+std::string caret_notation(std::string_view text, TabByte tab) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
+    if ((byte < 0x20 || byte == 0x7f) && !(byte == '	' && tab == TabByte::Kept)) {
       out += '^';
-      out += static_cast<char>(byte ^ 0x40);
+      out += static_cast<char>(byte ^ 0x40);  // 0 -> '@', 27 -> '[', 127 -> '?'
     } else {
       out += c;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,9 @@ std::size_t index_of(std::string_view text, std::string_view what);
 
 // `text` with every terminal control byte (0-31 and 127) in caret notation ("^[" for escape,
 // "^?" for delete), so that a line quoted on the console cannot move the cursor or change the
-// terminal's state. Every other byte stands as it is.
-std::string caret_notation(std::string_view text);
+// terminal's state. Every other byte stands as it is. The console lines of a run keep a tab as
+// it is (TabByte::Kept): it moves nothing but the cursor along the line.
+enum class TabByte : std::uint8_t { Shown, Kept };
+std::string caret_notation(std::string_view text, TabByte tab = TabByte::Shown);
 
 }  // namespace quillet

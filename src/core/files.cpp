@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,19 @@ namespace {
 
 constexpr std::size_t kOutputBuffer = 1 << 18;
 constexpr std::size_t kLongLineKept = 256;
+// The start of the input that decides its line end.
+constexpr std::size_t kLineEndProbe = std::size_t{1} << 16;
+
+// What a file of this mode is, for the message that refuses it; empty for a regular file and a
+// folder (refused with the message it always had).
+std::string_view special_kind(mode_t mode) {
+  if (S_ISREG(mode) || S_ISDIR(mode)) return {};
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a file of another kind";
+}
 
 }  // namespace
 
@@ -24,10 +38,18 @@ InputFile::~InputFile() {
 
 bool InputFile::open(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  not_regular_ = {};
+  // Looked at first: opening a FIFO without a writer would wait for one, and reading a device
+  // such as /dev/zero would never end.
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::stat(path.c_str(), &info) != 0) return false;
+  not_regular_ = special_kind(info.st_mode);
+  if (!S_ISREG(info.st_mode)) return false;
+  // Without blocking, in case the name was given to a FIFO since it was looked at.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    not_regular_ = special_kind(info.st_mode);
     ::close(fd);
     return false;
   }
@@ -42,7 +64,25 @@ bool InputFile::open(const std::string& path) {
   begin_ = end_ = 0;
   at_end_ = false;
   error_status_ = 0;
+  line_end_ = find_line_end();
   return true;
+}
+
+char InputFile::find_line_end() {
+  bool carriage_return = false;
+  std::size_t offset = 0;
+  while (offset < kLineEndProbe) {
+    const std::size_t wanted = std::min(capacity_, kLineEndProbe - offset);
+    const ssize_t got = ::pread(fd_, buffer_.get(), wanted, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    // An error shows again, and is reported, when the lines are read.
+    if (got <= 0) break;
+    const auto size = static_cast<std::size_t>(got);
+    if (std::memchr(buffer_.get(), '\n', size) != nullptr) return '\n';
+    carriage_return = carriage_return || std::memchr(buffer_.get(), '\r', size) != nullptr;
+    offset += size;
+  }
+  return carriage_return ? '\r' : '\n';
 }
 
 bool InputFile::fill() {
@@ -75,7 +115,7 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
   }
   std::size_t scanned = begin_;
   for (;;) {
-    const void* found = std::memchr(buffer_.get() + scanned, '\n', end_ - scanned);
+    const void* found = std::memchr(buffer_.get() + scanned, line_end_, end_ - scanned);
     if (found != nullptr) {
       const std::size_t at =
           static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get());
@@ -94,7 +134,7 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
           if (error_status_ != 0) return Read::Error;
           break;
         }
-        const void* nl = std::memchr(buffer_.get(), '\n', end_);
+        const void* nl = std::memchr(buffer_.get(), line_end_, end_);
         if (nl != nullptr) {
           begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buffer_.get()) + 1;
           break;

@@ -20,7 +20,10 @@ namespace quillet {
 
 // The input file, read sequentially with one large buffer. Lines come without their line feed and
 // without the carriage return of a Windows line end; a line longer than the buffer keeps only its
-// first part (no handler looks beyond column 120).
+// first part (no handler looks beyond column 120). A file whose first 64 KiB (the whole file when
+// smaller) hold a carriage return and no line feed was written with CR line ends: it is read line
+// by line at its carriage returns. Elsewhere a carriage return stays part of its line. The choice
+// is made once at open and kept by rewind, so every pass over the file sees the same lines.
 class InputFile {
  public:
   enum class Read : std::uint8_t { Line, End, Error };
@@ -30,8 +33,15 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Opens an existing regular file for reading; false when it cannot be opened (or is a folder).
+  // Opens an existing regular file (or a link to one) for reading; false when it cannot be
+  // opened or is not a regular file. Looks before it opens, so that a FIFO without a writer is
+  // refused at once instead of blocking.
   bool open(const std::string& path);
+  // What the path of the last refused open named when that was neither a regular file nor a
+  // folder ("a FIFO", "a character device", "a block device", "a socket"); empty otherwise.
+  std::string_view not_regular() const { return not_regular_; }
+  // True when the lines end with a carriage return alone (see above).
+  bool cr_line_ends() const { return line_end_ == '\r'; }
   bool is_open() const { return fd_ >= 0; }
   // Next line into `line` (a view valid until the next call). On Read::Error, `error_status`
   // holds the system's error number.
@@ -45,6 +55,8 @@ class InputFile {
 
  private:
   bool fill();
+  // The line end of the open file, decided from its first 64 KiB (read through the buffer).
+  char find_line_end();
 
   std::size_t buffer_size_;
   std::size_t capacity_ = 0;
@@ -53,6 +65,8 @@ class InputFile {
   ino_t inode_ = 0;
   int error_status_ = 0;
   bool at_end_ = false;
+  char line_end_ = '\n';
+  std::string_view not_regular_;
   std::unique_ptr<char[]> buffer_;
   std::string long_line_;  // the kept start of a line longer than the buffer
   std::size_t begin_ = 0;  // first unread byte in buffer_

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillet {
 
@@ -56,6 +57,7 @@ constexpr std::int32_t error_code(Flow flow) {
 struct RunEnd {
   Flow kind = Flow::NormalEnd;
   std::string path;              // InputOpenError: the input; OutputOpenError: the output file
+  std::string_view not_regular;  // InputOpenError: what the input is when not a regular file
   int read_status = 0;           // InputReadError: the system's error number
   std::int32_t line_number = 0;  // InputReadError, FatalReadError: the line reached
   std::string line;              // FatalReadError: `LINE`

@@ -122,9 +122,18 @@ std::string summary_text(const RunSummary& summary) {
   return text;
 }
 
-bool can_open_input(const std::string& name) {
+// Whether the typed name opens as an input; otherwise says so, naming what the file is when it is
+// not a regular file.
+bool can_open_input(const std::string& name, Console& console) {
   InputFile probe;
-  return probe.open(std::string(trim_right(name)));
+  if (probe.open(std::string(trim_right(name)))) return true;
+  if (probe.not_regular().empty()) {
+    console.write(FreeLine() << "Error opening file " << name_field(name));
+  } else {
+    console.write(FreeLine() << "Error opening file " << trim_right(name) << " ("
+                             << probe.not_regular() << ", not a regular file)");
+  }
+  return false;
 }
 
 void print_end_of_keyboard(Console& console) {
@@ -144,8 +153,7 @@ std::optional<std::pair<std::string, std::string>> ask_file_and_codes(Console& c
         input_name.find("quit") != std::string::npos) {
       return std::nullopt;
     }
-    if (can_open_input(input_name)) break;
-    console.write(FreeLine() << "Error opening file " << name_field(input_name));
+    if (can_open_input(input_name, console)) break;
   }
 
   for (;;) {
@@ -265,8 +273,14 @@ int run_codes(std::span<const std::string> args, ProgramState& program, Console&
 }  // namespace
 
 int run_program(std::span<const std::string> args, ProgramState& program, Console& console) {
-  const int status = run_codes(args, program, console);
+  int status = run_codes(args, program, console);
   console.flush();
+  // The console is an output like the files: lines that never reached it make the program fail.
+  if (console.failed()) {
+    console.write_error_line(
+        "quillet: *** Write error for the console (standard output): its text is incomplete");
+    if (status == 0) status = error_code(Flow::OutputWriteError);
+  }
   return status;
 }
 

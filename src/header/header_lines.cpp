@@ -188,7 +188,9 @@ Flow handle_file_header_line(const Line& LINE, std::int32_t line_number, Station
   files.main.close(first_set);
   files.binary.close(first_set);
 
-  console.write(FreeLine() << "   Output file: " << pad_to(names.FILE_NAME, kFileNameWidth));
+  console.write(
+      FreeLine() << "   Output file: "
+                 << caret_notation(pad_to(names.FILE_NAME, kFileNameWidth), TabByte::Kept));
   console.write(FreeLine() << "   Sensor Length code for this file is " << coils.LENGTH_CODE);
 
   station.VOLTAGE = 0.0f;
@@ -271,7 +273,7 @@ Flow handle_identification_line(const Line& line, StationRecord& station, Identi
   static const Layout kEcho("(A14, A40)");
   std::string echo;
   kEcho.write(echo, {"InstrumentID >", std::string_view(id.INSTRUMENT_ID)});
-  console.write_line(echo);
+  console.write_line(caret_notation(echo, TabByte::Kept));
 
   std::string model;
   const std::size_t veltor = id.INSTRUMENT_ID.find("VELTOR-");
@@ -290,7 +292,8 @@ Flow handle_identification_line(const Line& line, StationRecord& station, Identi
       id.KORAB_FAMILY = false;
       console.write(
           FreeLine() << (std::string("Missing name info in header string") +
-                         std::string(trimmed.substr(std::min<std::size_t>(1, trimmed.size())))));
+                         caret_notation(trimmed.substr(std::min<std::size_t>(1, trimmed.size())),
+                                        TabByte::Kept)));
       return Flow::NextLine;
     }
     id.KORAB_FAMILY = true;
@@ -324,7 +327,8 @@ void handle_sampling_line(const Line& line, Identification& identification, Cons
   static const Layout kRate("(I5)");
   std::int32_t rate = 0;
   if (!kRate.read(between, {rate}).ok()) {
-    console.write(FreeLine() << "*** Sampling frequency not readable: " << between);
+    console.write(FreeLine() << "*** Sampling frequency not readable: "
+                             << caret_notation(between, TabByte::Kept));
     return;
   }
   identification.SAMPLE_RATE = rate;
@@ -344,7 +348,7 @@ Flow handle_comment_line(const Line& LINE, StationRecord& station, CommentRegist
 
   std::string line;
   format_comment_echo(line, comment, station.HOUR, station.MINUTE, station.SECOND);
-  console.write_line(line);
+  console.write_line(caret_notation(line, TabByte::Kept));
 
   const CommentNumber number = comments.register_comment(comment);
   CN = number.number;

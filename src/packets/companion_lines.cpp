@@ -6,6 +6,7 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "common/text.hpp"
 #include "packets/station_output.hpp"
 
 namespace quillet {
@@ -115,7 +116,8 @@ Flow handle_status_line(const Line& LINE, StationRecord& station, Console& conso
       break;
     }
     default:
-      console.write(FreeLine() << "S$ packet error:" << LINE.trimmed());
+      console.write(FreeLine() << "S$ packet error:"
+                               << caret_notation(LINE.trimmed(), TabByte::Kept));
       apply_temperature_rule(s);
       return Flow::PacketError;
   }

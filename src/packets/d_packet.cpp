@@ -6,6 +6,7 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "common/text.hpp"
 #include "packets/t_packet.hpp"
 
 namespace quillet {
@@ -103,7 +104,8 @@ Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
   if (layout == DLayout::None) {
     // Writing the previous reading again under this line would put a station in the file that
     // the instrument never measured there.
-    console.write(FreeLine() << "D$ packet error:" << LINE.trimmed());
+    console.write(FreeLine() << "D$ packet error:"
+                             << caret_notation(LINE.trimmed(), TabByte::Kept));
     return Flow::PacketError;
   }
   if (!read_d_layout(layout, LINE.view(), s).ok()) return Flow::PacketSkip;
@@ -111,7 +113,8 @@ Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
   // D$ readings hold conductivities; the X$ line that follows converts its arrays by this tag.
   s.DATA_TAG = {'C', 'O', 'N', 'V'};
   // Arrays 2 and 3 are recomputed too, from the raw values of the last X$ line and with the
-  // offsets and factors of array 1: the Santos record of a multi-array D$ reading shows them.
+  // offsets and factors of array 1; the X$ line that completes the reading converts them again
+  // with their own before any record shows them.
   for (int k = 1; k <= kStationArrays; ++k) {
     convert_array(s, k, ConversionVariant::Conductivity, {coils.F_HC[0], coils.F_PC[0]},
                   s.USER_OFFSET[0]);

@@ -76,7 +76,9 @@ Flow StationWriter::start_pdlmt_output(Console& console) {
   // The name is shown whole, however long; a short one with the blanks of its 19 columns.
   console.write(
       FreeLine() << "Output file: "
-                 << pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size())));
+                 << caret_notation(
+                        pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size())),
+                        TabByte::Kept));
   console.write(FreeLine() << "Sensor Length code for this file is " << program.coils.LENGTH_CODE);
 
   program.station.VOLTAGE = 0.0f;
@@ -95,8 +97,12 @@ std::string pdlmt_output_name(std::string_view input_name, char code, std::strin
   const std::string_view extension = upper_extension(code);
   const bool always = code == 'L' || code == 'X' || code == 'I';
   if (extension.empty() || (!always && !trim_right(FILE_NAME).empty())) return {};
-  std::string name(
-      input_name.substr(0, input_name.size() - std::min<std::size_t>(3, input_name.size())));
+  // The three characters are cut from the base name only: a short name in a folder ("d/ab")
+  // must not lose the separator and put its file in the parent folder.
+  const std::size_t last_separator = input_name.find_last_of("/\\");
+  const std::size_t base = last_separator == std::string_view::npos ? 0 : last_separator + 1;
+  const std::size_t cut = std::min<std::size_t>(3, input_name.size() - base);
+  std::string name(input_name.substr(0, input_name.size() - cut));
   name += extension;
   return name;
 }
@@ -116,7 +122,8 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
     pdlmt.PDLMT_READ = true;
   } else {
     // The station is written again with the values it has; its number does not advance.
-    console.write(FreeLine() << "$PDLMT packet error:" << LINE.trimmed());
+    console.write(FreeLine() << "$PDLMT packet error:"
+                             << caret_notation(LINE.trimmed(), TabByte::Kept));
   }
   if (!pdlmt.PDLMT_READ) {
     s.PITCH = static_cast<float>(s.PITCH_RAW);

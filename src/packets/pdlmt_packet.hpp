@@ -24,7 +24,8 @@ Flow handle_pdlmt_packet(const Line& LINE, StationRecord& station, CoilConfigura
                          PdlmtValues& pdlmt, StationWriter& writer, Console& console);
 
 // Name of the main output file that a run of `code` (upper case) opens at its first $PDLMT packet:
-// the input name as passed to the run without its last three characters, followed by the type's
+// the input name as passed to the run without the last three characters of its base name (a
+// shorter base name loses all of it, never its folder), followed by the type's
 // extension in upper case; L, X and I always take it, D, G, S and P only while no file header line
 // has named the output (`FILE_NAME` blank). Empty when the run keeps `FILE_NAME`, and for R.
 std::string pdlmt_output_name(std::string_view input_name, char code, std::string_view FILE_NAME);

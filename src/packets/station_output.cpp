@@ -351,8 +351,8 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
       if (written) write_geosoft_record(kind, program, run, files);
       break;
     case OutputType::S:
-      // D$ packets also write their Santos record with the arrays 2..N of the previous reading.
-      written = written || kind == PacketKind::D;
+      // One record per reading, as in the other files: a D$ record of its own would pair this
+      // reading's array 1 with the arrays 2..N of the previous one.
       if (written) write_santos_record(program, run, files);
       break;
     case OutputType::P:

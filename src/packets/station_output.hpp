@@ -22,9 +22,9 @@ namespace quillet {
 enum class PacketKind : std::uint8_t { T, Pdlmt, D, X, N };
 
 // Writes the station record in the layout of the run's output type. A T$ or D$ packet of an
-// instrument with more than one coil array writes only its DAT31 records (array 1) and, for D$,
-// the Santos record; the other outputs take such readings from the X$ packet that follows, which
-// writes every output but DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
+// instrument with more than one coil array writes only its DAT31 records (array 1); the other
+// outputs take such readings from the X$ packet that follows, which writes every output but
+// DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
 // it. Returns NextLine, or OutputOpenError when the sensor-definition file of a ppm run cannot be
 // created.
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);

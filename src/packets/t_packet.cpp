@@ -5,6 +5,7 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "common/text.hpp"
 #include "core/station_record.hpp"
 #include "packets/station_output.hpp"
 
@@ -111,7 +112,8 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
     coils.apply_packet_table(tag == "NULD" ? PacketTable::TNuld : PacketTable::TRaw);
     convert_scaled(s, ConversionVariant::Quadrature, {coils.F_HC[0], coils.F_PC[0]});
   } else {
-    console.write(FreeLine() << "   Data type not implemented " << tag);
+    console.write(FreeLine() << "   Data type not implemented "
+                             << caret_notation(tag, TabByte::Kept));
   }
 }
 
@@ -136,7 +138,8 @@ Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration
     writer.set_array1_line_read(true);
   } else {
     // A packet of unknown length still gives a station: the previous values are written again.
-    console.write(FreeLine() << "T$ packet error:" << LINE.trimmed());
+    console.write(FreeLine() << "T$ packet error:"
+                             << caret_notation(LINE.trimmed(), TabByte::Kept));
   }
   convert_by_tag(s, coils, writer.options().length_code, console);
   return reported_unless_ended(writer.write_station(PacketKind::T), !known_length);

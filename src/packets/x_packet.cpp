@@ -6,6 +6,7 @@
 
 #include "common/free_form.hpp"
 #include "common/layout.hpp"
+#include "common/text.hpp"
 
 namespace quillet {
 
@@ -72,7 +73,8 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
                     s.USER_OFFSET[k - 1]);
     }
   } else {
-    console.write(FreeLine() << "   Data type not implemented" << tag);
+    console.write(FreeLine() << "   Data type not implemented"
+                             << caret_notation(tag, TabByte::Kept));
   }
 }
 

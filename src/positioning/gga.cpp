@@ -83,7 +83,7 @@ bool read_hemisphere(const GgaFields& fields, int k, char absent, char& letter) 
 }
 
 void report(Console& console, std::string_view message, std::string_view rest) {
-  console.write(FreeLine() << message << rest);
+  console.write(FreeLine() << message << caret_notation(rest, TabByte::Kept));
 }
 
 // Degrees and minutes (ddmm.mmmm or dddmm.mmmm) from field k, with the hemisphere letter of the

@@ -1,6 +1,7 @@
 #include "run/record_loop.hpp"
 
 #include "common/free_form.hpp"
+#include "common/text.hpp"
 #include "core/line_reader.hpp"
 #include "run/dispatch.hpp"
 
@@ -28,7 +29,7 @@ LineKind classify_line(const Line& line) {
 
 void report_packet_skip(const RunState& run, Console& console) {
   console.write(FreeLine() << "*** Read error in input buffer at " << run.line_number
-                           << run.LINE.view());
+                           << caret_notation(run.LINE.view(), TabByte::Kept));
   console.write(FreeLine() << "*** Skipping this packet or station");
 }
 

@@ -97,6 +97,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
   if (program.CN > 0) program.CN = 0;
 
   if (!files.input.open(run.input_name)) return Flow::InputOpenError;
+  if (files.input.cr_line_ends()) {
+    console.write(FreeLine() << "Lines of this file end with a carriage return alone (CR): "
+                                "each one ends a line");
+  }
 
   run.type = OutputType::None;
   const DefaultSet* set = default_set(run.code_upper());
@@ -150,13 +154,19 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
     case Flow::FatalReadError:
       console.write(FreeLine() << "*** Fatal read error in input at " << end.line_number
-                               << end.line);
+                               << caret_notation(end.line, TabByte::Kept));
       break;
     case Flow::InputOpenError:
-      console.write(FreeLine() << "*** Open error for input file=" << end.path);
+      if (end.not_regular.empty()) {
+        console.write(FreeLine() << "*** Open error for input file=" << end.path);
+      } else {
+        console.write(FreeLine() << "*** Open error for input file=" << end.path << " ("
+                                 << end.not_regular << ", not a regular file)");
+      }
       break;
     case Flow::OutputOpenError:
-      console.write(FreeLine() << "*** Open error for outfile=" << end.path);
+      console.write(FreeLine() << "*** Open error for outfile="
+                               << caret_notation(end.path, TabByte::Kept));
       break;
     case Flow::NotAllowedType:
       console.write(FreeLine() << "*** Error:  not an allowed output type ");
@@ -169,7 +179,8 @@ void report_run_end(const RunEnd& end, Console& console) {
       break;
   }
   if (!end.write_failure.empty()) {
-    console.write(FreeLine() << "*** Write error for outfile=" << end.write_failure);
+    console.write(FreeLine() << "*** Write error for outfile="
+                             << caret_notation(end.write_failure, TabByte::Kept));
   }
 }
 
@@ -190,6 +201,7 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
       break;
     case Flow::InputOpenError:
       end.path = run.input_name;
+      end.not_regular = files.input.not_regular();
       break;
     case Flow::OutputOpenError:
       end.path = files.open_failure;
@@ -210,6 +222,10 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
   for (const OutputFile* file :
        {&files.main, &files.xyx, &files.binary, &files.raw, &files.gps, &files.comment}) {
     files.note_write_failure(*file);
+  }
+  // The diagnostic file too: lines that never reached it are lost as much as records are.
+  if (files.unit99.failed() && files.write_failure.empty()) {
+    files.write_failure = files.unit99.path();
   }
   end.write_failure = files.write_failure;
   return end;

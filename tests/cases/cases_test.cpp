@@ -159,6 +159,38 @@ TEST(Examples, TranscribeWholeWithEveryCode) {
   }
 }
 
+// A file whose lines end with a CR alone is read at its CRs, the GPS pre-scan included: the
+// three-array example so written gives the files of the example itself, and the console says it
+// once per run.
+TEST(Examples, CrOnlyTwinTranscribesLikeTheExample) {
+  const fs::path examples = fs::path(QUILLET_SOURCE_DIR) / "examples";
+  std::string raw = read_file((examples / "three_arrays.raw").string());
+  TempDir lf;
+  TempDir cr;
+  { std::ofstream(lf.file("three_arrays.raw"), std::ios::binary) << raw; }
+  std::replace(raw.begin(), raw.end(), '\n', '\r');
+  { std::ofstream(cr.file("three_arrays.raw"), std::ios::binary) << raw; }
+  const auto from_lf = run_quillet_process({"three_arrays.raw", "XS", "0.2"}, "", lf.path());
+  const auto from_cr = run_quillet_process({"three_arrays.raw", "XS", "0.2"}, "", cr.path());
+  EXPECT_EQ(from_lf.status, 0);
+  EXPECT_EQ(from_cr.status, 0);
+  const std::vector<std::string> names = files_below(lf.path());
+  EXPECT_EQ(files_below(cr.path()), names);
+  for (const std::string& name : names) {
+    if (name == "three_arrays.raw") continue;
+    EXPECT_TRUE(file_equals(cr.file(name), read_file(lf.file(name)))) << name;
+  }
+  const std::string said =
+      " Lines of this file end with a carriage return alone (CR): each one ends a line\n";
+  std::string console = from_cr.console;
+  int times = 0;
+  for (std::size_t at; (at = console.find(said)) != std::string::npos; ++times) {
+    console.erase(at, said.size());
+  }
+  EXPECT_EQ(times, 2);
+  EXPECT_EQ(console, from_lf.console);
+}
+
 // The outputs of every code for the three-array example, and the ICE and binary files of the EMS
 // example, are checked byte for byte by cases; their inputs must stay the examples users
 // transcribe.

@@ -328,8 +328,8 @@ contains
     write (7, '(A)') trim(row)
   end subroutine csv_row
 
-  ! Record selection of D$ (from_x false) and X$ lines: D writes array 1 at the D$ line, S at
-  ! both lines, L, X, G, P and C the three arrays at the X$ line; I and R write no station record.
+  ! Record selection of D$ (from_x false) and X$ lines: D writes array 1 at the D$ line, L, X,
+  ! G, S, P and C the three arrays at the X$ line; I and R write no station record.
   subroutine records(from_x)
     logical, intent(in) :: from_x
     if (code == 'D') then
@@ -337,7 +337,7 @@ contains
       return
     end if
     if (code == 'I' .or. code == 'R') return
-    if (code /= 'S' .and. .not. (from_x .or. n == 1)) return
+    if (.not. (from_x .or. n == 1)) return
     records_written = records_written + 1
     select case (code)
     case ('L'); call log_record()

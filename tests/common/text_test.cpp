@@ -36,5 +36,11 @@ TEST(TextHelpers, CaretNotationDisarmsEveryControlByte) {
   }
 }
 
+TEST(TextHelpers, CaretNotationOfConsoleLinesKeepsTabs) {
+  EXPECT_EQ(caret_notation("D$ 12\x1b[2J\x7f", TabByte::Kept), "D$ 12^[[2J^?");
+  EXPECT_EQ(caret_notation(std::string("a\0b\x1f\r\n", 6), TabByte::Kept), "a^@b^_^M^J");
+  EXPECT_EQ(caret_notation("a\tb ~\xc3\xa9^", TabByte::Kept), "a\tb ~\xc3\xa9^");
+}
+
 }  // namespace
 }  // namespace quillet

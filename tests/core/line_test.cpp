@@ -74,7 +74,48 @@ TEST(InputFile, RefusesFoldersAndMissingFiles) {
   testing::TempDir dir;
   InputFile input;
   EXPECT_FALSE(input.open(dir.path().string()));
+  EXPECT_EQ(input.not_regular(), "");
   EXPECT_FALSE(input.open(dir.file("missing.raw")));
+  EXPECT_EQ(input.not_regular(), "");
+  EXPECT_FALSE(input.open("/dev/null"));
+  EXPECT_EQ(input.not_regular(), "a character device");
+}
+
+std::vector<std::string> all_lines(InputFile& input) {
+  std::vector<std::string> got;
+  std::string_view line;
+  while (input.next_line(line) == InputFile::Read::Line) got.emplace_back(line);
+  return got;
+}
+
+// The first 64 KiB decide: a CR and no LF there, and the file is read at its CRs (a line longer
+// than the buffer included, and again after a rewind); an LF there, and a CR is a character.
+TEST(InputFile, FileWithCrAloneInItsFirst64KiBIsReadAtItsCrs) {
+  testing::TempDir dir;
+  const std::string long_line(5000, 'L');
+  InputFile input(600);
+  ASSERT_TRUE(input.open(dir.write("cr.raw", "one\r\r" + long_line + "\rtwo\rlast")));
+  EXPECT_TRUE(input.cr_line_ends());
+  const std::vector<std::string> expected{"one", "", std::string(256, 'L'), "two", "last"};
+  EXPECT_EQ(all_lines(input), expected);
+  ASSERT_TRUE(input.rewind());
+  EXPECT_EQ(all_lines(input), expected);
+
+  // An LF only after the first 64 KiB: still a file of CR lines, the LF a character.
+  const std::string filler(70000, 'x');
+  ASSERT_TRUE(input.open(dir.write("late_lf.raw", "a\r" + filler + "\nb\rc")));
+  EXPECT_TRUE(input.cr_line_ends());
+  EXPECT_EQ(all_lines(input), (std::vector<std::string>{"a", std::string(256, 'x'), "c"}));
+
+  // An LF within them: CRs stay in their lines, but for the one before an LF.
+  ASSERT_TRUE(input.open(dir.write("lf.raw", "a\rb\r\nc\r")));
+  EXPECT_FALSE(input.cr_line_ends());
+  EXPECT_EQ(all_lines(input), (std::vector<std::string>{"a\rb", "c"}));
+
+  // Neither: one line.
+  ASSERT_TRUE(input.open(dir.write("none.raw", "only")));
+  EXPECT_FALSE(input.cr_line_ends());
+  EXPECT_EQ(all_lines(input), (std::vector<std::string>{"only"}));
 }
 
 TEST(OutputFile, NeverOpensTheInputEvenUnderAnotherName) {

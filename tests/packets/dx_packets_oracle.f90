@@ -236,7 +236,7 @@ contains
     case ('G')
       if (from_x .or. n == 1) call geosoft_record()
     case ('S')
-      call santos_record()
+      if (from_x .or. n == 1) call santos_record()
     case ('P')
       if (from_x .or. n == 1) call ppm_record()
     end select

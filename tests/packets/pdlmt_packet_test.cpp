@@ -17,6 +17,9 @@ TEST(PdlmtOutputName, InputNameLosesThreeCharactersAndTakesTheExtensionOfItsType
   EXPECT_EQ(pdlmt_output_name("LINE7", 'L', blank), "LILOG");
   EXPECT_EQ(pdlmt_output_name("ab", 'X', blank), "XYZ");
   EXPECT_EQ(pdlmt_output_name("d/x.raw", 'I', blank), "d/x.ICE");
+  // Only the base name is cut: the file stays in the input's folder.
+  EXPECT_EQ(pdlmt_output_name("d/ab", 'L', blank), "d/LOG");
+  EXPECT_EQ(pdlmt_output_name("d\\e/f\\a", 'X', blank), "d\\e/f\\XYZ");
   EXPECT_EQ(pdlmt_output_name("x.raw", 'P', blank), "x.IDF");
   // A name from a file header line stays for D, G, S and P, not for L, X and I.
   EXPECT_EQ(pdlmt_output_name("x.raw", 'D', "LINE0001.g31"), "");

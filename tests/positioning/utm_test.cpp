@@ -349,6 +349,24 @@ TEST(Unit99File, CreatedOnTheFirstLineAndAppendedTo) {
   EXPECT_TRUE(nowhere.failed());
 }
 
+// A link at the name is never written through: the file it points to keeps its bytes, and the
+// file counts as one that could not be opened. So does a disk that is full.
+TEST(Unit99File, NeverFollowsALinkAndReportsWhatItCouldNotWrite) {
+  testing::TempDir folder;
+  const std::string victim = folder.write("victim.txt", "keep\n");
+  fs::create_symlink(victim, folder.path() / "fort.99");
+  Unit99File linked((folder.path() / "fort.99").string());
+  linked.write_line("diagnostic");
+  EXPECT_TRUE(linked.failed());
+  EXPECT_EQ(testing::read_file(victim), "keep\n");
+
+  if (fs::exists("/dev/full")) {
+    Unit99File full("/dev/full");
+    full.write_line("diagnostic");
+    EXPECT_TRUE(full.failed());
+  }
+}
+
 TEST(Dtan, SineOverCosineWithinTheInstructionRange) {
   EXPECT_DOUBLE_EQ(DTAN(0.5), std::tan(0.5));
   EXPECT_DOUBLE_EQ(DTAN(-1.2), std::tan(-1.2));

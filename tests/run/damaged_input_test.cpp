@@ -68,8 +68,11 @@ std::string padded(std::string line) {
 }
 
 // The two console lines of a line skipped as unreadable, for line 2.
+// The console shows a NUL byte of the line (the one control byte these cases hold) as "^@".
 std::vector<std::string> skipped_second_line(const std::string& line) {
-  return {" *** Read error in input buffer at            2 " + padded(line),
+  std::string shown = padded(line);
+  for (std::size_t at; (at = shown.find('\0')) != std::string::npos;) shown.replace(at, 1, "^@");
+  return {" *** Read error in input buffer at            2 " + shown,
           " *** Skipping this packet or station"};
 }
 
@@ -133,12 +136,12 @@ TEST(DamagedInput, EachDamageIsReportedAndTheRunGoesOn) {
       {"a NUL byte in the data tag is a tag like any other",
        joined({kT1, nul_tag, kT2, " Z$"}),
        0,
-       {std::string("    Data type not implemented CO\0V", 34)},
+       {"    Data type not implemented CO^@V"},
        {{"Default.xyz", kRec1 + "\n" + kRec2 + "\n" + kRec2 + "\n"}}},
-      {"a comment keeps its NUL and invalid UTF-8 bytes",
+      {"a comment keeps its NUL and invalid UTF-8 bytes in its file, the console shows ^@",
        joined({comment, " Z$"}),
        0,
-       {std::string("Comment>ab\0c\xff            at:   9  5  4", 38)},
+       {"Comment>ab^@c\xff            at:   9  5  4"},
        {{"Default.xyz", ""}, {"Default.CMT", std::string("    1 AB\0C\xff           \n", 23)}}},
       {"NUL, invalid UTF-8 and a character cut by the name field become _ in a logger name",
        joined({cut_name, " Z$"}),

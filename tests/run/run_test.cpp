@@ -131,6 +131,19 @@ TEST(RunEnd, ReadFailureReportsTheLineAndStatus) {
   EXPECT_EQ(run.console.back(), " IOSTAT=           5");
 }
 
+// The line quoted by the fatal read error shows its control bytes in caret notation.
+TEST(RunEnd, FatalReadErrorShowsControlBytesInCaretNotation) {
+  RunEnd end;
+  end.kind = Flow::FatalReadError;
+  end.line_number = 3;
+  end.line = " H$\x1b]0;owned\x07 0900";
+  std::istringstream in;
+  std::ostringstream out;
+  StreamConsole console(in, out);
+  report_run_end(end, console);
+  EXPECT_EQ(out.str(), " *** Fatal read error in input at            3  H$^[]0;owned^G 0900\n");
+}
+
 TEST(RunEnd, DataThatCannotBeWrittenFailsTheRun) {
   TempDir dir;
   const std::string input =
