@@ -1,23 +1,24 @@
 #!/usr/bin/env python3
-"""Times every output code of a quillet binary on the two kinds of survey file.
+"""Times every output code of a quillet build side by side with a reference build.
 
-    bench/measure.py QUILLET [--readings N] [--repeat R] [--record]
+    bench/measure.py QUILLET REFERENCE [--readings N] [--pairs P] [--codes CODES] [--ref-name NAME]
 
-Generates the survey files of bench/make_survey.py in a temporary folder, then for each kind
-times `wc -l`, `cat > /dev/null` and every code X G D L S P I R (standard input closed, a run in a
-folder of its own), R times each, and prints the median and best wall time, the median processor
-time (user + system), the input MB/s of each median and the ratio of the wall time to `wc -l`'s.
-On a machine that others share, the wall time follows their load; the processor time much less. It then prints the peak resident memory of every code over
-10,000 and over N readings of the three-array kind, and the time of one execution with "XGDLSP".
+Generates the two kinds of survey file of bench/make_survey.py (N readings) in a temporary
+folder. For each kind it times `cat` of the file, then runs each code of the two builds in turn,
+A B A B, P pairs (standard input closed, every run in a folder of its own), so that a change of
+the machine's load falls on both alike. It prints, for each build, the minimum and median wall
+time, the median processor time (user + system), the input MB/s of both medians and the ratio to
+`cat` of the same file; then the ratio of the reference's times to the tree's (above 1: the tree
+is faster). That ratio holds from machine to machine; the MB/s figures do not.
 
-Every output file of the first repetition is checked against bench/output_checksums.md5, which
-holds the md5 sums of the outputs of the build before the speed work; --record writes that file
-instead (only for a build whose outputs are known to be right). The exit status is 1 when any
-sum differs, a run fails, or a target is missed (150 MB/s, flat memory under 16 MB).
+The outputs of the two builds (every file and the console text) must be the same byte for byte,
+every run must succeed, and the tree's peak resident memory over N readings may exceed that over
+half of them by 1 MiB at most (below some 10,000 readings the output buffers still fill up). The exit status is 1 when one of these fails; speed is never
+judged.
 """
 
 import argparse
-import hashlib
+import filecmp
 import os
 import shutil
 import statistics
@@ -27,10 +28,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CHECKSUMS = os.path.join(HERE, "output_checksums.md5")
-CODES = "XGDLSPIR"
-KINDS = ("dx", "t")
-SMALL = 10000
+KINDS = {"dx": "three-array D$ + X$", "t": "single-array T$"}
+CODES = "XGDLSPIRC"
+GROWTH_KIB = 1024
 
 
 def run(argv, cwd, stdout):
@@ -67,116 +67,122 @@ def generate(kind, readings, folder):
     return path
 
 
-def code_run(quillet, raw, codes, folder):
-    """One run of `quillet RAW CODES 0.2` in a fresh folder holding a link to the raw file."""
+def code_run(quillet, raw, code, folder):
+    """One run of `quillet survey.raw CODE 0.2` in a fresh folder holding a link to the raw file;
+    the console goes to console.txt beside the outputs."""
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     os.symlink(raw, os.path.join(folder, "survey.raw"))
     with open(os.path.join(folder, "console.txt"), "wb") as console:
-        return run([quillet, "survey.raw", codes, "0.2"], folder, console)
+        return run([quillet, "survey.raw", code, "0.2"], folder, console)
 
 
-def output_sums(folder, label):
-    sums = {}
-    for name in sorted(os.listdir(folder)):
-        if name == "survey.raw":
-            continue
-        digest = hashlib.md5()
-        with open(os.path.join(folder, name), "rb") as f:
-            for block in iter(lambda: f.read(1 << 20), b""):
-                digest.update(block)
-        sums["%s/%s" % (label, name)] = digest.hexdigest()
-    return sums
+def differences(tree, reference):
+    """Names of the files that are not the same in both folders, byte for byte."""
+    names = sorted(set(os.listdir(tree)) | set(os.listdir(reference)))
+    return [n for n in names
+            if not (os.path.isfile(os.path.join(tree, n))
+                    and os.path.isfile(os.path.join(reference, n))
+                    and filecmp.cmp(os.path.join(tree, n), os.path.join(reference, n),
+                                    shallow=False))]
+
+
+class Timings:
+    def __init__(self):
+        self.walls, self.cpus, self.peak = [], [], 0
+
+    def add(self, wall, cpu, kib):
+        self.walls.append(wall)
+        self.cpus.append(cpu)
+        self.peak = max(self.peak, kib)
+
+
+def row(label, t, megabytes, cat):
+    wall, cpu = statistics.median(t.walls), statistics.median(t.cpus)
+    return "%-12s %8.3f %8.3f %8.3f %8.0f %8.0f %8.1f %8.1f" % (
+        label, min(t.walls), wall, cpu, megabytes / wall, megabytes / max(cpu, 1e-3), wall / cat,
+        t.peak / 1024)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("quillet")
+    parser.add_argument("reference")
     parser.add_argument("--readings", type=int, default=1000000)
-    parser.add_argument("--repeat", type=int, default=5)
-    parser.add_argument("--record", action="store_true")
+    parser.add_argument("--pairs", type=int, default=10)
+    parser.add_argument("--codes", default=CODES)
+    parser.add_argument("--ref-name", default="reference")
     args = parser.parse_args()
-    quillet = os.path.abspath(args.quillet)
+    # Fewer pairs make the minimum and the median a matter of chance.
+    if args.pairs < 10 or args.readings < 10:
+        parser.error("--pairs and --readings must be at least 10")
+    builds = (os.path.abspath(args.quillet), os.path.abspath(args.reference))
     failures = []
-    sums = {}
+    compared = 0
     print(machine())
+    print("tree: %s\nreference (%s): %s\n%d pairs per code, run A B A B"
+          % (builds[0], args.ref_name, builds[1], args.pairs))
     with tempfile.TemporaryDirectory(prefix="quillet-bench-") as work:
-        files = {kind: generate(kind, args.readings, work) for kind in KINDS}
-        small = generate("dx", SMALL, work)
-        peak = {}
-        for kind in KINDS:
-            raw = files[kind]
+        peaks = {}
+        for kind, title in KINDS.items():
+            raw = generate(kind, args.readings, work)
             megabytes = os.path.getsize(raw) / 1e6
-            print("\n%s: %d readings, %.1f MB, %d lines (%d repetitions)" % (
-                "three-array D$ + X$" if kind == "dx" else "single-array T$", args.readings,
-                megabytes, sum(1 for _ in open(raw, "rb")), args.repeat))
-            print("%-10s %9s %9s %9s %9s %9s %9s %9s" % (
-                "", "median s", "best s", "cpu s", "MB/s", "cpu MB/s", "x wc -l", "peak MB"))
-            rows = [("wc -l", ["wc", "-l", raw]), ("cat", ["sh", "-c", 'cat "$0" > /dev/null', raw])]
-            rows += [("code " + c, c) for c in CODES]
-            wc_median = None
-            for label, what in rows:
-                times, cpus, rss = [], [], 0
-                for k in range(args.repeat):
-                    if isinstance(what, str):
-                        folder = os.path.join(work, kind, what)
-                        seconds, cpu, kib, status = code_run(quillet, raw, what, folder)
-                        if k == 0:
-                            sums.update(output_sums(folder, "%s/%s" % (kind, what)))
-                    else:
-                        seconds, cpu, kib, status = run(what, work, subprocess.DEVNULL)
-                    if status != 0:
-                        failures.append("%s %s: exit status %d" % (kind, label, status))
-                    times.append(seconds)
-                    cpus.append(cpu)
-                    rss = max(rss, kib)
-                median = statistics.median(times)
-                wc_median = wc_median or median
-                rate = megabytes / median
-                cpu = statistics.median(cpus)
-                print("%-10s %9.3f %9.3f %9.3f %9.0f %9.0f %9.1f %9.1f" % (
-                    label, median, min(times), cpu, rate, megabytes / max(cpu, 0.001),
-                    median / wc_median, rss / 1024))
-                if isinstance(what, str):
-                    peak[(kind, what)] = rss
-                    if rate < 150:
-                        failures.append("%s code %s: %.0f MB/s" % (kind, what, rate))
-            runs = [code_run(quillet, raw, "XGDLSP", os.path.join(work, kind, "all"))
-                    for _ in range(max(1, args.repeat // 2))]
-            median = statistics.median(r[0] for r in runs)
-            cpu = statistics.median(r[1] for r in runs)
-            print("%-10s %9.3f %9.3f %9.3f %9.0f %9.0f %9.1f" % (
-                "XGDLSP", median, min(r[0] for r in runs), cpu, megabytes / median,
-                megabytes / cpu, median / wc_median))
-        print("\nPeak resident memory, MB (three-array file)")
-        print("%-6s %9s %9s" % ("code", "%d" % SMALL, "%d" % args.readings))
-        for code in CODES:
-            _, _, kib, _ = code_run(quillet, small, code, os.path.join(work, "small", code))
-            large = peak[("dx", code)]
-            print("%-6s %9.2f %9.2f" % (code, kib / 1024, large / 1024))
-            if abs(large - kib) > 1024 or large > 16 * 1024:
-                failures.append("code %s: peak memory %d KiB and %d KiB" % (code, kib, large))
-    if args.record:
-        with open(CHECKSUMS, "w") as out:
-            out.write("# md5 of every output of bench/measure.py at %d readings\n"
-                      % args.readings)
-            for name in sorted(sums):
-                out.write("%s  %s\n" % (sums[name], name))
-        print("\nrecorded %d output checksums in %s" % (len(sums), CHECKSUMS))
-    else:
-        expected = {}
-        with open(CHECKSUMS) as f:
-            for line in f:
-                if line.startswith("# md5") and ("at %d readings" % args.readings) not in line:
-                    failures.append("checksums were recorded for another number of readings")
-                if line.strip() and not line.startswith("#"):
-                    digest, name = line.split()
-                    expected[name] = digest
-        moved = sorted(n for n in set(expected) | set(sums) if expected.get(n) != sums.get(n))
-        failures += ["output changed: %s" % n for n in moved]
-        print("\noutput checksums: %d files, %d differ" % (len(sums), len(moved)))
+            cat = Timings()
+            for _ in range(max(5, args.pairs)):
+                wall, cpu, kib, _ = run(["sh", "-c", 'cat "$0" > /dev/null', raw], work,
+                                        subprocess.DEVNULL)
+                cat.add(wall, cpu, kib)
+            cat_median = statistics.median(cat.walls)
+            print("\n%s: %d readings, %.1f MB; cat %.3f s (%.0f MB/s)"
+                  % (title, args.readings, megabytes, cat_median, megabytes / cat_median))
+            print("%-12s %8s %8s %8s %8s %8s %8s %8s" % (
+                "code build", "min s", "median s", "cpu s", "MB/s", "cpu MB/s", "x cat",
+                "peak MB"))
+            for code in args.codes:
+                timings = (Timings(), Timings())
+                folders = [os.path.join(work, kind, code, b) for b in ("tree", "reference")]
+                for pair in range(args.pairs):
+                    for b, quillet in enumerate(builds):
+                        folder = folders[b] if pair == 0 else folders[b] + "-again"
+                        wall, cpu, kib, status = code_run(quillet, raw, code, folder)
+                        if status != 0:
+                            failures.append("%s code %s, %s: exit status %d"
+                                            % (kind, code, ("tree", "reference")[b], status))
+                        timings[b].add(wall, cpu, kib)
+                    if pair == 0:
+                        moved = differences(*folders)
+                        compared += len(os.listdir(folders[0]))
+                        failures += ["%s code %s: %s differs from the reference's"
+                                     % (kind, code, name) for name in moved]
+                        for folder in folders:
+                            shutil.rmtree(folder)
+                tree, ref = timings
+                print(row("%s tree" % code, tree, megabytes, cat_median))
+                print(row("%s ref" % code, ref, megabytes, cat_median))
+                print("%-12s %8.2f %8.2f %8.2f   (reference / tree)" % (
+                    "%s ratio" % code, min(ref.walls) / min(tree.walls),
+                    statistics.median(ref.walls) / statistics.median(tree.walls),
+                    statistics.median(ref.cpus) / max(statistics.median(tree.cpus), 1e-3)))
+                if kind == "dx":
+                    peaks[code] = tree.peak
+        print("\nPeak resident memory of the tree's build, MB (three-array file)")
+        small_readings = args.readings // 2
+        small = generate("dx", small_readings, work)
+        print("%-6s %9s %9s" % ("code", small_readings, args.readings))
+        for code in args.codes:
+            _, _, kib, status = code_run(builds[0], small, code, os.path.join(work, "small", code))
+            if status != 0:
+                failures.append("dx code %s over %d readings: exit status %d"
+                                % (code, small_readings, status))
+            print("%-6s %9.2f %9.2f" % (code, kib / 1024, peaks[code] / 1024))
+            if peaks[code] - kib > GROWTH_KIB:
+                failures.append("code %s: peak memory grew from %d KiB to %d KiB"
+                                % (code, kib, peaks[code]))
+    print("\noutputs compared with the reference's: %d files" % compared)
     for failure in failures:
         print("FAIL " + failure)
+    if not failures:
+        print("bench: same outputs as the reference, every run succeeded, no memory growth")
     return 1 if failures else 0
 
 

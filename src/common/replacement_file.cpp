@@ -70,8 +70,9 @@ int ReplacementFile::open(std::string final_path) {
   if (::lstat(final_path.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode)) return EISDIR;
     // Refused before anything is created, as an open for writing in place would be.
-    if (S_ISREG(info.st_mode) && ::access(final_path.c_str(), W_OK) != 0 && errno == EACCES) {
-      return EACCES;
+    if (S_ISREG(info.st_mode) && ::access(final_path.c_str(), W_OK) != 0 &&
+        (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      return errno;
     }
   }
   std::string temporary = temporary_path_of(final_path);

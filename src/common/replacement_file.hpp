@@ -33,8 +33,8 @@ class ReplacementFile {
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
   // Creates the temporary of `final_path`. 0, or the errno of the failure: EISDIR when the final
-  // name is a folder, EACCES when it is a regular file the user may not write (refused before
-  // anything is created), EMFILE when the signal clean-up has no room left to track it.
+  // name is a folder, EACCES (EROFS) when it is a regular file the user may not write (refused
+  // before anything is created), EMFILE when the signal clean-up has no room left to track it.
   [[nodiscard]] int open(std::string final_path);
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }

@@ -180,50 +180,32 @@ void InputFile::close() {
   at_end_ = false;
 }
 
-OutputFile::~OutputFile() {
-  close(Disposition::Keep);
-}
-
 bool OutputFile::open(const std::string& path, const InputFile& input) {
-  close(Disposition::Keep);
+  abandon();
   if (path.empty()) return false;
   struct stat info {};
   if (input.is_open() && ::stat(path.c_str(), &info) == 0 && info.st_dev == input.device() &&
       info.st_ino == input.inode()) {
     return false;  // never write over the input
   }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  struct stat opened {};
-  if (::fstat(fd, &opened) != 0 || S_ISDIR(opened.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
+  if (file_.open(path) != 0) return false;
   path_ = path;
   buffer_.clear();
   records_ = 0;
+  station_records_ = 0;
   failed_ = false;
   return true;
 }
 
-void OutputFile::flush() {
-  std::size_t done = 0;
-  while (done < buffer_.size() && !failed_) {
-    const ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (put > 0) {
-      done += static_cast<std::size_t>(put);
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else {
-      failed_ = true;
-    }
-  }
+bool OutputFile::flush() {
+  if (!file_.is_open()) return true;
+  if (!failed_ && !buffer_.empty() && file_.write(buffer_) != 0) failed_ = true;
   buffer_.clear();
+  return !failed_;
 }
 
 void OutputFile::write_line(std::string_view line) {
-  if (fd_ < 0) return;
+  if (!file_.is_open()) return;
   if (buffer_.size() + line.size() + 1 > kOutputBuffer) flush();
   // Taken at the first write: many side files of a run are never written.
   if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
@@ -233,20 +215,32 @@ void OutputFile::write_line(std::string_view line) {
 }
 
 void OutputFile::write_bytes(const void* data, std::size_t size) {
-  if (fd_ < 0) return;
+  if (!file_.is_open()) return;
   if (buffer_.size() + size > kOutputBuffer) flush();
   if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
   buffer_.append(static_cast<const char*>(data), size);
   ++records_;
 }
 
-void OutputFile::close(Disposition disposition) {
-  if (fd_ < 0) return;
-  if (disposition == Disposition::Keep) flush();
+bool OutputFile::close(Disposition disposition) {
+  if (!file_.is_open()) return true;
+  if (disposition == Disposition::Delete) {
+    abandon();
+    struct stat info {};
+    if (::lstat(path_.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) ::unlink(path_.c_str());
+    return true;
+  }
+  if (!flush()) {
+    abandon();
+    return false;
+  }
+  if (file_.commit() != 0) failed_ = true;
+  return !failed_;
+}
+
+void OutputFile::abandon() {
   buffer_.clear();
-  if (::close(fd_) != 0) failed_ = true;
-  fd_ = -1;
-  if (disposition == Disposition::Delete) ::unlink(path_.c_str());
+  file_.discard();
 }
 
 bool FileUnits::open_output(OutputFile& file, std::string_view name) {
@@ -255,11 +249,81 @@ bool FileUnits::open_output(OutputFile& file, std::string_view name) {
   return open_output_path(file, std::move(path));
 }
 
+namespace {
+
+std::string lower_case(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+}  // namespace
+
 bool FileUnits::open_output_path(OutputFile& file, std::string path) {
-  note_write_failure(file);
-  if (file.open(path, input)) return true;
+  if (file.is_open() && !close(file, Disposition::Keep)) return false;
+  if (file.open(path, input)) {
+    opened_.push_back(lower_case(path));
+    return true;
+  }
   open_failure = std::move(path);
   return false;
+}
+
+bool FileUnits::close(OutputFile& file, Disposition disposition) {
+  const std::int64_t records = file.station_records();
+  if (file.close(disposition)) {
+    if (disposition == Disposition::Keep) station_records += records;
+    return true;
+  }
+  note_write_failure(file);
+  roll_back();
+  return false;
+}
+
+bool FileUnits::close_set(std::initializer_list<std::pair<OutputFile*, Disposition>> files) {
+  for (const auto& [file, disposition] : files) {
+    if (disposition == Disposition::Keep && !file->flush()) {
+      note_write_failure(*file);
+      roll_back();
+      return false;
+    }
+  }
+  bool closed = true;
+  for (const auto& [file, disposition] : files) {
+    if (!close(*file, disposition)) closed = false;
+  }
+  return closed;
+}
+
+void FileUnits::roll_back() {
+  for (OutputFile* file : outputs()) file->abandon();
+}
+
+std::string FileUnits::free_suffix(const std::vector<std::string>& paths) const {
+  std::string suffix;
+  for (int n = 2;; ++n) {
+    const bool free = std::none_of(paths.begin(), paths.end(), [&](const std::string& path) {
+      return std::find(opened_.begin(), opened_.end(), lower_case(with_suffix(path, suffix))) !=
+             opened_.end();
+    });
+    if (free) return suffix;
+    suffix.assign(1, '~');
+    suffix += std::to_string(n);
+  }
+}
+
+std::string with_suffix(std::string_view name, std::string_view suffix) {
+  const std::size_t dot = name.find_last_of('.');
+  const std::size_t slash = name.find_last_of('/');
+  const bool extension =
+      dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+  const std::size_t at = extension ? dot : name.size();
+  std::string named(name.substr(0, at));
+  named += suffix;
+  named += name.substr(at);
+  return named;
 }
 
 }  // namespace quillet

@@ -1,19 +1,26 @@
 // The files of a run: the input file (unit 1) read line by line, and the buffered output files.
 //
-// `FileUnits` owns every file a run opens and knows how each is closed. Output files are created
-// or replaced on open, written through a large buffer, and on close either kept or removed. No
-// output file may be the input file: an open whose target is the input (same device and inode,
-// whatever the path says) fails and the input is left untouched.
+// `FileUnits` owns every file a run opens and knows how each is closed. Output files are written
+// through a large buffer into hidden temporaries, and on close either reach their names complete
+// or are removed; a failed open or write rolls back every file the run holds, so no name ever
+// shows a partial file. No name is opened twice in a run: a set whose names were used takes a
+// suffix. No output file may be the input file: an open whose target is the input (same device
+// and inode, whatever the path says) fails and the input is left untouched.
 #pragma once
 
 #include <sys/types.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "common/replacement_file.hpp"
 #include "core/unit99.hpp"
 
 namespace quillet {
@@ -75,36 +82,50 @@ class InputFile {
 
 enum class Disposition : std::uint8_t { Keep, Delete };
 
-// One output file: text lines (each ends with LF) or raw bytes, written through a buffer.
+// One output file: text lines (each ends with LF) or raw bytes, written through a buffer into a
+// hidden temporary beside its name. The file reaches its name only when it is closed with
+// Disposition::Keep and every byte was written; until then whatever stood at the name (an earlier
+// run's file, a link) is left as it was.
 class OutputFile {
  public:
   OutputFile() = default;
-  ~OutputFile();
+  ~OutputFile() { abandon(); }  // a file never closed never reaches its name
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates or replaces `path`. Fails (false) when it cannot be created, or when it is `input`.
+  // Starts the file that will replace `path`. Fails (false) when its temporary cannot be created,
+  // when `path` is a folder or a file the user may not write, or when it is `input`.
   bool open(const std::string& path, const InputFile& input);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_.is_open(); }
+  // The final name, folder included.
   const std::string& path() const { return path_; }
 
   void write_line(std::string_view line);
   void write_bytes(const void* data, std::size_t size);
   // Number of lines (or byte blocks) written since the file was opened.
   std::size_t records() const { return records_; }
+  // Station records among them, for the run's summary.
+  void count_station_record() { ++station_records_; }
+  std::int64_t station_records() const { return station_records_; }
   // True when a write to the file failed (the disk is full, say).
   bool failed() const { return failed_; }
 
-  // Closes the file, removing it for Disposition::Delete. Closing a closed file does nothing.
-  void close(Disposition disposition);
+  // Writes what waits in the buffer into the temporary; false when a write to the open file failed.
+  bool flush();
+  // Keep: flushes and renames the temporary onto the name (false when that failed: the temporary
+  // is then removed). Delete: removes the temporary and whatever stands at the name (a link
+  // itself, never its target), as a file emptied and deleted would leave it. Closing a closed
+  // file does nothing and succeeds.
+  bool close(Disposition disposition);
+  // Removes the temporary; the name keeps what it held.
+  void abandon();
 
  private:
-  void flush();
-
-  int fd_ = -1;
+  ReplacementFile file_;
   std::string path_;
   std::string buffer_;
   std::size_t records_ = 0;
+  std::int64_t station_records_ = 0;
   bool failed_ = false;
 };
 
@@ -119,6 +140,9 @@ struct FileUnits {
   OutputFile xyx;      // unit 15: XYX side file
   Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
 
+  // Every output unit above, for what concerns them all (a new unit joins this list).
+  std::array<OutputFile*, 6> outputs() { return {&main, &comment, &gps, &binary, &raw, &xyx}; }
+
   // The folder of the input name, up to and including its last "/" or "\": every output file of
   // the run is opened there.
   std::string input_folder;
@@ -128,18 +152,43 @@ struct FileUnits {
   // Path of the first output file whose data could not all be written (the disk was full, say);
   // empty while every write succeeded. A run must not report such a file as transcribed.
   std::string write_failure;
+  // Station records in main files that reached their names.
+  std::int64_t station_records = 0;
 
   // Remembers `file` when a write to it failed.
   void note_write_failure(const OutputFile& file) {
     if (file.failed() && write_failure.empty()) write_failure = file.path();
   }
 
-  // Opens `file` as `name` in the input's folder, first remembering whether the data the file held
-  // so far were all written. False when it cannot be opened (or is the input); its path is then
-  // remembered for the run's end.
+  // Opens `file` as `name` in the input's folder (a file still open there is closed and kept
+  // first). False when it cannot be opened (or is the input); its path is then remembered for
+  // the run's end.
   bool open_output(OutputFile& file, std::string_view name);
   // The same for a path of its own: a name made from the input's name, which holds its folder.
   bool open_output_path(OutputFile& file, std::string path);
+
+  // Closes one file (see OutputFile::close) and counts the station records of a kept one. False
+  // when its data could not all be written: the file is remembered and every unit rolled back.
+  bool close(OutputFile& file, Disposition disposition);
+  // Closes files together: each reaches its name only when all of them were written whole. False
+  // when one could not be: then it is remembered, and every unit of the run rolled back.
+  bool close_set(std::initializer_list<std::pair<OutputFile*, Disposition>> files);
+  // Removes the temporary of every unit: the names keep what they held before the run.
+  void roll_back();
+
+  // The path of `name` in the input's folder.
+  std::string path_of(std::string_view name) const { return input_folder + std::string(name); }
+  // The suffix ("", "~2", "~3", ...) that the files of a new set take: the first with which none
+  // of `paths` was opened earlier in this run, compared without regard to case (survey files
+  // travel on FAT and exFAT cards, where "DEFAULT.GPS" and "Default.GPS" are one file).
+  std::string free_suffix(const std::vector<std::string>& paths) const;
+
+ private:
+  std::vector<std::string> opened_;  // every output path opened in this run, in lower case
 };
+
+// `path` with `suffix` put before the extension of its file name: "d/A.xyz" and "~2" give
+// "d/A~2.xyz".
+std::string with_suffix(std::string_view path, std::string_view suffix);
 
 }  // namespace quillet

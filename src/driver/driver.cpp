@@ -4,6 +4,7 @@
 
 #include "common/free_form.hpp"
 #include "common/text.hpp"
+#include "core/folder_lock.hpp"
 #include "core/options.hpp"
 #include "run/run.hpp"
 
@@ -64,12 +65,16 @@ void print_help(Console& console) {
       "  I  ICE file (.ice) with its big-endian binary data file (.DAT)",
       "  R  raw copy file only (Default.RAW, kept when the input holds R$ packets)",
       "  C  CSV file with a header row (.csv), with the side files of X",
-      "HEIGHT is the sensor height in metres; without it every run asks for the height",
-      "(default 0.2). With standard input closed (< /dev/null) every prompt keeps its default.",
+      "HEIGHT is the sensor height in metres (default 0.2), offered at the height prompt of",
+      "every run. With --batch nothing is read from standard input and every prompt keeps its",
+      "default; --length-code=N answers the sensor length code prompts (a $PDLMT file without",
+      "header lines asks for it; a 2 m instrument needs 2). Unattended, over many files:",
+      "  for f in survey/*.raw; do quillet --batch \"$f\" C 0.3; done",
       "After each run a summary line tells the lines read, the station records written and",
       "the lines skipped. Exit status: 0 when every run succeeded, otherwise the error code of",
-      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found,",
-      "4 output not opened or not written, 5 unknown code).",
+      "the first run that failed (1 read error, 2 unreadable file header, 3 input not found",
+      "or not a regular file, 4 output, fort.99 or console not opened or not written,",
+      "5 unknown code).",
   };
   for (const char* line : kHelp) console.write_line(line);
 }
@@ -226,6 +231,8 @@ int transcribe(std::span<const std::string> args, ProgramState& program, Console
   const std::string_view name = trim_right(input_name);
   const std::size_t k = trimmed_length(type_codes);
   int status = 0;
+  FolderLock lock;
+  if (k > 0) lock.take(std::string(output_folder(name)), console);
   for (std::size_t i = 0; i < k; ++i) {
     const char current_code = type_codes[i];
     console.write(FreeLine() << (std::string(">>>Transcribe file ") + std::string(name) +

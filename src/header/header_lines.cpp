@@ -183,38 +183,60 @@ Flow handle_file_header_line(const Line& LINE, std::int32_t line_number, Station
   }
   set.FILE_NAMES.push_back(name);
 
-  // A header on the first line means the set-up's main and binary files are still empty.
+  // The current set reaches its names before the new one starts. A header on the first line means
+  // the set-up's main and binary files are still empty.
   const Disposition first_set = line_number == 1 ? Disposition::Delete : Disposition::Keep;
-  files.main.close(first_set);
-  files.binary.close(first_set);
+  const auto kept_unless = [](bool empty) {
+    return empty ? Disposition::Delete : Disposition::Keep;
+  };
+  if (!files.close_set({{&files.main, first_set},
+                        {&files.binary, first_set},
+                        {&files.xyx, Disposition::Keep},
+                        {&files.gps, kept_unless(set.gps_fix_count == 0)},
+                        {&files.comment, kept_unless(files.comment.records() == 0)}})) {
+    return Flow::OutputWriteError;
+  }
 
+  // No name is opened twice in a run: a set of which one name was used takes a suffix, the same
+  // for all its files. The files' contents keep the name without it.
+  const std::string stem(set_stem(names));
+  std::vector<std::string> paths = {files.path_of(stem + "XYX"), files.path_of(stem + "GPS"),
+                                    files.path_of(stem + "CMT")};
+  if (set.type != OutputType::None) paths.push_back(files.path_of(names.FILE_NAME));
+  if (set.type == OutputType::I) paths.push_back(files.path_of(names.dat_file_name));
+  const std::string suffix = files.free_suffix(paths);
+  const std::string main_name = with_suffix(names.FILE_NAME, suffix);
+
+  // A name that a suffix made longer than the 19 columns is shown whole.
   console.write(
       FreeLine() << "   Output file: "
-                 << caret_notation(pad_to(names.FILE_NAME, kFileNameWidth), TabByte::Kept));
+                 << caret_notation(pad_to(main_name, std::max(kFileNameWidth, main_name.size())),
+                                   TabByte::Kept));
   console.write(FreeLine() << "   Sensor Length code for this file is " << coils.LENGTH_CODE);
 
   station.VOLTAGE = 0.0f;
   station.TEMPERATURE_K = 0.0f;
 
-  if (set.type != OutputType::None && !files.open_output(files.main, names.FILE_NAME)) {
+  if (set.type != OutputType::None && !files.open_output(files.main, main_name)) {
     return Flow::OutputOpenError;
   }
 
-  const std::string stem(set_stem(names));
-  files.xyx.close(Disposition::Keep);
-  if (!files.open_output(files.xyx, stem + "XYX")) return Flow::OutputOpenError;
+  if (!files.open_output(files.xyx, with_suffix(stem + "XYX", suffix))) {
+    return Flow::OutputOpenError;
+  }
   set.xyx_record_count = 0;
 
-  if (set.type == OutputType::I && !files.open_output(files.binary, names.dat_file_name)) {
+  if (set.type == OutputType::I &&
+      !files.open_output(files.binary, with_suffix(names.dat_file_name, suffix))) {
     return Flow::OutputOpenError;
   }
 
-  files.gps.close(set.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
-  if (!files.open_output(files.gps, stem + "GPS")) return Flow::OutputOpenError;
+  if (!files.open_output(files.gps, with_suffix(stem + "GPS", suffix))) {
+    return Flow::OutputOpenError;
+  }
   set.gps_fix_count = 0;
 
-  files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
-  names.comment_file_name = stem + "CMT";
+  names.comment_file_name = with_suffix(stem + "CMT", suffix);
   if (!files.open_output(files.comment, names.comment_file_name)) {
     return Flow::OutputOpenError;
   }

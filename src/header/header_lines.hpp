@@ -29,9 +29,11 @@ struct OutputSet {
 };
 
 // A line holding "H$" (and not a "C$" line), line `line_number` of the input. Returns NextLine,
-// FatalReadError for an unreadable time or date, or OutputOpenError when a file of the new set
-// cannot be opened. Besides the set, it reads the length code into the coils, stamps the station
-// with the header's time, and starts the new file's comment numbering.
+// FatalReadError for an unreadable time or date, OutputWriteError when a file of the set it closes
+// could not be written, or OutputOpenError when a file of the new set cannot be opened. The new
+// set's files take a suffix when one of their names was used earlier in the run. Besides the set,
+// it reads the length code into the coils, stamps the station with the header's time, and starts
+// the new file's comment numbering.
 Flow handle_file_header_line(const Line& LINE, std::int32_t line_number, StationRecord& station,
                              CoilConfiguration& coils, CommentRegister& comments, std::int32_t& CN,
                              const OutputSet& set, Console& console);

@@ -81,7 +81,7 @@ Flow start_csv_file(const RunState::CsvColumns& columns, RunState& run, FileUnit
       run.csv_part = 1;
     }
     ++run.csv_part;
-    files.main.close(Disposition::Keep);
+    if (!files.close(files.main, Disposition::Keep)) return Flow::OutputWriteError;
     if (!files.open_output_path(files.main, continuation_path(run.csv_first_path, run.csv_part))) {
       return Flow::OutputOpenError;
     }

@@ -28,7 +28,8 @@ void format_csv_header(std::string& out, const RunState::CsvColumns& columns);
 // The row of the current station, preceded by the header row when it is the first of its file.
 // A station whose columns differ from those the file's header row names (another coil
 // configuration, another sensor height) goes on in a new file, NAME-2.csv, NAME-3.csv, ..., with
-// its own header row. Returns NextLine, or OutputOpenError when that file cannot be opened.
+// its own header row. Returns NextLine, OutputWriteError when the file it leaves could not be
+// written, or OutputOpenError when the new one cannot be opened.
 Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 }  // namespace quillet

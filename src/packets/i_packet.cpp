@@ -68,7 +68,7 @@ void write_ice_record(const EmsRecord& ems, const ProgramState& program, RunStat
     << fix.GPS_ALT;
   v.write(kIce, run.record, ems.EMS_COUNT);
   files.main.write_line(run.record);
-  if (files.main.is_open()) ++run.summary.station_records;
+  if (files.main.is_open()) files.main.count_station_record();
 }
 
 // `value` truncated toward zero. A value beyond 32 bits (only a garbled position gives one) is

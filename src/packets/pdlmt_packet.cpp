@@ -73,12 +73,13 @@ Flow StationWriter::start_pdlmt_output(Console& console) {
   OutputSetNames& names = program.names;
   const std::string renamed = pdlmt_output_name(run.input_name, run.code_upper(), names.FILE_NAME);
   if (!renamed.empty()) names.FILE_NAME = renamed;
+  // A name opened earlier in this run takes a suffix, as the files of a logger's set do.
+  const std::string path =
+      renamed.empty() ? names.FILE_NAME : with_suffix(renamed, files.free_suffix({renamed}));
   // The name is shown whole, however long; a short one with the blanks of its 19 columns.
-  console.write(
-      FreeLine() << "Output file: "
-                 << caret_notation(
-                        pad_to(names.FILE_NAME, std::max(kFileNameWidth, names.FILE_NAME.size())),
-                        TabByte::Kept));
+  console.write(FreeLine() << "Output file: "
+                           << caret_notation(pad_to(path, std::max(kFileNameWidth, path.size())),
+                                             TabByte::Kept));
   console.write(FreeLine() << "Sensor Length code for this file is " << program.coils.LENGTH_CODE);
 
   program.station.VOLTAGE = 0.0f;
@@ -87,8 +88,10 @@ Flow StationWriter::start_pdlmt_output(Console& console) {
   // Code R has no main file. A file that a header line named goes on receiving the records:
   // opening its name again would empty it.
   if (renamed.empty()) return Flow::NextLine;
-  files.main.close(replaced_main_file(program, run, files));
-  if (!files.open_output_path(files.main, renamed)) return Flow::OutputOpenError;
+  if (!files.close(files.main, replaced_main_file(program, run, files))) {
+    return Flow::OutputWriteError;
+  }
+  if (!files.open_output_path(files.main, path)) return Flow::OutputOpenError;
   if (run.type == OutputType::S) run.SANTOS_HEADER_DUE = true;
   return Flow::NextLine;
 }

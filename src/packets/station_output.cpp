@@ -204,8 +204,7 @@ Flow write_sensor_definition_file(ProgramState& program, RunState& run, FileUnit
     kReceiver.write(run.record, {0, 1, 9000.0f, coils.S_PC[k], 4, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f});
     sdf.write_line(run.record);
   }
-  sdf.close(Disposition::Keep);
-  files.note_write_failure(sdf);
+  if (!files.close(sdf, Disposition::Keep)) return Flow::OutputWriteError;
   program.names.LAST_SDF_NAME = program.names.SDF_NAME;
   return Flow::NextLine;
 }
@@ -369,7 +368,7 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
       written = false;
       break;
   }
-  if (written && flow == Flow::NextLine && files.main.is_open()) ++run.summary.station_records;
+  if (written && flow == Flow::NextLine && files.main.is_open()) files.main.count_station_record();
   // A comment number stays on every D$/X$ record until a record of another packet has carried it.
   if (kind != PacketKind::D && kind != PacketKind::X) program.CN = 0;
   return flow;

@@ -24,9 +24,9 @@ enum class PacketKind : std::uint8_t { T, Pdlmt, D, X, N };
 // Writes the station record in the layout of the run's output type. A T$ or D$ packet of an
 // instrument with more than one coil array writes only its DAT31 records (array 1); the other
 // outputs take such readings from the X$ packet that follows, which writes every output but
-// DAT31. Then CN is set to 0, except after D$ and X$ records, which leave
-// it. Returns NextLine, or OutputOpenError when the sensor-definition file of a ppm run cannot be
-// created.
+// DAT31. Then CN is set to 0, except after D$ and X$ records, which leave it. Returns NextLine, or
+// OutputOpenError (OutputWriteError) when the sensor-definition file of a ppm run cannot be
+// created (written).
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files);
 
 // DAT31 records of array 1: the "L" and "T" records when the station starts a new survey line
@@ -38,7 +38,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
 
 // The ppm record of arrays 1..N, preceded by the sensor-definition file when one is still due
 // for the output file and the spacings of array 1 are known. Returns NextLine, or
-// OutputOpenError when that file cannot be created.
+// OutputOpenError (OutputWriteError) when that file cannot be created (written).
 Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files);
 
 // The seven integers of an auxiliary-sensor (A$) line.
@@ -76,8 +76,9 @@ class StationWriter {
   void write_ems(const EmsRecord& ems, Console& console);
 
   // The first $PDLMT packet's output (pdlmt_packet.cpp): names the main file after the input
-  // (pdlmt_output_name), shows it, and moves the run's main output there. Returns NextLine, or
-  // OutputOpenError when that file cannot be opened.
+  // (pdlmt_output_name; with a suffix when that name was used in this run), shows it, and moves
+  // the run's main output there. Returns NextLine, OutputWriteError when the file it leaves
+  // could not be written, or OutputOpenError when the new one cannot be opened.
   Flow start_pdlmt_output(Console& console);
 
   // Whether the last D$ or T$ line of the run was read into the station record. An X$ line pairs

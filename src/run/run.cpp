@@ -210,24 +210,32 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
       break;
   }
 
-  files.main.close(Disposition::Keep);
-  files.xyx.close(run.xyx_record_count > 0 ? Disposition::Keep : Disposition::Delete);
-  files.binary.close(Disposition::Keep);
   files.input.close();
-  files.raw.close(program.R_SEEN ? Disposition::Keep : Disposition::Delete);
-  files.gps.close(run.gps_fix_count == 0 ? Disposition::Delete : Disposition::Keep);
-  files.comment.close(files.comment.records() > 0 ? Disposition::Keep : Disposition::Delete);
-
-  // Data that did not reach the disk makes the run fail, whatever ended it.
-  for (const OutputFile* file :
-       {&files.main, &files.xyx, &files.binary, &files.raw, &files.gps, &files.comment}) {
-    files.note_write_failure(*file);
+  // A run that could not open or write one of its files leaves none of those it still holds; the
+  // names keep what they held before. Otherwise the files reach their names together.
+  if (exit == Flow::OutputOpenError || exit == Flow::OutputWriteError ||
+      !files.write_failure.empty()) {
+    files.roll_back();
+  } else {
+    const auto kept_unless = [](bool empty) {
+      return empty ? Disposition::Delete : Disposition::Keep;
+    };
+    files.close_set({{&files.main, Disposition::Keep},
+                     {&files.xyx, kept_unless(run.xyx_record_count == 0)},
+                     {&files.binary, Disposition::Keep},
+                     {&files.raw, kept_unless(!program.R_SEEN)},
+                     {&files.gps, kept_unless(run.gps_fix_count == 0)},
+                     {&files.comment, kept_unless(files.comment.records() == 0)}});
   }
-  // The diagnostic file too: lines that never reached it are lost as much as records are.
+  // The diagnostic file too: lines that never reached it are lost as much as records are, but the
+  // outputs, complete, keep their names.
   if (files.unit99.failed() && files.write_failure.empty()) {
     files.write_failure = files.unit99.path();
   }
+  // Data that did not reach the disk makes the run fail, whatever ended it; the summary counts
+  // only the records of files that reached their names.
   end.write_failure = files.write_failure;
+  run.summary.station_records = files.station_records;
   return end;
 }
 

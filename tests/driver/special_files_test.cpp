@@ -33,9 +33,9 @@ struct Outcome {
   double seconds = 0;
 };
 
-// Runs the program in `cwd` with the keyboard closed, standard output to `console_fd` (a file of
-// its own when -1) and SIGPIPE ignored, as the program's own set-up leaves it. A process that
-// hangs is ended after ten seconds.
+// Runs the program in `cwd` with the keyboard closed and standard output to `console_fd` (a file
+// of its own when -1). SIGPIPE is left at its default, so that a closed console pipe tests the
+// program's own handling of it. A process that hangs is ended after ten seconds.
 Outcome run(const std::vector<std::string>& args, const fs::path& cwd, int console_fd = -1,
             const std::string& keyboard = "") {
   TempDir streams;
@@ -53,7 +53,7 @@ Outcome run(const std::vector<std::string>& args, const fs::path& cwd, int conso
     ::dup2(keys, 0);
     ::dup2(screen, 1);
     ::dup2(errors, 2);
-    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGPIPE, SIG_DFL);
     ::alarm(10);
     std::vector<std::string> copies(args);
     std::string binary = QUILLET_BINARY;

@@ -83,6 +83,15 @@ bool make_folder_read_only(const std::filesystem::path& dir) {
          ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
 }
 
+// The same for one file of the working folder: a read-only bind mount of the file over itself.
+bool make_file_read_only(const std::string& name) {
+  if (::geteuid() != 0) return ::chmod(name.c_str(), 0444) == 0;
+  return ::unshare(CLONE_NEWNS) == 0 &&
+         ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount(name.c_str(), name.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+         ::mount(nullptr, name.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+}
+
 }  // namespace
 
 ProgramResult run_quillet_process(const std::vector<std::string>& args, const std::string& keyboard,
@@ -97,9 +106,13 @@ ProgramResult run_quillet_process(const std::vector<std::string>& args, const st
     if (::chdir(cwd.c_str()) != 0) ::_exit(127);
     if (!std::freopen(input_path.c_str(), "rb", stdin)) ::_exit(127);
     if (!std::freopen(output_path.c_str(), "wb", stdout)) ::_exit(127);
+    if (!options.read_only_file.empty() && !make_file_read_only(options.read_only_file)) {
+      ::_exit(126);
+    }
     if (options.file_size_limit > 0) {
-      // A write past the limit then fails with an error instead of killing the process.
-      std::signal(SIGXFSZ, SIG_IGN);
+      // The default action of SIGXFSZ kills a process that writes past the limit: the program
+      // must turn the signal into a write error by itself.
+      std::signal(SIGXFSZ, SIG_DFL);
       const rlimit limit{options.file_size_limit, options.file_size_limit};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
     }

@@ -43,6 +43,8 @@ struct ProcessOptions {
   unsigned long file_size_limit = 0;
   // The folder the process runs in cannot be written (made read-only for the process alone).
   bool read_only_folder = false;
+  // A file of that folder (by name) that the process may not write, or empty.
+  std::string read_only_file;
 };
 
 // Runs the program in-process with `args` (after the program name) and `keyboard` as the whole
