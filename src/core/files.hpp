@@ -138,10 +138,14 @@ struct FileUnits {
   OutputFile binary;   // unit 12: big-endian binary data file (type I)
   OutputFile raw;      // unit 14: raw copy file
   OutputFile xyx;      // unit 15: XYX side file
+  OutputFile csvt;     // column types beside a CSV file (code C)
+  OutputFile prj;      // projection beside a CSV file (code C)
   Unit99File unit99;   // unit 99: "fort.99", diagnostic lines of the UTM conversion, appended
 
   // Every output unit above, for what concerns them all (a new unit joins this list).
-  std::array<OutputFile*, 6> outputs() { return {&main, &comment, &gps, &binary, &raw, &xyx}; }
+  std::array<OutputFile*, 8> outputs() {
+    return {&main, &comment, &gps, &binary, &raw, &xyx, &csvt, &prj};
+  }
 
   // The folder of the input name, up to and including its last "/" or "\": every output file of
   // the run is opened there.

@@ -40,12 +40,55 @@ bool store_length_code(std::string_view value, Options& options) {
   return false;
 }
 
+// A plain number in seconds or metres, within [low, high].
+bool read_number(std::string_view text, double low, double high, double& value) {
+  double v = 0.0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return false;
+  if (!(v >= low && v <= high)) return false;
+  value = v;
+  return true;
+}
+
+bool store_latency(std::string_view value, Options& options) {
+  options.positions_given = true;
+  return read_number(value, 0.0, 60.0, options.positions.latency);
+}
+
+bool store_max_gap(std::string_view value, Options& options) {
+  options.positions_given = true;
+  return read_number(value, 0.001, 3600.0, options.positions.max_gap);
+}
+
+bool store_gps_offset(std::string_view value, Options& options) {
+  options.positions_given = true;
+  const std::size_t comma = value.find(',');
+  double along = 0.0;
+  double across = 0.0;
+  if (!read_number(value.substr(0, comma), -100.0, 100.0, along)) return false;
+  if (comma != std::string_view::npos &&
+      !read_number(value.substr(comma + 1), -100.0, 100.0, across)) {
+    return false;
+  }
+  options.positions.along = along;
+  options.positions.across = across;
+  return true;
+}
+
 constexpr OptionSpec kOptions[] = {
     {"--batch", "-b", "", store_batch, "",
      "read nothing from standard input: every prompt keeps its default"},
     {"--length-code", "", "N", store_length_code,
      "not a sensor length code (1, 2, 4, 21, 42, 421, 62, 621 or 642)",
      "answer every sensor length code prompt with N"},
+    {"--gps-latency", "", "SECONDS", store_latency, "not a time from 0 to 60 seconds",
+     "code C: the GPS sentences reach the logger SECONDS after their fix time (default 0)"},
+    {"--max-gap", "", "SECONDS", store_max_gap, "not a time from 0.001 to 3600 seconds",
+     "code C: interpolate between fixes at most SECONDS apart, else hold (default 2.5)"},
+    {"--gps-offset", "", "ALONG[,ACROSS]", store_gps_offset,
+     "not one or two distances from -100 to 100 metres",
+     "code C: the antenna sits ALONG m ahead of the sensor and ACROSS m to its right"},
 };
 
 // A lone number ("-1", "-.5") is a value, and "-" alone names a file or nothing.

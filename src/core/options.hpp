@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/reading_position.hpp"
+
 namespace quillet {
 
 struct Options {
@@ -21,6 +23,9 @@ struct Options {
   bool batch = false;
   // The reply to every sensor length code prompt of the execution.
   std::optional<std::int32_t> length_code;
+  // Where the CSV file's readings are placed: --gps-latency, --max-gap and --gps-offset.
+  PositionOptions positions;
+  bool positions_given = false;  // one of those options was given (they apply to code C only)
 };
 
 struct OptionParse {

@@ -20,6 +20,7 @@
 #include "core/line.hpp"
 #include "core/options.hpp"
 #include "core/raw_copy.hpp"
+#include "core/reading_position.hpp"
 #include "core/station_record.hpp"
 
 namespace quillet {
@@ -63,6 +64,14 @@ struct RunState {
   } csv_columns;
   std::string csv_first_path;  // the file whose columns changed, named by a header line or set-up
   std::int32_t csv_part = 1;   // number of that file's continuation being written
+  // The times and positions of the readings (C runs only; owned by the run).
+  PositionSource* positions = nullptr;
+  // Input line of the last T$, D$, N$ or $PDLMT line: the reading a station record belongs to.
+  std::int32_t reading_line = 0;
+  // The CSV file that the column-type and projection files beside it belong to, and what it got.
+  std::string csv_sides_path;
+  bool csv_types_written = false;
+  bool csv_positions_written = false;
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;
@@ -145,6 +154,8 @@ struct ProgramState {
   GpsState gps;
   // Current comment number: set by a comment line, carried by the next station record, then 0.
   std::int32_t CN = -1;
+  // The latest comment as typed (case kept, blanks trimmed), for the CSV file's comment text.
+  std::string typed_comment;
   // Line number of the last DAT31 line header; the first record of a file always starts a line.
   std::int32_t DAT31_LAST_LINE = -9999999;
   // An R$ line was met in some run of this program: raw copy files are kept from then on.

@@ -64,7 +64,17 @@ void print_help(Console& console) {
       "  P  ppm file (.idf) with its sensor-definition file (.SDF)",
       "  I  ICE file (.ice) with its big-endian binary data file (.DAT)",
       "  R  raw copy file only (Default.RAW, kept when the input holds R$ packets)",
-      "  C  CSV file with a header row (.csv), with the side files of X",
+      "  C  CSV file with a header row (.csv), with the side files of X, and beside it",
+      "     NAME.csvt (column types) and NAME.prj (WGS 84 / UTM zone) that GIS reads.",
+      "     Its columns: station, line; time (hh:mm:ss.sss, logger clock); x, y (UTM",
+      "     easting and northing, m), utm_zone (negative south), elevation (antenna altitude,",
+      "     m), latitude, longitude (degrees, south and west negative), gps_quality: the",
+      "     reading's own position, interpolated in time between the GPS fixes around it;",
+      "     per receiver HCP.../PRP... conductivity (mS/m) and ..._inph in-phase (ppt);",
+      "     voltage (V), temperature (K), pitch, roll (degrees), comment (number);",
+      "     datetime (ISO 8601, logger clock), utc (ISO 8601, GPS time), position",
+      "     (interpolated, uncorrected, held or none), fix_age_s (s since the last good",
+      "     fix), comment_text (the comment as typed).",
       "HEIGHT is the sensor height in metres (default 0.2), offered at the height prompt of",
       "every run. With --batch nothing is read from standard input and every prompt keeps its",
       "default; --length-code=N answers the sensor length code prompts (a $PDLMT file without",
@@ -230,6 +240,11 @@ int transcribe(std::span<const std::string> args, ProgramState& program, Console
 
   const std::string_view name = trim_right(input_name);
   const std::size_t k = trimmed_length(type_codes);
+  if (program.options.positions_given &&
+      type_codes.substr(0, k).find_first_of("Cc") == std::string::npos) {
+    console.write(FreeLine() << "*** --gps-latency, --max-gap and --gps-offset apply to code C "
+                                "only; ignored without it");
+  }
   int status = 0;
   FolderLock lock;
   if (k > 0) lock.take(std::string(output_folder(name)), console);

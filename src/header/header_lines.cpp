@@ -367,6 +367,9 @@ Flow handle_comment_line(const Line& LINE, StationRecord& station, CommentRegist
   }
   station.MSEC = 0;
   const std::string comment = pad_to(comment_text, kCommentLength);
+  std::string_view typed = trim_right(LINE.view().substr(10));
+  while (!typed.empty() && (typed.front() == ' ' || typed.front() == '\t')) typed.remove_prefix(1);
+  records.typed_comment.assign(typed);
 
   std::string line;
   format_comment_echo(line, comment, station.HOUR, station.MINUTE, station.SECOND);

@@ -45,6 +45,7 @@ struct ConfigRecords {
   const std::string& FILE_NAME;  // of the current output set, named in the Geosoft header
   OutputFile& main;
   OutputFile& comment;
+  std::string& typed_comment;  // the latest comment as typed, trimmed
 };
 
 // A "C$" line: an identification line sets the instrument and the coil configuration, a sampling

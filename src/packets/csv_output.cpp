@@ -44,6 +44,55 @@ void append_time(std::string& out, const StationRecord& s, PacketKind kind) {
   append_integer(out, milliseconds % 1000, 3);
 }
 
+// Date and time as ISO 8601: 2026-04-14T10:14:05.250. Two of them go into every row, so the
+// digits are put in place rather than converted.
+void append_date_time(std::string& out, const DateTime& t) {
+  char text[23] = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0', 'T', '0',
+                   '0', ':', '0', '0', ':', '0', '0', '.', '0', '0', '0'};
+  const auto put = [&text](std::size_t end, std::int64_t value, int digits) {
+    for (int k = 1; k <= digits; ++k, value /= 10) {
+      text[end - static_cast<std::size_t>(k)] = static_cast<char>('0' + value % 10);
+    }
+  };
+  put(4, t.year, 4);
+  put(7, t.month, 2);
+  put(10, t.day, 2);
+  put(13, t.milliseconds / 3600000, 2);
+  put(16, t.milliseconds / 60000 % 60, 2);
+  put(19, t.milliseconds / 1000 % 60, 2);
+  put(23, t.milliseconds % 1000, 3);
+  out.append(text, sizeof text);
+}
+
+std::string_view position_word(PositionKind kind) {
+  switch (kind) {
+    case PositionKind::Interpolated:
+      return "interpolated";
+    case PositionKind::Held:
+      return "held";
+    case PositionKind::Uncorrected:
+      return "uncorrected";
+    case PositionKind::None:
+      break;
+  }
+  return "none";
+}
+
+// A text field, in double quotes (quotes doubled) where a comma, a quote or a line end in it
+// would otherwise break the row.
+void append_quoted(std::string& out, std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
 RunState::CsvColumns columns_of(PacketKind kind, const ProgramState& program, const RunState& run) {
   RunState::CsvColumns columns;
   // A $PDLMT packet carries array 1 only, whatever N is.
@@ -115,16 +164,92 @@ void format_csv_header(std::string& out, const RunState::CsvColumns& columns) {
       }
     }
   }
-  out += ",voltage,temperature,pitch,roll,comment";
+  out += ",voltage,temperature,pitch,roll,comment,datetime,utc,position,fix_age_s,comment_text";
+}
+
+void format_csv_types(std::string& out, const RunState::CsvColumns& columns) {
+  out = "Integer,Integer,Time,CoordX,CoordY,Integer,Real,Real,Real,Integer";
+  for (int k = 0; k < columns.arrays; ++k) out += ",Real,Real,Real,Real";
+  out += ",Real,Real,Real,Real,Integer,DateTime,DateTime,String,Real,String";
+}
+
+void format_utm_prj(std::string& out, std::int32_t zone) {
+  out.clear();
+  const std::int32_t number = zone < 0 ? -zone : zone;
+  if (number < 1 || number > 60) return;
+  const bool south = zone < 0;
+  out = "PROJCS[\"WGS 84 / UTM zone ";
+  append_integer(out, number);
+  out += south ? "S" : "N";
+  out +=
+      "\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563,"
+      "AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0,"
+      "AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,AUTHORITY[\"EPSG\","
+      "\"9122\"]],AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_Mercator\"],"
+      "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",";
+  append_integer(out, number * 6 - 183);
+  out +=
+      "],PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],"
+      "PARAMETER[\"false_northing\",";
+  out += south ? "10000000" : "0";
+  out +=
+      "],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],AXIS[\"Easting\",EAST],"
+      "AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"";
+  append_integer(out, (south ? 32700 : 32600) + number);
+  out += "\"]]";
+}
+
+bool finish_csv_sides(RunState& run, FileUnits& files) {
+  const bool written =
+      files.close(files.csvt, run.csv_types_written ? Disposition::Keep : Disposition::Delete) &&
+      files.close(files.prj, run.csv_positions_written ? Disposition::Keep : Disposition::Delete);
+  run.csv_sides_path.clear();
+  run.csv_types_written = false;
+  run.csv_positions_written = false;
+  return written;
+}
+
+Flow follow_csv_file(const ProgramState& program, RunState& run, FileUnits& files) {
+  if (!files.main.is_open() || run.csv_sides_path == files.main.path()) return Flow::NextLine;
+  if (!finish_csv_sides(run, files)) return Flow::OutputWriteError;
+  run.csv_sides_path = files.main.path();
+  const std::string_view main = run.csv_sides_path;
+  const std::size_t slash = main.find_last_of('/');
+  const std::size_t dot = main.find_last_of('.');
+  const std::string_view stem =
+      dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)
+          ? main
+          : main.substr(0, dot);
+  if (!files.open_output_path(files.csvt, std::string(stem) + ".csvt") ||
+      !files.open_output_path(files.prj, std::string(stem) + ".prj")) {
+    return Flow::OutputOpenError;
+  }
+  format_utm_prj(run.record, program.gps.utm_zone);
+  if (!run.record.empty()) files.prj.write_line(run.record);
+  return Flow::NextLine;
 }
 
 Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
   const RunState::CsvColumns columns = columns_of(kind, program, run);
-  const Flow flow = start_csv_file(columns, run, files);
+  Flow flow = start_csv_file(columns, run, files);
   if (flow != Flow::NextLine) return flow;
+  flow = follow_csv_file(program, run, files);
+  if (flow != Flow::NextLine) return flow;
+  if (!run.csv_types_written && files.csvt.is_open()) {
+    format_csv_types(run.record, columns);
+    files.csvt.write_line(run.record);
+    run.csv_types_written = true;
+  }
 
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.gps.current_fix;
+  ReadingPosition at;
+  if (run.positions != nullptr) {
+    SurveyProjection projection;
+    if (run.HAS_GPS) {
+      projection = {program.gps.utm_zone, program.gps.ellipsoid_index, &files.unit99};
+    }
+    at = run.positions->locate(run.reading_line, s, projection);
+  }
   std::string& row = run.record;
   row.clear();
   append_integer(row, s.STATION);
@@ -133,23 +258,21 @@ Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUn
   row += ',';
   append_time(row, s, kind);
   row += ',';
-  // Before the first fix of a file with positions the record carries none: projecting 0, 0 would
-  // put the station in the ocean off Africa.
-  if (run.HAS_GPS && (fix.LAT != 0.0 || fix.LON != 0.0)) {
-    const StationPosition xy = station_position(program, run, files);
-    append_shortest(row, xy.x);
+  if (at.kind != PositionKind::None) {
+    run.csv_positions_written = true;
+    append_shortest(row, at.easting);
     row += ',';
-    append_shortest(row, xy.y);
+    append_shortest(row, at.northing);
     row += ',';
     append_integer(row, program.gps.utm_zone);
     row += ',';
-    append_shortest(row, fix.GPS_ALT);
+    append_shortest(row, at.elevation);
     row += ',';
-    append_shortest(row, fix.LAT);
+    append_shortest(row, at.latitude);
     row += ',';
-    append_shortest(row, fix.LON);
+    append_shortest(row, at.longitude);
     row += ',';
-    append_integer(row, fix.DMODE);
+    append_integer(row, at.quality);
   } else {
     row += ",,,,,,";
   }
@@ -166,6 +289,21 @@ Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUn
   row += ',';
   // Comment numbers start at 1; 0 (and -1 before any file) mean the station has none.
   if (program.CN > 0) append_integer(row, program.CN);
+  row += ',';
+  if (at.has_datetime) append_date_time(row, at.datetime);
+  row += ',';
+  if (at.has_utc) {
+    append_date_time(row, at.utc);
+    row += 'Z';
+  }
+  row += ',';
+  row += position_word(at.kind);
+  row += ',';
+  if (at.kind != PositionKind::None) {
+    append_shortest(row, std::round(at.fix_age * 1000.0) / 1000.0);
+  }
+  row += ',';
+  if (program.CN > 0) append_quoted(row, program.typed_comment);
   files.main.write_line(row);
   return Flow::NextLine;
 }

@@ -2,6 +2,7 @@
 
 #include "header/header_lines.hpp"
 #include "packets/companion_lines.hpp"
+#include "packets/csv_output.hpp"
 #include "packets/d_packet.hpp"
 #include "packets/i_packet.hpp"
 #include "packets/n_packet.hpp"
@@ -13,14 +14,39 @@
 
 namespace quillet {
 
+namespace {
+Flow dispatch_to_handler(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
+                         Console& console);
+}  // namespace
+
 Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
                    Console& console) {
+  if (kind == LineKind::T || kind == LineKind::Pdlmt || kind == LineKind::D ||
+      kind == LineKind::N) {
+    run.reading_line = run.line_number;
+  }
+  const Flow flow = dispatch_to_handler(kind, program, run, files, console);
+  // A new CSV file gets the files beside it at once, so that those of an earlier run under the
+  // same name go even when it receives no reading.
+  if (run.type == OutputType::C && (kind == LineKind::FileHeader || kind == LineKind::Pdlmt) &&
+      flow == Flow::NextLine) {
+    return follow_csv_file(program, run, files);
+  }
+  return flow;
+}
+
+namespace {
+
+Flow dispatch_to_handler(LineKind kind, ProgramState& program, RunState& run, FileUnits& files,
+                         Console& console) {
   StationWriter writer(program, run, files);
   switch (kind) {
     case LineKind::Config:
       return handle_config_line(
           run.LINE, program.station, program.identification, program.coils, program.comments,
-          program.CN, {run.type, program.names.FILE_NAME, files.main, files.comment}, console);
+          program.CN,
+          {run.type, program.names.FILE_NAME, files.main, files.comment, program.typed_comment},
+          console);
     case LineKind::FileHeader:
       return handle_file_header_line(
           run.LINE, run.line_number, program.station, program.coils, program.comments, program.CN,
@@ -61,5 +87,7 @@ Flow dispatch_line(LineKind kind, ProgramState& program, RunState& run, FileUnit
   }
   return Flow::NextLine;  // every kind has its case above; the compiler checks that
 }
+
+}  // namespace
 
 }  // namespace quillet

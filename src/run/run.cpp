@@ -1,8 +1,12 @@
 #include "run/run.hpp"
 
+#include <memory>
+
 #include "common/free_form.hpp"
 #include "common/text.hpp"
+#include "packets/csv_output.hpp"
 #include "positioning/gps_prescan.hpp"
+#include "positioning/reading_track.hpp"
 #include "run/record_loop.hpp"
 
 namespace quillet {
@@ -133,6 +137,10 @@ Flow set_up_run(ProgramState& program, RunState& run, FileUnits& files, Console&
 
   const Flow scan = gps_prescan(program, run, files, console);
   if (scan != Flow::NextLine) return scan;
+  if (run.type == OutputType::C) {
+    const Flow sides = follow_csv_file(program, run, files);
+    if (sides != Flow::NextLine) return sides;
+  }
 
   run.gps_fix_count = 0;
   run.end_of_input = false;
@@ -225,7 +233,9 @@ RunEnd end_run(Flow exit, ProgramState& program, RunState& run, FileUnits& files
                      {&files.binary, Disposition::Keep},
                      {&files.raw, kept_unless(!program.R_SEEN)},
                      {&files.gps, kept_unless(run.gps_fix_count == 0)},
-                     {&files.comment, kept_unless(files.comment.records() == 0)}});
+                     {&files.comment, kept_unless(files.comment.records() == 0)},
+                     {&files.csvt, kept_unless(!run.csv_types_written)},
+                     {&files.prj, kept_unless(!run.csv_positions_written)}});
   }
   // The diagnostic file too: lines that never reached it are lost as much as records are, but the
   // outputs, complete, keep their names.
@@ -250,6 +260,16 @@ std::int32_t QUILLETSUB(std::string_view input_name, char code, float& sensor_he
   FileUnits files;
 
   Flow exit = set_up_run(program, run, files, console);
+  // The readings of a CSV file are placed in time and space by a look-ahead over the input.
+  std::unique_ptr<ReadingTrack> track;
+  if (exit == Flow::NextLine && run.type == OutputType::C) {
+    track = std::make_unique<ReadingTrack>(program.options.positions);
+    if (track->open(run.input_name)) {
+      run.positions = track.get();
+    } else {
+      exit = Flow::InputOpenError;
+    }
+  }
   if (exit == Flow::NextLine) exit = record_loop(program, run, files, console);
   const RunEnd end = end_run(exit, program, run, files);
   report_run_end(end, console);

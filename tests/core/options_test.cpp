@@ -91,9 +91,47 @@ TEST(OptionGrammar, CaseTable) {
 
 TEST(OptionGrammar, EveryOptionHasAHelpLine) {
   const std::vector<std::string> lines = option_help_lines();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0].rfind("  --batch, -b ", 0), 0u) << lines[0];
   EXPECT_EQ(lines[1].rfind("  --length-code=N ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("  --gps-latency=SECONDS ", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[3].rfind("  --max-gap=SECONDS ", 0), 0u) << lines[3];
+  EXPECT_EQ(lines[4].rfind("  --gps-offset=ALONG[,ACROSS] ", 0), 0u) << lines[4];
+}
+
+TEST(OptionGrammar, PositionOptionsTakeNumbersInTheirRange) {
+  struct Case {
+    std::vector<std::string> args;
+    PositionOptions expected;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"a.raw"}, {0.0, 2.5, 0.0, 0.0}, ""},
+      {{"--gps-latency=0.3", "--max-gap=4", "--gps-offset=-1.2,0.5", "a.raw"},
+       {0.3, 4.0, -1.2, 0.5},
+       ""},
+      {{"--gps-offset=1", "a.raw"}, {0.0, 2.5, 1.0, 0.0}, ""},
+      {{"--gps-latency=-0.1"},
+       {},
+       "*** Option --gps-latency, not a time from 0 to 60 seconds: -0.1"},
+      {{"--max-gap=0"}, {}, "*** Option --max-gap, not a time from 0.001 to 3600 seconds: 0"},
+      {{"--gps-offset=1,"},
+       {},
+       "*** Option --gps-offset, not one or two distances from -100 to 100 metres: 1,"},
+      {{"--gps-offset=1m"},
+       {},
+       "*** Option --gps-offset, not one or two distances from -100 to 100 metres: 1m"},
+      {{"--gps-latency=nan"}, {}, "*** Option --gps-latency, not a time from 0 to 60 seconds: nan"},
+  };
+  for (const Case& c : cases) {
+    Options options;
+    const OptionParse parse = parse_options(c.args, options);
+    EXPECT_EQ(parse.error, c.error) << c.args[0];
+    if (c.error.empty()) {
+      EXPECT_EQ(options.positions, c.expected) << c.args[0];
+      EXPECT_EQ(options.positions_given, c.args.size() > 1) << c.args[0];
+    }
+  }
 }
 
 }  // namespace

@@ -145,7 +145,9 @@ bool parse_receiver_column(const std::string& name, ReceiverColumn& column) {
 const std::vector<std::string> kLeading = {"station",   "line",       "time",      "x",
                                            "y",         "utm_zone",   "elevation", "latitude",
                                            "longitude", "gps_quality"};
-const std::vector<std::string> kTrailing = {"voltage", "temperature", "pitch", "roll", "comment"};
+const std::vector<std::string> kTrailing = {"voltage",   "temperature", "pitch", "roll",
+                                            "comment",   "datetime",    "utc",   "position",
+                                            "fix_age_s", "comment_text"};
 
 TEST(CsvOutput, HeaderNamesEveryReceiverOfTheArrayConfiguration) {
   struct Expected {
@@ -167,7 +169,8 @@ TEST(CsvOutput, HeaderNamesEveryReceiverOfTheArrayConfiguration) {
     const std::size_t arrays = e.spacings.size();
     ASSERT_EQ(names.size(), kLeading.size() + 4 * arrays + kTrailing.size());
     EXPECT_TRUE(std::equal(kLeading.begin(), kLeading.end(), names.begin()));
-    EXPECT_TRUE(std::equal(kTrailing.begin(), kTrailing.end(), names.end() - 5));
+    EXPECT_TRUE(std::equal(kTrailing.begin(), kTrailing.end(),
+                           names.end() - static_cast<std::ptrdiff_t>(kTrailing.size())));
     for (std::size_t k = 0; k < arrays; ++k) {
       const char* orientations[] = {"HCP", "PRP", "HCP", "PRP"};
       for (std::size_t c = 0; c < 4; ++c) {
@@ -259,11 +262,13 @@ TEST(CsvOutput, EveryValueIsTheValueOfTheXyzRecord) {
     bool has_positions = false;
     for (std::size_t r = 0; r < xyz.size(); ++r) {
       SCOPED_TRACE("row " + std::to_string(r + 1));
-      const std::size_t arrays = (split(csv[r].first, ',').size() - 15) / 4;
+      const std::size_t arrays =
+          (split(csv[r].first, ',').size() - kLeading.size() - kTrailing.size()) / 4;
       const int after = static_cast<int>(2 + 4 * arrays);  // first XYZ column after the channels
-      std::vector<Pairing> pairs = {
-          {0, 0},  {1, 0},          {-1, 0},         {-1, 0},         {-1, 0},
-          {-1, 0}, {after + 12, 1}, {after + 10, 6}, {after + 11, 6}, {after + 13, 0}};
+      // The positions are the reading's own, interpolated in time: the XYZ record carries the
+      // last fix's.
+      std::vector<Pairing> pairs = {{0, 0},  {1, 0},  {-1, 0}, {-1, 0}, {-1, 0},
+                                    {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}};
       for (int k = 0; k < static_cast<int>(arrays); ++k) {
         // HCP and PRP conductivity, then their in-phase; the XYZ record has HC, HI, PC, PI.
         for (const int c : {0, 2, 1, 3}) pairs.push_back({2 + 4 * k + c, 2});
@@ -272,6 +277,8 @@ TEST(CsvOutput, EveryValueIsTheValueOfTheXyzRecord) {
                {after + 4, 3}, {after + 5, 1}, {after + 7, 2}, {after + 8, 2}, {after + 6, 0}}) {
         pairs.push_back(p);
       }
+      const std::size_t comment = pairs.size() - 1;
+      for (int k = 0; k < 5; ++k) pairs.push_back({-1, 0});
       const auto x = words(xyz[r]);
       const auto c = split(csv[r].second, ',');
       ASSERT_EQ(c.size(), pairs.size());
@@ -283,7 +290,7 @@ TEST(CsvOutput, EveryValueIsTheValueOfTheXyzRecord) {
         // Empty: a value the reading does not have, which XYZ shows as 0 (no fix) or as a
         // comment number of 0 or -1 (none since the start of the file or of the program).
         if (!number_of(c[i], value)) {
-          if (i + 1 == pairs.size()) {
+          if (i == comment) {
             EXPECT_LE(shown, 0.0) << "comment";
           } else {
             EXPECT_EQ(shown, 0.0) << "column " << i;
@@ -301,10 +308,13 @@ TEST(CsvOutput, EveryValueIsTheValueOfTheXyzRecord) {
       EXPECT_EQ(std::stoi(m[2]), std::stoi(x[after + 2]));
       EXPECT_NEAR(std::stod(m[3]), std::stod(x[after + 3]), 0.0005 + 1e-9);
       // The position: GeoConvert's projection of the latitude and longitude into the zone.
+      const std::string& position = c[comment + 3];
       if (c[3].empty()) {
         EXPECT_TRUE(c[4].empty() && c[5].empty());
+        EXPECT_EQ(position, "none");
         continue;
       }
+      EXPECT_TRUE(position == "interpolated" || position == "held") << position;
       has_positions = true;
       const std::string projected =
           shell_output("echo " + c[7] + " " + c[8] + " | GeoConvert -u -p 4 -z " + c[5]);
@@ -346,6 +356,32 @@ TEST(CsvOutput, GdalOpensTheSurveyAsPoints) {
   EXPECT_NEAR(std::stod(m[2]), min_y, 1e-6);
   EXPECT_NEAR(std::stod(m[3]), max_x, 1e-6);
   EXPECT_NEAR(std::stod(m[4]), max_y, 1e-6);
+
+  // As a GIS user drops it on the map: no option at all. The files beside it give the geometry
+  // columns, the CRS of the survey's zone and the type of every column.
+  const std::string plain =
+      shell_output("ogrinfo -ro -al -so " + (dir.path() / "LINEG3.csv").string() + " 2>&1");
+  EXPECT_NE(plain.find("Geometry: Point"), std::string::npos) << plain;
+  ASSERT_TRUE(std::regex_search(plain, m, std::regex(R"(\["WGS 84 / UTM zone ([0-9]+)([NS])\")")))
+      << plain;
+  const auto first_row = split(lines[1], ',');
+  EXPECT_EQ(m[1].str() + m[2].str(), first_row[5] + (std::stoi(first_row[5]) < 0 ? "S" : "N"));
+  const auto names = split(lines[0], ',');
+  for (const std::string& name : names) {
+    std::string type = "Real";
+    if (name == "station" || name == "line" || name == "utm_zone" || name == "gps_quality" ||
+        name == "comment") {
+      type = "Integer";
+    } else if (name == "time") {
+      type = "Time";
+    } else if (name == "datetime" || name == "utc") {
+      type = "DateTime";
+    } else if (name == "position" || name == "comment_text") {
+      type = "String";
+    }
+    EXPECT_NE(plain.find("\n" + name + ": " + type + " "), std::string::npos) << name << "\n"
+                                                                              << plain;
+  }
 }
 
 }  // namespace

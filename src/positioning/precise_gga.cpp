@@ -1,0 +1,110 @@
+#include "positioning/precise_gga.hpp"
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+
+namespace quillet {
+
+namespace {
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool all_digits(std::string_view text) {
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return !text.empty();
+}
+
+// A plain decimal number: digits with at most one point, nothing else.
+bool read_decimal(std::string_view text, double& value) {
+  if (text.empty() || text.front() == '+' || text.front() == '-') return false;
+  const auto result =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+// ddmm.mmmmmmm or dddmm.mmmmmmm: the minutes are the two digits before the point and every
+// decimal after it.
+bool read_angle(std::string_view text, std::string_view hemisphere, char positive, char negative,
+                double limit, double& degrees) {
+  const std::size_t point = text.find('.');
+  const std::size_t whole = point == std::string_view::npos ? text.size() : point;
+  if (whole < 3 || !all_digits(text.substr(0, whole - 2))) return false;
+  double minutes = 0.0;
+  if (!read_decimal(text.substr(whole - 2), minutes) || minutes >= 60.0) return false;
+  std::int32_t whole_degrees = 0;
+  if (std::from_chars(text.data(), text.data() + whole - 2, whole_degrees).ec != std::errc()) {
+    return false;
+  }
+  degrees = whole_degrees + minutes / 60.0;
+  if (degrees > limit) return false;
+  if (hemisphere.size() != 1) return false;
+  if (hemisphere[0] == negative) {
+    degrees = -degrees;
+  } else if (hemisphere[0] != positive) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool read_precise_gga(std::string_view sentence, PreciseFix& fix) {
+  const std::size_t star = sentence.find('*');
+  if (star == std::string_view::npos || star + 3 > sentence.size()) return false;
+  const int high = hex_digit(sentence[star + 1]);
+  const int low = hex_digit(sentence[star + 2]);
+  if (high < 0 || low < 0) return false;
+  const std::string_view body = sentence.substr(0, star);
+  int sum = 0;
+  for (const char c : body) sum ^= static_cast<unsigned char>(c);
+  if (sum != high * 16 + low) return false;
+
+  // Fields 1..9: time, latitude, N/S, longitude, E/W, quality, satellites, HDOP, altitude.
+  std::array<std::string_view, 10> field{};
+  std::size_t count = 0;
+  std::size_t start = body.find(',');
+  if (start == std::string_view::npos) return false;
+  while (count < field.size()) {
+    const std::size_t next = body.find(',', start + 1);
+    const std::size_t end = next == std::string_view::npos ? body.size() : next;
+    field[count++] = body.substr(start + 1, end - start - 1);
+    if (next == std::string_view::npos) break;
+    start = next;
+  }
+  if (count < 6) return false;
+
+  const std::string_view time = field[0];
+  if (time.size() < 6 || !all_digits(time.substr(0, 4))) return false;
+  double seconds = 0.0;
+  if (!read_decimal(time.substr(4), seconds) || seconds >= 61.0) return false;
+  const int hours = (time[0] - '0') * 10 + (time[1] - '0');
+  const int minutes = (time[2] - '0') * 10 + (time[3] - '0');
+  if (hours > 23 || minutes > 59) return false;
+  fix.seconds = (hours * 60 + minutes) * 60 + seconds;
+
+  if (!read_angle(field[1], field[2], 'N', 'S', 90.0, fix.latitude)) return false;
+  if (!read_angle(field[3], field[4], 'E', 'W', 180.0, fix.longitude)) return false;
+  if (field[5].size() != 1 || !all_digits(field[5])) return false;
+  fix.quality = field[5][0] - '0';
+  fix.altitude = 0.0;
+  if (count > 8 && !read_decimal(field[8], fix.altitude)) {
+    // A negative altitude (below the geoid) is a plain number with a sign.
+    if (field[8].size() > 1 && field[8][0] == '-' &&
+        read_decimal(field[8].substr(1), fix.altitude)) {
+      fix.altitude = -fix.altitude;
+    } else {
+      fix.altitude = 0.0;
+    }
+  }
+  return fix.quality > 0;
+}
+
+}  // namespace quillet

@@ -1,0 +1,56 @@
+// The GGA reader of the CSV file's positions: every decimal of the minutes and the fraction of the
+// fix time; only good fixes (checksum, complete fields, quality above 0).
+#include "positioning/precise_gga.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace quillet {
+namespace {
+
+// The sentence as the G$ line holds it after the "$": body, "*" and its checksum.
+std::string sentence(const std::string& body) {
+  int sum = 0;
+  for (const char c : body) sum ^= static_cast<unsigned char>(c);
+  char checksum[4];
+  std::snprintf(checksum, sizeof checksum, "*%02X", sum);
+  return body + checksum;
+}
+
+TEST(PreciseGga, ReadsEveryDecimalOfTheMinutesAndTheFixTime) {
+  PreciseFix fix;
+  ASSERT_TRUE(read_precise_gga(
+      sentence("GNGGA,235959.35,5201.0410123,S,00539.6072345,W,4,14,0.6,-12.345,M,47.3,M,,"), fix));
+  EXPECT_DOUBLE_EQ(fix.seconds, 86399.35);
+  EXPECT_DOUBLE_EQ(fix.latitude, -(52 + 1.0410123 / 60));
+  EXPECT_DOUBLE_EQ(fix.longitude, -(5 + 39.6072345 / 60));
+  EXPECT_DOUBLE_EQ(fix.altitude, -12.345);
+  EXPECT_EQ(fix.quality, 4);
+  // The format's reader would have cut this to 5201.0410 (1.4 cm) and to 23:59:59.
+}
+
+TEST(PreciseGga, TakesOnlyGoodFixes) {
+  PreciseFix fix;
+  const std::string good = "GPGGA,101405.00,5201.04100,N,00539.60720,E,2,09,0.8,14.2,M,47.3,M,,";
+  EXPECT_TRUE(read_precise_gga(sentence(good), fix));
+  std::string wrong_checksum = sentence(good);
+  wrong_checksum.back() = wrong_checksum.back() == '0' ? '1' : '0';
+  EXPECT_FALSE(read_precise_gga(wrong_checksum, fix));
+  EXPECT_FALSE(read_precise_gga(good, fix));  // no checksum at all
+  for (const char* body :
+       {"GPGGA,101405.00,5201.04100,N,00539.60720,E,0,00,99.9,14.2,M,47.3,M,,",  // no fix
+        "GPGGA,101405.00,,,,,1,00,99.9,,M,,M,,",                                 // empty
+        "GPGGA,101405.00,5201.04100,X,00539.60720,E,1,09,0.8,14.2,M,47.3,M,,",   // N or S?
+        "GPGGA,1014,5201.04100,N,00539.60720,E,1,09,0.8,14.2,M,47.3,M,,",        // time cut
+        "GPGGA,101405.00,5261.04100,N,00539.60720,E,1,09,0.8,14.2,M,47.3,M,,",   // 61 minutes
+        "GPGGA,101405.00,9501.04100,N,00539.60720,E,1,09,0.8,14.2,M,47.3,M,,",   // 95 degrees
+        "GPGGA,101405.00,52-1.04100,N,00539.60720,E,1,09,0.8,14.2,M,47.3,M,,",
+        "GPGGA,101405.00,5201.04100,N,00539.60720,E,x,09,0.8,14.2,M,47.3,M,,"}) {
+    EXPECT_FALSE(read_precise_gga(sentence(body), fix)) << body;
+  }
+}
+
+}  // namespace
+}  // namespace quillet
