@@ -28,7 +28,7 @@ ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" --tim
 echo "== Bounded fuzzing"
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON \
   -DQUILLET_TESTS=OFF
-cmake --build build-fuzz -j"$jobs" --target quillet_fuzz quillet_fuzz_layout
+cmake --build build-fuzz -j"$jobs" --target quillet_fuzz quillet_fuzz_layout quillet_fuzz_fast_paths
 
 total="${FUZZ_SECONDS:-120}"
 scratch="$(mktemp -d)"
@@ -58,6 +58,7 @@ fuzz() {
   fi
   grep -E '^#[0-9]+ +(INITED|DONE)|^Done|^stat::' "$log"
 }
-fuzz quillet_fuzz 70 "$root/fuzz/corpus" -dict="$root/fuzz/raw.dict" -max_len=4096
-fuzz quillet_fuzz_layout 30 -max_len=256
+fuzz quillet_fuzz 60 "$root/fuzz/corpus" -dict="$root/fuzz/raw.dict" -max_len=4096
+fuzz quillet_fuzz_layout 25 -max_len=256
+fuzz quillet_fuzz_fast_paths 15 -max_len=16
 echo "Sanitizer suite and bounded fuzzing: no finding"

@@ -12,7 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
 for raw in "$@"; do
-  for code in X G D L S P I R; do
+  for code in X G D L S P I R C; do
     for side in old new; do
       dir=$work/$side/$(basename "$raw")/$code
       mkdir -p "$dir"

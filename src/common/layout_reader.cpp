@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/layout.hpp"
+#include "common/layout_fast_paths.hpp"
 #include "common/layout_plan.hpp"
 
 namespace quillet {
@@ -56,32 +57,32 @@ using namespace layout_detail;
 // The field's characters in the highest bytes of `word`, blanks in the bytes before them.
 [[gnu::always_inline]] inline bool decode_short_int(std::uint64_t word, std::int32_t& out) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  // High bit of each byte that is not a digit: (c ^ '0') below 10 is a digit.
+  // Each byte less '0': a digit's value, for a digit. High bit of each byte that is not a digit:
+  // (c ^ '0') below 10 is a digit.
   const std::uint64_t v = word ^ (0x30 * kOnes);
   const std::uint64_t other = ((((v & 0x7F * kOnes) + 0x76 * kOnes) | v) & 0x80 * kOnes);
-  // Digits from the last character that is not one on: `lead` characters before them, which must
-  // be blanks but for the last, which may be a sign.
-  const unsigned lead = other == 0 ? 0 : static_cast<unsigned>(64 - std::countl_zero(other)) / 8;
-  if (lead == 8) {
+  // Digits from the last character that is not one on; the bits of the characters before them.
+  const unsigned lead_bits = other == 0 ? 0 : static_cast<unsigned>(64 - std::countl_zero(other));
+  if (lead_bits == 64) {
     if (word != 0x20 * kOnes) return false;
     out = 0;  // an all-blank field
     return true;
   }
-  const std::uint64_t lead_mask = (std::uint64_t{1} << (8 * lead)) - 1;
+  const std::uint64_t lead_mask = (std::uint64_t{1} << lead_bits) - 1;
+  // The characters before the digits: blanks, the last of them possibly a sign.
+  const std::uint64_t lead = (word ^ 0x20 * kOnes) & lead_mask;
   bool negative = false;
-  if (lead > 0) {
-    const auto last = static_cast<char>(word >> (8 * (lead - 1)));
-    const std::uint64_t blanks_mask = lead_mask >> 8;
-    if (((word ^ 0x20 * kOnes) & blanks_mask) != 0) return false;
-    if (last == '-') {
+  if (lead != 0) {
+    const unsigned sign_at = lead_bits - 8;
+    if (lead == std::uint64_t{'-' ^ ' '} << sign_at) {
       negative = true;
-    } else if (last != '+' && last != ' ') {
+    } else if (lead != std::uint64_t{'+' ^ ' '} << sign_at) {
       return false;
     }
   }
   // Digit values, the first (most significant) in the lowest byte; then pairs, fours and all
   // eight combined by multiplications.
-  std::uint64_t digits = word & (0x0F * kOnes) & ~lead_mask;
+  std::uint64_t digits = v & ~lead_mask;
   digits = (digits * 10) + (digits >> 8);
   digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
             (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
@@ -224,6 +225,14 @@ ReadResult read_plan(const std::vector<Item>& plan, std::string_view line, const
 }
 
 }  // namespace
+
+bool layout_detail::read_int_word(std::uint64_t word, std::int32_t& out) {
+  return std::endian::native == std::endian::little && decode_short_int(word, out);
+}
+
+bool layout_detail::read_int_general(std::string_view field, std::int32_t& out) {
+  return get_int(field, out);
+}
 
 ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {
   return read(line, targets.begin(), targets.size(), n);

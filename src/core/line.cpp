@@ -17,7 +17,8 @@ std::size_t trimmed_length(const char* text, std::size_t size) {
 void Line::assign(std::string_view raw) {
   const std::size_t count = std::min(raw.size(), text_.size());
   std::memcpy(text_.data(), raw.data(), count);
-  std::memset(text_.data() + count, ' ', text_.size() - count);
+  // Beyond the trimmed length of the line before, every column is blank already.
+  if (trimmed_length_ > count) std::memset(text_.data() + count, ' ', trimmed_length_ - count);
   trimmed_length_ = trimmed_length(text_.data(), count);
 }
 

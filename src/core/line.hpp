@@ -30,6 +30,7 @@ class Line {
  private:
   std::array<char, kLineWidth> text_;
   // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
+  // Every column beyond it is blank, so the next line blanks only the columns this one filled.
   std::size_t trimmed_length_ = 0;
 };
 

@@ -4,26 +4,26 @@
 #include <cmath>
 #include <string_view>
 
+#include "common/shortest_fixed.hpp"
+
 namespace quillet {
 
 namespace {
 
-// Room for the longest fixed-notation double: 309 integer digits, or a fraction of 324 places.
-constexpr std::size_t kNumberRoom = 400;
-
 template <typename Real>
 void append_real(std::string& out, Real value) {
   if (!std::isfinite(value)) return;
-  char text[kNumberRoom];
-  const auto result = std::to_chars(text, text + kNumberRoom, value, std::chars_format::fixed);
-  out.append(text, result.ptr);
+  char text[kShortestFixedRoom];
+  out.append(text, write_shortest_fixed(text, value));
 }
 
+// `width` is at most 8.
 void append_integer(std::string& out, std::int32_t value, int width = 0) {
-  char text[16];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  for (auto digits = result.ptr - text; digits < width; ++digits) out += '0';
-  out.append(text, result.ptr);
+  char text[24];
+  char* start = text + 8;
+  char* const end = std::to_chars(start, text + sizeof text, value).ptr;
+  for (auto digits = end - start; digits < width; ++digits) *--start = '0';
+  out.append(start, end);
 }
 
 // The time of day as hh:mm:ss.sss. The X layouts of $PDLMT and N$ records show whole seconds.

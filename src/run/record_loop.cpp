@@ -10,7 +10,8 @@ namespace quillet {
 LineKind classify_line(const Line& line) {
   const std::string_view marker = line.columns(2, 3);
   if (marker == "C$") return LineKind::Config;
-  if (line.view().find("H$") != std::string_view::npos) return LineKind::FileHeader;
+  // Blanks at the end of the 120 columns hold no "H$".
+  if (line.trimmed().find("H$") != std::string_view::npos) return LineKind::FileHeader;
   if (marker == "O$") return LineKind::Offset;
   if (marker == "R$") return LineKind::Raw;
   if (marker == "A$") return LineKind::Aux;

@@ -2,8 +2,10 @@
 // formatted and list-directed WRITE for thousands of random values (fixed seeds).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -178,6 +180,34 @@ TEST(GfortranWrite, FixedFieldsAtTheEdgesOfTheShortRoundings) {
   QUILLET_REQUIRE_GFORTRAN();
   compare_one_value_records(edge_records<float>(4004, 1500));
   compare_one_value_records(edge_records<double>(5005, 1500));
+}
+
+// Values next to a decimal tie at the last written digit (…5 one place further): the real
+// nearest to the decimal and its neighbours, which lie just above or below the tie in binary and
+// must round accordingly. Random values almost never land this close.
+template <typename Real>
+std::vector<OneValueRecord> near_tie_records(std::uint64_t seed, int count) {
+  Rng rng(seed);
+  std::vector<OneValueRecord> records;
+  for (int k = 0; k < count; ++k) {
+    const int d = uniform(rng, 0, 6);
+    const int digits = uniform(rng, 1, sizeof(Real) == 4 ? 7 - d : 12 - d);
+    const double units = std::floor(uniform_real(rng, 0, std::pow(10.0, digits)));
+    Real v = static_cast<Real>((units + 0.5) / std::pow(10.0, d));
+    for (int step = uniform(rng, -2, 2); step != 0; step += step > 0 ? -1 : 1) {
+      v = std::nextafter(v, step > 0 ? std::numeric_limits<Real>::max() : Real(0));
+    }
+    if (chance(rng, 0.4)) v = -v;
+    const int w = digits + d + 3;
+    records.push_back({"(F" + std::to_string(w) + "." + std::to_string(d) + ")", v});
+  }
+  return records;
+}
+
+TEST(GfortranWrite, FixedFieldsNextToDecimalTies) {
+  QUILLET_REQUIRE_GFORTRAN();
+  compare_one_value_records(near_tie_records<float>(6006, 3000));
+  compare_one_value_records(near_tie_records<double>(7007, 3000));
 }
 
 TEST(GfortranWrite, TextFields) {

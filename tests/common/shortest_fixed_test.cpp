@@ -1,0 +1,101 @@
+// The shortest fixed notation of reals against std::to_chars, whose text it must be: the integer
+// path on its own (which may only decline, never differ) and the whole writer.
+#include "common/shortest_fixed.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace quillet {
+namespace {
+
+template <typename Real>
+std::string library_text(Real v) {
+  char text[kShortestFixedRoom];
+  return {text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr};
+}
+
+// Compares both paths with std::to_chars; returns whether the integer path took the value.
+template <typename Real>
+bool same_as_library(Real v) {
+  const std::string expected = library_text(v);
+  char text[kShortestFixedRoom];
+  EXPECT_EQ(std::string(text, write_shortest_fixed(text, v)), expected) << std::hexfloat << v;
+  const char* const end = shortest_fixed_detail::fast(text, v);
+  if (end == nullptr) return false;
+  EXPECT_EQ(std::string(static_cast<const char*>(text), end), expected) << std::hexfloat << v;
+  return true;
+}
+
+// Values as the logger's conversions make them: a few decimals, parsed or computed in float,
+// and their neighbours; the fast path must take nearly all of them.
+TEST(ShortestFixed, ReadingsAndTheirNeighbours) {
+  std::mt19937_64 rng(27);
+  int taken = 0, count = 0;
+  for (int k = 0; k < 200000; ++k) {
+    const int decimals = static_cast<int>(rng() % 5);
+    const auto units = static_cast<std::int64_t>(rng() % 2000000) - 1000000;
+    float v = static_cast<float>(static_cast<double>(units) / std::pow(10.0, decimals));
+    if (k % 3 == 1) v = static_cast<float>(units) / 1000.0f * 0.0975f;
+    if (k % 5 == 2) v = std::nextafter(v, k % 2 ? 1e30f : -1e30f);
+    taken += same_as_library(v);
+    ++count;
+  }
+  EXPECT_GT(taken, count * 9 / 10);
+}
+
+TEST(ShortestFixed, PositionsAndProjections) {
+  std::mt19937_64 rng(28);
+  std::uniform_real_distribution<double> lat(-89.9, 89.9), northing(0, 9.9e6), alt(-400, 9000);
+  int taken = 0;
+  for (int k = 0; k < 100000; ++k) {
+    // Degrees from minutes as the GGA reader makes them, metres and projected coordinates.
+    const double minutes = std::round(lat(rng) * 6000000.0) / 100000.0;
+    taken += same_as_library(std::trunc(minutes / 60.0) + std::fmod(minutes, 60.0) / 60.0);
+    taken += same_as_library(northing(rng));
+    taken += same_as_library(std::round(alt(rng) * 10.0) / 10.0);
+  }
+  EXPECT_GT(taken, 250000);
+}
+
+// Any bit pattern, powers of two and ten and their neighbours, ties of the decimal rounding.
+TEST(ShortestFixed, EdgesAndBitPatterns) {
+  std::mt19937_64 rng(29);
+  for (int k = 0; k < 200000; ++k) {
+    const auto bits = rng();
+    const float f = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+    const double d = std::bit_cast<double>(bits);
+    if (std::isfinite(f)) same_as_library(f);
+    if (std::isfinite(d)) same_as_library(d);
+  }
+  for (int e = -40; e <= 60; ++e) {
+    for (const double base :
+         {std::ldexp(1.0, e), std::pow(10.0, e / 3), 0.5 * std::pow(10.0, e / 3)}) {
+      float f = static_cast<float>(base);
+      double d = base;
+      for (int step = 0; step < 6; ++step) {
+        same_as_library(f);
+        same_as_library(-f);
+        same_as_library(d);
+        same_as_library(-d);
+        f = std::nextafter(f, step < 3 ? 0.0f : 1e38f);
+        d = std::nextafter(d, step < 3 ? 0.0 : 1e300);
+      }
+    }
+  }
+  // Odd multiples of 2^-(d+1): exact ties of the rounding to d decimals.
+  for (int d = 0; d < 8; ++d) {
+    for (std::int64_t k = 1; k < 4000; k += 2) {
+      same_as_library(static_cast<float>(std::ldexp(static_cast<double>(k), -(d + 1))));
+      same_as_library(std::ldexp(static_cast<double>(k) * 1e6 + 1, -(d + 1)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
