@@ -14,8 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Move this after a deliberate change of the outputs, to a commit that holds it. Now: main once
-# Santos files of two or three arrays had one record per reading.
-ref=b3f29f7631e0dc9a08ba02dd17853695cbb83e84
+# C files carried positions in time, their column-type and projection files (earlier: Santos
+# files of two or three arrays with one record per reading).
+ref=ff295ac675b1e9c9af4f2a5dfc950f75e050efa5
 micro=1
 measure_args=()
 while (($#)); do
