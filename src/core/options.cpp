@@ -1,5 +1,6 @@
 #include "core/options.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <initializer_list>
@@ -154,15 +155,18 @@ OptionParse parse_options(std::span<const std::string> args, Options& options) {
 }
 
 std::vector<std::string> option_help_lines() {
-  constexpr std::size_t kNamesWidth = 22;
   std::vector<std::string> lines;
+  std::size_t names_width = 0;  // the help texts start in one column, after the longest names
   for (const OptionSpec& spec : kOptions) {
     std::string line = joined({"  ", spec.name});
     if (!spec.value_name.empty()) line.append("=").append(spec.value_name);
     if (!spec.short_name.empty()) line.append(", ").append(spec.short_name);
-    if (line.size() < kNamesWidth) line.resize(kNamesWidth, ' ');
-    line.append(" ").append(spec.help);
+    names_width = std::max(names_width, line.size());
     lines.push_back(std::move(line));
+  }
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    lines[k].resize(names_width, ' ');
+    lines[k].append(" ").append(kOptions[k].help);
   }
   return lines;
 }
