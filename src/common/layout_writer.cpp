@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/decimal_digits.hpp"
 #include "common/layout.hpp"
 #include "common/layout_plan.hpp"
 
@@ -24,41 +25,11 @@ using namespace layout_detail;
   std::abort();
 }
 
-__extension__ typedef unsigned __int128 u128;  // exact products of a mantissa and 10^d
-
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-constexpr std::uint64_t kPow10_64[20] = {1ULL,
-                                         10ULL,
-                                         100ULL,
-                                         1000ULL,
-                                         10000ULL,
-                                         100000ULL,
-                                         1000000ULL,
-                                         10000000ULL,
-                                         100000000ULL,
-                                         1000000000ULL,
-                                         10000000000ULL,
-                                         100000000000ULL,
-                                         1000000000000ULL,
-                                         10000000000000ULL,
-                                         100000000000000ULL,
-                                         1000000000000000ULL,
-                                         10000000000000000ULL,
-                                         100000000000000000ULL,
-                                         1000000000000000000ULL,
-                                         10000000000000000000ULL};
-
-// Number of decimal digits of `v`, 0 for 0.
-[[gnu::always_inline]] inline unsigned digit_count(std::uint64_t v) {
-  if (v == 0) return 0;
-  // 1233 / 4096 is just above log10(2): a first guess from the bit length, then one comparison.
-  const auto guess = static_cast<unsigned>((64 - std::countl_zero(v)) * 1233) >> 12;
-  return guess + (v >= kPow10_64[guess] ? 1 : 0);
-}
+using detail::digit_count;
+using detail::kDigitPairs;
+using detail::u128;
+// 10^d as 64-bit integers.
+constexpr const std::uint64_t (&kPow10_64)[20] = detail::kPowersOfTen;
 
 unsigned digit_count(u128 v) {
   unsigned extra = 0;

@@ -6,32 +6,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/decimal_digits.hpp"
+
 namespace quillet {
 
 namespace {
 
-__extension__ typedef unsigned __int128 u128;
-
-constexpr std::uint64_t kPow10[20] = {1ULL,
-                                      10ULL,
-                                      100ULL,
-                                      1000ULL,
-                                      10000ULL,
-                                      100000ULL,
-                                      1000000ULL,
-                                      10000000ULL,
-                                      100000000ULL,
-                                      1000000000ULL,
-                                      10000000000ULL,
-                                      100000000000ULL,
-                                      1000000000000ULL,
-                                      10000000000000ULL,
-                                      100000000000000ULL,
-                                      1000000000000000ULL,
-                                      10000000000000000ULL,
-                                      100000000000000000ULL,
-                                      1000000000000000000ULL,
-                                      10000000000000000000ULL};
+using detail::kDigitPairs;
+using detail::u128;
+constexpr const std::uint64_t (&kPow10)[20] = detail::kPowersOfTen;
 
 // A finite non-zero value m * 2^-s in magnitude, with the sign apart.
 struct Binary {
@@ -77,11 +60,6 @@ Candidate nearest(const Binary& b, unsigned d, std::uint64_t& q) {
   return twice_off < kPow10[d] ? Candidate::ReadsBack : Candidate::Not;
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // Writes the `count` lowest digits of v (leading zeros included) so that they end just before
 // `end`, and drops them from v; returns the first digit written.
 char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
@@ -96,12 +74,7 @@ char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
   return end;
 }
 
-// Number of decimal digits of v > 0: a first guess from the bit length (1233 / 4096 is just
-// above log10(2)), then one comparison.
-unsigned digit_count(std::uint64_t v) {
-  const auto guess = static_cast<unsigned>((64 - std::countl_zero(v)) * 1233) >> 12;
-  return guess + (v >= kPow10[guess] ? 1 : 0);
-}
+using detail::digit_count;
 
 // q / 10^d with d decimals: at least one digit before the point.
 char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d) {
