@@ -10,7 +10,7 @@ namespace quillet {
 
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;        // with its two dashes
   std::string_view short_name;  // with its dash, or empty
   std::string_view value_name;  // empty for an option that takes no value
@@ -77,7 +77,7 @@ bool store_gps_offset(std::string_view value, Options& options) {
   return true;
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"--batch", "-b", "", store_batch, "",
      "read nothing from standard input: every prompt keeps its default"},
     {"--length-code", "", "N", store_length_code,
@@ -99,9 +99,10 @@ bool looks_like_option(std::string_view arg) {
   return !((next >= '0' && next <= '9') || next == '.');
 }
 
-const OptionSpec* find_option(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.name || (!spec.short_name.empty() && name == spec.short_name)) return &spec;
+const OptionEntry* find_option(std::string_view name) {
+  for (const OptionEntry& entry : kOptions) {
+    if (name == entry.name || (!entry.short_name.empty() && name == entry.short_name))
+      return &entry;
   }
   return nullptr;
 }
@@ -127,26 +128,26 @@ OptionParse parse_options(std::span<const std::string> args, Options& options) {
     if (!looks_like_option(arg)) break;
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const OptionSpec* spec = find_option(name);
-    if (spec == nullptr) {
+    const OptionEntry* entry = find_option(name);
+    if (entry == nullptr) {
       parse.error = name == "--help" || name == "--version"
                         ? joined({"*** ", name, " is given alone, without other arguments"})
                         : joined({"*** Unknown option: ", arg});
       return parse;
     }
     const bool has_value = equals != std::string_view::npos;
-    if (spec->value_name.empty() && has_value) {
-      parse.error = joined({"*** Option ", spec->name, " takes no value: ", arg});
+    if (entry->value_name.empty() && has_value) {
+      parse.error = joined({"*** Option ", entry->name, " takes no value: ", arg});
       return parse;
     }
-    if (!spec->value_name.empty() && !has_value) {
+    if (!entry->value_name.empty() && !has_value) {
       parse.error = joined(
-          {"*** Option ", spec->name, " needs a value: ", spec->name, "=", spec->value_name});
+          {"*** Option ", entry->name, " needs a value: ", entry->name, "=", entry->value_name});
       return parse;
     }
     const std::string_view value = has_value ? arg.substr(equals + 1) : std::string_view();
-    if (!spec->store(value, options)) {
-      parse.error = joined({"*** Option ", spec->name, ", ", spec->value_error, ": ", value});
+    if (!entry->store(value, options)) {
+      parse.error = joined({"*** Option ", entry->name, ", ", entry->value_error, ": ", value});
       return parse;
     }
   }
@@ -157,10 +158,10 @@ OptionParse parse_options(std::span<const std::string> args, Options& options) {
 std::vector<std::string> option_help_lines() {
   std::vector<std::string> lines;
   std::size_t names_width = 0;  // the help texts start in one column, after the longest names
-  for (const OptionSpec& spec : kOptions) {
-    std::string line = joined({"  ", spec.name});
-    if (!spec.value_name.empty()) line.append("=").append(spec.value_name);
-    if (!spec.short_name.empty()) line.append(", ").append(spec.short_name);
+  for (const OptionEntry& entry : kOptions) {
+    std::string line = joined({"  ", entry.name});
+    if (!entry.value_name.empty()) line.append("=").append(entry.value_name);
+    if (!entry.short_name.empty()) line.append(", ").append(entry.short_name);
     names_width = std::max(names_width, line.size());
     lines.push_back(std::move(line));
   }
