@@ -55,23 +55,6 @@ TEST(ReplacementFile, DiscardAndDestructorLeaveTheEarlierFile) {
   EXPECT_EQ(dir.files(), std::vector<std::string>{"out.CMT"});
 }
 
-TEST(ReplacementFile, NeverWritesThroughALink) {
-  TempDir outside;
-  TempDir dir;
-  const std::string victim = outside.write("victim.txt", "not ours\n");
-  // A link at the final name is replaced; one planted at the temporary name is removed.
-  fs::create_symlink(victim, dir.file("Default.xyz"));
-  fs::create_symlink(victim, dir.file(".Default.xyz.tmp"));
-  ReplacementFile file;
-  ASSERT_EQ(file.open(dir.file("Default.xyz")), 0);
-  ASSERT_EQ(file.write("records\n"), 0);
-  ASSERT_EQ(file.commit(), 0);
-  EXPECT_EQ(read_file(victim), "not ours\n");
-  EXPECT_FALSE(fs::is_symlink(dir.file("Default.xyz")));
-  EXPECT_EQ(read_file(dir.file("Default.xyz")), "records\n");
-  EXPECT_EQ(dir.files(), std::vector<std::string>{"Default.xyz"});
-}
-
 TEST(ReplacementFile, RefusesBeforeCreatingAnything) {
   TempDir dir;
   fs::create_directory(dir.file("folder.xyz"));
@@ -120,37 +103,6 @@ std::string drain(int fd) {
   char chunk[512];
   for (ssize_t got; (got = ::read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, got);
   return text;
-}
-
-TEST(SignalCleanup, RemovesTemporariesSaysWhichAndDiesByTheSignal) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    TempDir dir;
-    const std::string kept = dir.write("a.xyz", "complete\n");
-    int pipe_fds[2];
-    ASSERT_EQ(::pipe(pipe_fds), 0);
-    const int status = in_child(pipe_fds[1], [&] {
-      ReplacementFile a;
-      ReplacementFile b;
-      ReplacementFile done;
-      if (a.open(kept) != 0 || b.open(dir.file("a.CMT")) != 0) ::_exit(3);
-      if (done.open(dir.file("done.GPS")) != 0 || done.commit() != 0) ::_exit(3);
-      if (a.write("part") != 0) ::_exit(3);
-      ::raise(signal);
-      ::_exit(4);  // not reached: the signal's default action ends the process
-    });
-    ::close(pipe_fds[1]);
-    const std::string line = drain(pipe_fds[0]);
-    ::close(pipe_fds[0]);
-    ASSERT_TRUE(WIFSIGNALED(status)) << status;
-    EXPECT_EQ(WTERMSIG(status), signal);
-    EXPECT_EQ(read_file(kept), "complete\n");
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.xyz", "done.GPS"}));
-    EXPECT_EQ(line, std::string("*** Run interrupted by ") +
-                        (signal == SIGINT    ? "SIGINT"
-                         : signal == SIGTERM ? "SIGTERM"
-                                             : "SIGHUP") +
-                        "; files not written: " + kept + ", " + dir.file("a.CMT") + "\n");
-  }
 }
 
 TEST(SignalCleanup, KeepsAnIgnoredHangUpAndMakesPipeAndSizeLimitsWriteErrors) {
