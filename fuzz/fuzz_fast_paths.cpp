@@ -67,5 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // And values of the logger's kind: a few decimals from the input's integers.
   check_shortest(static_cast<float>(static_cast<std::int32_t>(f)) / 1000.0f);
   check_shortest(static_cast<double>(static_cast<std::int64_t>(d)) / 1e7);
+  // Doubles below 1, down to where the integer path leaves them to std::to_chars.
+  check_shortest(
+      std::ldexp(static_cast<double>(d >> 11) / 9007199254740992.0, -static_cast<int>(f % 10)));
   return 0;
 }
