@@ -1,19 +1,25 @@
 // libFuzzer target that holds each fast path of the number reading and writing to the general
 // path it stands in for, on the same field or value: the word-wide reader of short I fields
-// against the general reader, the Fw.d writers of floats and doubles against the writer that
-// rounds from the exact binary value, and the integer path of the shortest fixed notation against
-// std::to_chars. A difference stops the fuzzer.
+// against the general reader, whole records read through a layout against the engine's general
+// reader, GGA sentences against their reading by layouts alone, the Fw.d writers of floats and
+// doubles against the writer that rounds from the exact binary value, and the integer path of the
+// shortest fixed notation against std::to_chars. A difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "common/console.hpp"
 #include "common/field_writer.hpp"
+#include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
 #include "common/shortest_fixed.hpp"
+#include "positioning/gga.hpp"
 
 namespace {
 
@@ -47,10 +53,67 @@ void check_fixed(Real value, unsigned w, unsigned d) {
   if (std::memcmp(fast, general, w) != 0) std::abort();
 }
 
+struct RecordingConsole : quillet::Console {
+  std::vector<std::string> lines;
+  void write_line(std::string_view line) override { lines.emplace_back(line); }
+  bool next_line(std::string&) override { return false; }
+};
+
+// The input as a record of the logger's three-array layout, read both ways.
+void check_record(std::string_view line) {
+  static const quillet::Layout layout(
+      "(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)");
+  std::int32_t ints[2][15] = {};
+  char chars[2][2] = {};
+  std::vector<quillet::In> targets[2];
+  for (int side = 0; side < 2; ++side) {
+    std::int32_t* i = ints[side];
+    char* c = chars[side];
+    targets[side] = {i[0], i[1], i[2], i[3],  i[4],  c[0],  i[5],  c[1], i[6],
+                     i[7], i[8], i[9], i[10], i[11], i[12], i[13], i[14]};
+  }
+  const auto fast = layout.read(line, targets[0].data(), targets[0].size());
+  const auto general = layout.read_general(line, targets[1].data(), targets[1].size());
+  if (fast.status != general.status || fast.item != general.item ||
+      std::memcmp(ints[0], ints[1], sizeof ints[0]) != 0 ||
+      std::memcmp(chars[0], chars[1], sizeof chars[0]) != 0) {
+    std::abort();
+  }
+}
+
+// The input as the body of a GGA sentence (its checksum made right, so that it is decoded).
+void check_sentence(std::string_view body) {
+  std::string sentence(body);
+  unsigned sum = 0;
+  for (const char c : body) sum ^= static_cast<unsigned char>(c);
+  constexpr char kHex[] = "0123456789ABCDEF";
+  sentence += '*';
+  sentence += kHex[sum >> 4 & 15];
+  sentence += kHex[sum & 15];
+  quillet::GpsFix fast;
+  quillet::GpsFix general;
+  RecordingConsole fast_console;
+  RecordingConsole general_console;
+  quillet::READ_GPGGA(sentence, fast, fast_console);
+  quillet::gga_detail::read_gpgga_general(sentence, general, general_console);
+  if (std::memcmp(&fast.GPS_TIME, &general.GPS_TIME, sizeof fast.GPS_TIME) != 0 ||
+      std::memcmp(&fast.LAT, &general.LAT, sizeof fast.LAT) != 0 ||
+      std::memcmp(&fast.LON, &general.LON, sizeof fast.LON) != 0 || fast.DMODE != general.DMODE ||
+      fast.GPS_SATS != general.GPS_SATS ||
+      std::memcmp(&fast.GPS_HDOP, &general.GPS_HDOP, sizeof fast.GPS_HDOP) != 0 ||
+      std::memcmp(&fast.GPS_ALT, &general.GPS_ALT, sizeof fast.GPS_ALT) != 0 ||
+      fast_console.lines != general_console.lines) {
+    std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  check_record(text);
+  check_sentence(text);
   // The first byte gives the field's width (1 to 8); its columns follow, blanks where the input
   // ends. The engine loads them as one word with blanks before the field.
   const std::size_t w = data[0] % 8 + 1;
@@ -105,5 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   check_fixed(ft, fw, fd);
   check_fixed(dt, fw, fd);
+  // Doubles below 1, down to where the integer path leaves them to std::to_chars.
+  check_shortest(
+      std::ldexp(static_cast<double>(d >> 11) / 9007199254740992.0, -static_cast<int>(f % 10)));
   return 0;
 }

@@ -60,5 +60,5 @@ fuzz() {
 }
 fuzz quillet_fuzz 60 "$root/fuzz/corpus" -dict="$root/fuzz/raw.dict" -max_len=4096
 fuzz quillet_fuzz_layout 25 -max_len=256
-fuzz quillet_fuzz_fast_paths 15 -max_len=16
+fuzz quillet_fuzz_fast_paths 15 -max_len=128
 echo "Sanitizer suite and bounded fuzzing: no finding"

@@ -105,6 +105,10 @@ class Layout {
   // keep what was read into them.
   ReadResult read(std::string_view line, std::initializer_list<In> targets, int n = 0) const;
   ReadResult read(std::string_view line, const In* targets, std::size_t count, int n = 0) const;
+  // The same read by the engine's general reader alone, field by field without the word-wide
+  // paths: what tests and the fuzz target hold the faster reading to.
+  ReadResult read_general(std::string_view line, const In* targets, std::size_t count,
+                          int n = 0) const;
 
   const std::string& text() const { return text_; }
 
@@ -129,6 +133,7 @@ class Layout {
 
   struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
   struct WriteStep;  // one step of a plan compiled for writing (layout_plan.hpp)
+  struct Reading;    // a plan's data fields in the compact form the reader runs (layout_plan.hpp)
 
  private:
   // The flattened plan for `n`, or nullptr when none is kept for it.
@@ -140,6 +145,7 @@ class Layout {
   std::vector<std::vector<Item>> plans_;  // per n from 0 (just one without run-time counts)
   std::vector<std::uint32_t> widths_;     // per plan: its record's columns; 0 where A varies it
   std::vector<std::vector<WriteStep>> write_plans_;  // per plan of fixed width: its writing form
+  std::vector<Reading> readings_;                    // per plan: its data fields for reading
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

@@ -241,6 +241,30 @@ class Parser {
 // used with a larger n is walked instead.
 constexpr int kPlannedCounts = 9;
 
+// The compact form of a plan for its reader; a plan too long for it gets none (it is then read
+// item by item).
+Layout::Reading reading_of(const std::vector<Item>& plan) {
+  Layout::Reading reading;
+  if (plan.size() > UINT16_MAX) return reading;
+  std::size_t min_line = 0;
+  for (std::size_t k = 0; k < plan.size(); ++k) {
+    const Item& step = plan[k];
+    if (step.op == Op::Literal) continue;
+    Layout::Reading::Field field;
+    field.column = step.column;
+    field.step = static_cast<std::uint16_t>(k);
+    if (step.word_end != UINT32_MAX) {
+      field.word = true;
+      field.shift = step.word_shift;
+      field.blanks = step.word_blanks;
+      min_line = std::max<std::size_t>(min_line, step.word_end);
+    }
+    reading.fields.push_back(field);
+  }
+  reading.min_line = min_line;
+  return reading;
+}
+
 }  // namespace
 
 Layout::Layout(std::string_view text) : text_(text) {
@@ -260,6 +284,7 @@ Layout::Layout(std::string_view text) : text_(text) {
     widths_.push_back(fixed && width < UINT32_MAX ? static_cast<std::uint32_t>(width) : 0);
     write_plans_.push_back(widths_.back() != 0 ? compile_write_plan(plan)
                                                : std::vector<WriteStep>());
+    readings_.push_back(reading_of(plan));
   }
 }
 

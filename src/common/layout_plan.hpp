@@ -57,6 +57,21 @@ struct Layout::WriteStep {
   std::uint32_t link = 0;    // Literal: offset in the literal texts
 };
 
+// A plan's data fields as the reader runs them on a line that reaches every column it loads:
+// one entry per data field in record order, each Iw of up to 8 columns read from the word of the
+// 8 columns from its first one, every other field by the plan's item.
+struct Layout::Reading {
+  struct Field {
+    std::uint32_t column = 0;  // first column of the field (0-based)
+    std::uint16_t step = 0;    // index of the field's item in the plan
+    std::uint8_t shift = 0;    // Iw as a word: the shift that puts its last column highest
+    bool word = false;         // an Iw read as a word
+    std::uint64_t blanks = 0;  // Iw as a word: the blanks put before the field
+  };
+  std::vector<Field> fields;
+  std::size_t min_line = SIZE_MAX;  // no line is read this way unless it is at least this long
+};
+
 namespace layout_detail {
 
 // The writing form of a plan of fixed width (no A alone).

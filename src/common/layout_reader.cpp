@@ -61,28 +61,25 @@ using namespace layout_detail;
   // (c ^ '0') below 10 is a digit.
   const std::uint64_t v = word ^ (0x30 * kOnes);
   const std::uint64_t other = ((((v & 0x7F * kOnes) + 0x76 * kOnes) | v) & 0x80 * kOnes);
-  // Digits from the last character that is not one on; the bits of the characters before them.
-  const unsigned lead_bits = other == 0 ? 0 : static_cast<unsigned>(64 - std::countl_zero(other));
-  if (lead_bits == 64) {
-    if (word != 0x20 * kOnes) return false;
-    out = 0;  // an all-blank field
-    return true;
-  }
-  const std::uint64_t lead_mask = (std::uint64_t{1} << lead_bits) - 1;
-  // The characters before the digits: blanks, the last of them possibly a sign.
+  // The bytes that are not digits must come first (the lead, before the field's digits), all
+  // of them blanks but the last, which may be a sign.
+  const std::uint64_t lead_mask = (other >> 7) * 0xFF;
   const std::uint64_t lead = (word ^ 0x20 * kOnes) & lead_mask;
+  std::uint64_t digits = v & ~lead_mask;
   bool negative = false;
-  if (lead != 0) {
-    const unsigned sign_at = lead_bits - 8;
-    if (lead == std::uint64_t{'-' ^ ' '} << sign_at) {
+  if ((lead | (lead_mask & (lead_mask + 1))) != 0) [[unlikely]] {
+    // A digit before a character that is not one, or a lead that is not all blanks: the field
+    // is plain only when its last character before the digits is a sign and digits follow.
+    if ((lead_mask & (lead_mask + 1)) != 0 || lead_mask == ~std::uint64_t{0}) return false;
+    const std::uint64_t sign_byte = lead_mask ^ (lead_mask >> 8);
+    if (lead == (('-' ^ ' ') * kOnes & sign_byte)) {
       negative = true;
-    } else if (lead != std::uint64_t{'+' ^ ' '} << sign_at) {
+    } else if (lead != (('+' ^ ' ') * kOnes & sign_byte)) {
       return false;
     }
   }
   // Digit values, the first (most significant) in the lowest byte; then pairs, fours and all
   // eight combined by multiplications.
-  std::uint64_t digits = v & ~lead_mask;
   digits = (digits * 10) + (digits >> 8);
   digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
             (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
@@ -150,8 +147,9 @@ bool get_fixed(std::string_view field, unsigned d, Real& out) {
   return true;
 }
 
+// `words`: whether short I fields may be taken by the word-wide reader first.
 [[gnu::always_inline]] inline bool get_value(std::string_view line, const Item& step,
-                                             const In& target) {
+                                             const In& target, bool words = true) {
   const std::size_t column = step.column;
   if (step.op == Op::TextAll || step.op == Op::Text) {
     if (target.kind == In::Kind::Text) {
@@ -171,7 +169,8 @@ bool get_fixed(std::string_view field, unsigned d, Real& out) {
   if (step.op == Op::Int) {
     if (target.kind != In::Kind::Int) return false;
     auto& out = *static_cast<std::int32_t*>(target.target);
-    return get_short_int(line, column, step.w, out) || get_int(field_at(line, column, step.w), out);
+    return (words && get_short_int(line, column, step.w, out)) ||
+           get_int(field_at(line, column, step.w), out);
   }
   const std::string_view field = field_at(line, column, step.w);
   if (target.kind == In::Kind::Real32) {
@@ -184,12 +183,13 @@ bool get_fixed(std::string_view field, unsigned d, Real& out) {
 }
 
 template <typename Steps>
-ReadResult read_steps(Steps steps, std::string_view line, const In* targets, std::size_t count) {
+ReadResult read_steps(Steps steps, std::string_view line, const In* targets, std::size_t count,
+                      bool words = true) {
   std::size_t next = 0;
   while (const Item* step = steps.next()) {
     if (step->op == Op::Literal) continue;  // its columns are skipped on input
     if (next == count) return {};
-    if (!get_value(line, *step, targets[next])) {
+    if (!get_value(line, *step, targets[next], words)) {
       return {ReadStatus::BadField, static_cast<int>(next)};
     }
     ++next;
@@ -224,6 +224,38 @@ ReadResult read_plan(const std::vector<Item>& plan, std::string_view line, const
   return {};
 }
 
+// A field of a plan's compact form that the word-wide reader did not take.
+[[gnu::noinline]] bool read_field(const Layout::Reading::Field& field, const Item& step,
+                                  std::string_view line, const In& target) {
+  if (field.word && target.kind == In::Kind::Int) {
+    return get_int(field_at(line, field.column, step.w),
+                   *static_cast<std::int32_t*>(target.target));
+  }
+  return get_value(line, step, target);
+}
+
+// A plan's compact form read on a line that reaches every word it loads.
+ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>& plan,
+                        std::string_view line, const In* targets, std::size_t count) {
+  const std::size_t fields = reading.fields.size();
+  const std::size_t read = count < fields ? count : fields;
+  const Layout::Reading::Field* field = reading.fields.data();
+  for (std::size_t k = 0; k < read; ++k, ++field) {
+    const In& target = targets[k];
+    if (field->word && target.kind == In::Kind::Int) {
+      std::uint64_t word;
+      std::memcpy(&word, line.data() + field->column, 8);
+      word = (word << field->shift) | field->blanks;
+      if (decode_short_int(word, *static_cast<std::int32_t*>(target.target))) continue;
+    }
+    if (!read_field(*field, plan[field->step], line, target)) {
+      return {ReadStatus::BadField, static_cast<int>(k)};
+    }
+  }
+  if (count > fields) return {ReadStatus::EndOfRecord, static_cast<int>(fields)};
+  return {};
+}
+
 }  // namespace
 
 bool layout_detail::read_int_word(std::uint64_t word, std::int32_t& out) {
@@ -239,8 +271,17 @@ ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets
 }
 
 ReadResult Layout::read(std::string_view line, const In* targets, std::size_t count, int n) const {
-  if (const auto* steps = plan(n)) return read_plan(*steps, line, targets, count);
+  if (const auto* steps = plan(n)) {
+    const Reading& reading = readings_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
+    if (line.size() >= reading.min_line) return read_compact(reading, *steps, line, targets, count);
+    return read_plan(*steps, line, targets, count);
+  }
   return read_steps(StepWalker(items_, n), line, targets, count);
+}
+
+ReadResult Layout::read_general(std::string_view line, const In* targets, std::size_t count,
+                                int n) const {
+  return read_steps(StepWalker(items_, n), line, targets, count, false);
 }
 
 }  // namespace quillet

@@ -95,10 +95,9 @@ int ReplacementFile::open(std::string final_path) {
   return 0;
 }
 
-int ReplacementFile::write(std::string_view data) {
-  if (fd_ < 0) return EBADF;
+int write_all(int fd, std::string_view data) {
   while (!data.empty()) {
-    const ssize_t done = ::write(fd_, data.data(), data.size());
+    const ssize_t done = ::write(fd, data.data(), data.size());
     if (done > 0) {
       data.remove_prefix(static_cast<std::size_t>(done));
     } else if (done < 0 && errno == EINTR) {
@@ -108,6 +107,11 @@ int ReplacementFile::write(std::string_view data) {
     }
   }
   return 0;
+}
+
+int ReplacementFile::write(std::string_view data) {
+  if (fd_ < 0) return EBADF;
+  return write_all(fd_, data);
 }
 
 int ReplacementFile::commit() {

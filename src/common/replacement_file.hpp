@@ -56,6 +56,9 @@ class ReplacementFile {
   std::string temporary_path_;
 };
 
+// Writes all of `data` to `fd` (retrying short writes and EINTR); 0 or the errno of the failure.
+[[nodiscard]] int write_all(int fd, std::string_view data);
+
 // The hidden temporary name of `final_path`: ".NAME.tmp" in the same folder.
 std::string temporary_path_of(std::string_view final_path);
 

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "common/replacement_file.hpp"
 
 namespace quillet {
 
@@ -22,18 +22,7 @@ void Unit99File::write_line(std::string_view line) {
   }
   line_.assign(line);
   line_ += '\n';
-  std::size_t done = 0;
-  while (done < line_.size()) {
-    const ssize_t put = ::write(fd_, line_.data() + done, line_.size() - done);
-    if (put > 0) {
-      done += static_cast<std::size_t>(put);
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else {
-      failed_ = true;
-      return;
-    }
-  }
+  if (write_all(fd_, line_) != 0) failed_ = true;
 }
 
 }  // namespace quillet

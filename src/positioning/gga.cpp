@@ -69,11 +69,69 @@ bool read_checksum(std::string_view digits, int& value) {
   return true;
 }
 
+// Fast paths for the fields as receivers write them: plain digits, and one point in the decimal
+// ones. Each gives exactly what the layout's reading gives, or declines (returns false and leaves
+// `out` alone) so that the layout reads the field, errors and messages included.
+
+// 1 to 9 digits and nothing else.
+bool plain_digits(std::string_view text, std::int32_t& out) {
+  if (text.empty() || text.size() > 9) return false;
+  std::int32_t value = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<unsigned>(c - '0');
+    if (digit > 9) return false;
+    value = value * 10 + static_cast<std::int32_t>(digit);
+  }
+  out = value;
+  return true;
+}
+
+// A field of at most 7 characters: digits with one point among them (at least one digit). Its
+// digits form an integer below 10^7 and the decimals a power of ten, both exact in a float and a
+// double, so that one division rounds the decimal value correctly, as the layout's reading does.
+template <typename Real>
+bool plain_decimal(std::string_view text, Real& out) {
+  static constexpr Real kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (text.size() < 2 || text.size() > 7) return false;
+  std::int32_t digits = 0;
+  std::size_t point = std::string_view::npos;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const auto digit = static_cast<unsigned>(text[k] - '0');
+    if (digit <= 9) {
+      digits = digits * 10 + static_cast<std::int32_t>(digit);
+    } else if (text[k] == '.' && point == std::string_view::npos) {
+      point = k;
+    } else {
+      return false;
+    }
+  }
+  if (point == std::string_view::npos) return false;
+  out = static_cast<Real>(digits) / kPowers[text.size() - 1 - point];
+  return true;
+}
+
+// Degrees in the first `width` characters of an angle (all digits), minutes in the 7 after them.
+bool plain_angle(std::string_view text, std::size_t width, std::int32_t& degrees, double& minutes) {
+  std::int32_t d = 0;
+  if (!plain_digits(text.substr(0, width), d) || !plain_decimal(text.substr(width, 7), minutes)) {
+    return false;
+  }
+  degrees = d;
+  return true;
+}
+
 // The hemisphere letter of field k, upper-cased; `absent` when the sentence has no such field.
-bool read_hemisphere(const GgaFields& fields, int k, char absent, char& letter) {
+bool read_hemisphere(const GgaFields& fields, int k, char absent, char& letter, bool fast) {
   static const Layout letter_layout("(A1)");
   if (!fields.exists(k)) {
     letter = absent;
+    return true;
+  }
+  if (fast) {
+    // An A1 read takes the field's first character, a blank for an empty field.
+    const std::string_view text = fields.text(k);
+    const char c = text.empty() ? ' ' : text[0];
+    letter = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     return true;
   }
   char c = ' ';
@@ -88,17 +146,19 @@ void report(Console& console, std::string_view message, std::string_view rest) {
 
 // Degrees and minutes (ddmm.mmmm or dddmm.mmmm) from field k, with the hemisphere letter of the
 // field after it; negated for `negative_letter`. A field shorter than five characters is zero.
-bool read_angle(const GgaFields& fields, int k, const Layout& layout, char absent_letter,
-                char negative_letter, std::string_view value_message,
-                std::string_view letter_message, double& angle, Console& console) {
+bool read_angle(const GgaFields& fields, int k, const Layout& layout, std::size_t degree_width,
+                char absent_letter, char negative_letter, std::string_view value_message,
+                std::string_view letter_message, double& angle, Console& console, bool fast) {
   std::int32_t degrees = 0;
   double minutes = 0.0;
-  if (fields.text(k).size() >= 5 && !layout.read(fields.text(k), {degrees, minutes}).ok()) {
+  const std::string_view text = fields.text(k);
+  if (text.size() >= 5 && !(fast && plain_angle(text, degree_width, degrees, minutes)) &&
+      !layout.read(text, {degrees, minutes}).ok()) {
     report(console, value_message, fields.from(k));
     return false;
   }
   char hemisphere;
-  if (!read_hemisphere(fields, k + 1, absent_letter, hemisphere)) {
+  if (!read_hemisphere(fields, k + 1, absent_letter, hemisphere, fast)) {
     report(console, letter_message, fields.from(k + 1));
     return false;
   }
@@ -109,12 +169,14 @@ bool read_angle(const GgaFields& fields, int k, const Layout& layout, char absen
 
 // HDOP and altitude: cleared, then read as F5.1 from a field of at least two characters.
 bool read_tenths(const GgaFields& fields, int k, std::string_view message, float& result,
-                 Console& console) {
+                 Console& console, bool fast) {
   static const Layout tenths_layout("(F5.1)");
   result = 0.0f;
-  if (fields.text(k).size() < 2) return true;
+  const std::string_view text = fields.text(k);
+  if (text.size() < 2) return true;
   float value = 0.0f;
-  if (!tenths_layout.read(fields.text(k), {value}).ok()) {
+  if (!(fast && plain_decimal(text.substr(0, 5), value)) &&
+      !tenths_layout.read(text, {value}).ok()) {
     report(console, message, fields.from(k));
     return false;
   }
@@ -137,11 +199,10 @@ std::size_t other_talker_gga(std::string_view line) {
   return std::string_view::npos;
 }
 
-}  // namespace
-
-void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
+// READ_GPGGA with the fast paths above (`fast`) or with the layouts alone.
+void read_gpgga(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
                 std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
-                Console& console) {
+                Console& console, bool fast) {
   static const Layout time_layout("(3I2)");
   static const Layout latitude_layout("(I2, F7.4)");
   static const Layout longitude_layout("(I3, F7.4)");
@@ -179,7 +240,11 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
     const std::string_view time = fields.text(1);
     std::int32_t hours = 0, minutes = 0, seconds = 0;
     bool ok = true;
-    if (time.size() >= 5) ok = time_layout.read(time, {hours, minutes, seconds}).ok();
+    if (time.size() >= 5) {
+      ok = (fast && time.size() >= 6 && plain_digits(time.substr(0, 2), hours) &&
+            plain_digits(time.substr(2, 2), minutes) && plain_digits(time.substr(4, 2), seconds)) ||
+           time_layout.read(time, {hours, minutes, seconds}).ok();
+    }
     const std::int64_t ms = ((std::int64_t{hours} * 60 + minutes) * 60 + seconds) * 1000;
     if (!ok || ms < 0) {
       GPS_TIME = 0;
@@ -190,8 +255,9 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
   }
 
   double latitude;
-  if (!read_angle(fields, 2, latitude_layout, 'N', 'S', "Read_GPGGA:  Error reading latitude data=",
-                  "Read_GPGGA:  Error reading NS data=", latitude, console)) {
+  if (!read_angle(fields, 2, latitude_layout, 2, 'N', 'S',
+                  "Read_GPGGA:  Error reading latitude data=",
+                  "Read_GPGGA:  Error reading NS data=", latitude, console, fast)) {
     return;
   }
   LAT = latitude;
@@ -199,9 +265,9 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
   // Only "W" is west: a missing letter field defaults to it, but an empty one gives a blank and
   // so east.
   double longitude;
-  if (!read_angle(fields, 4, longitude_layout, 'W', 'W',
+  if (!read_angle(fields, 4, longitude_layout, 3, 'W', 'W',
                   "Read_GPGGA:  Error reading longitude data=",
-                  "Read_GPGGA:  Error reading EW data=", longitude, console)) {
+                  "Read_GPGGA:  Error reading EW data=", longitude, console, fast)) {
     return;
   }
   LON = longitude;
@@ -209,7 +275,8 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
 
   if (fields.exists(6)) {
     std::int32_t mode = 0;
-    if (!mode_layout.read(fields.text(6), {mode}).ok()) {
+    const std::string_view text = fields.text(6);
+    if (!(fast && plain_digits(text.substr(0, 1), mode)) && !mode_layout.read(text, {mode}).ok()) {
       report(console, "Read_GPGGA:  Error reading dmode data=", fields.from(6));
       return;
     }
@@ -220,16 +287,33 @@ void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
   if (fields.exists(7)) {
     std::int32_t satellites = 0;
     // An empty field gives no value rather than an error: receivers leave it empty without a fix.
-    if (read_free(fields.text(7), {satellites}).status == FreeReadStatus::BadValue) {
+    const std::string_view text = fields.text(7);
+    if (!(fast && plain_digits(text, satellites)) &&
+        read_free(text, {satellites}).status == FreeReadStatus::BadValue) {
       report(console, "Read_GPGGA:  Error reading nsat data=", fields.from(7));
       return;
     }
     GPS_SATS = satellites;
   }
 
-  if (!read_tenths(fields, 8, "Read_GPGGA:  Error reading hdop data=", GPS_HDOP, console)) return;
+  if (!read_tenths(fields, 8, "Read_GPGGA:  Error reading hdop data=", GPS_HDOP, console, fast)) {
+    return;
+  }
   // Only the first five characters count: a six-character altitude loses its last digit.
-  read_tenths(fields, 9, "Read_GPGGA:  Error reading gps_alt data=", GPS_ALT, console);
+  read_tenths(fields, 9, "Read_GPGGA:  Error reading gps_alt data=", GPS_ALT, console, fast);
+}
+
+}  // namespace
+
+void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
+                std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
+                Console& console) {
+  read_gpgga(sentence, GPS_TIME, LAT, LON, DMODE, GPS_SATS, GPS_HDOP, GPS_ALT, console, true);
+}
+
+void gga_detail::read_gpgga_general(std::string_view sentence, GpsFix& fix, Console& console) {
+  read_gpgga(sentence, fix.GPS_TIME, fix.LAT, fix.LON, fix.DMODE, fix.GPS_SATS, fix.GPS_HDOP,
+             fix.GPS_ALT, console, false);
 }
 
 std::string_view gga_sentence_of(std::string_view line) {

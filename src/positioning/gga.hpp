@@ -35,6 +35,12 @@ inline void READ_GPGGA(std::string_view sentence, GpsFix& fix, Console& console)
              fix.GPS_ALT, console);
 }
 
+namespace gga_detail {
+// READ_GPGGA without its fast paths for plain fields, every field read by its layout: what tests
+// and the fuzz target hold READ_GPGGA to.
+void read_gpgga_general(std::string_view sentence, GpsFix& fix, Console& console);
+}  // namespace gga_detail
+
 // The GGA sentence of a G$ line, up to the line's last non-blank character (the caller's blank
 // padding to 250 characters is implied by READ_GPGGA); empty when the line holds none. It starts
 // at the first "GPGGA"; in a line without one, at the first two upper-case letters followed by

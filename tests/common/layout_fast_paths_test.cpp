@@ -10,6 +10,9 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "common/layout.hpp"
 
 namespace quillet::layout_detail {
 namespace {
@@ -38,7 +41,8 @@ TEST(LayoutFastPaths, ShortIntegerFieldsReadAsTheGeneralReaderReadsThem) {
       for (std::size_t i = 0; i < field.size(); ++i) {
         field[i] = i + digits < field.size() ? ' ' : static_cast<char>('0' + rng() % 10);
       }
-      if (digits > 0 && digits < field.size() && rng() % 3 == 0) field[field.size() - digits - 1] = '-';
+      if (digits > 0 && digits < field.size() && rng() % 3 == 0)
+        field[field.size() - digits - 1] = '-';
     }
     std::int32_t fast = -7;
     std::int32_t general = -7;
@@ -53,6 +57,97 @@ TEST(LayoutFastPaths, ShortIntegerFieldsReadAsTheGeneralReaderReadsThem) {
     }
   }
   EXPECT_GT(taken, 150000);
+}
+
+// Whole records: the engine's reading (the compact form of a plan, word-wide I fields) against
+// its general reader alone, on lines of the logger's shape, damaged ones and short ones.
+TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
+  struct Shape {
+    std::string_view layout;
+    int n;
+  };
+  const Shape shapes[] = {
+      {"(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)", 0},
+      {"(3X, 3I2, 1X, (N-1)(4I6))", 3},
+      {"(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))", 2},
+      {"(I3, 'ab', F6.2, A3, I9, I2, A, I4)", 0},
+      {"(N(I8, 1X), I12)", 4},
+  };
+  std::mt19937_64 rng(26);
+  constexpr char kAlphabet[] = "   -+0123456789.x";
+  int whole = 0;
+  for (const Shape& shape : shapes) {
+    const Layout layout(shape.layout);
+    std::size_t columns = 0;
+    const std::vector<Layout::Field> fields = layout.fields(shape.n, columns);
+    for (int k = 0; k < 20000; ++k) {
+      // Numbers right-justified in their fields, then perhaps a few characters changed and the
+      // line cut short.
+      std::string line(columns + rng() % 4, ' ');
+      for (const Layout::Field& field : fields) {
+        if (field.width == 0) continue;
+        std::string value = std::to_string(static_cast<std::int64_t>(rng() % 2000000) - 1000000);
+        value = value.substr(0, std::min<std::size_t>(value.size(), field.width));
+        line.replace(field.column + field.width - value.size(), value.size(), value);
+      }
+      if (k % 3 != 0) {
+        for (int n = static_cast<int>(rng() % 3); n > 0; --n) {
+          line[rng() % line.size()] = kAlphabet[rng() % (sizeof kAlphabet - 1)];
+        }
+      }
+      if (k % 7 == 0) line.resize(rng() % (line.size() + 1));
+      // Every variable an integer but the texts and reals the layout's fields ask for.
+      std::int32_t ints[2][40];
+      float reals[2][40];
+      char chars[2][40];
+      std::string_view texts[2][40];
+      std::vector<In> targets[2];
+      for (int side = 0; side < 2; ++side) {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+          ints[side][f] = -99;
+          reals[side][f] = -99.0f;
+          chars[side][f] = '?';
+          if (fields[f].kind == Layout::Field::Kind::Fixed) {
+            targets[side].emplace_back(reals[side][f]);
+          } else if (fields[f].kind == Layout::Field::Kind::Text) {
+            if (fields[f].width == 1) {
+              targets[side].emplace_back(chars[side][f]);
+            } else {
+              targets[side].emplace_back(texts[side][f]);
+            }
+          } else {
+            targets[side].emplace_back(ints[side][f]);
+          }
+        }
+      }
+      // Now and then a variable of the wrong kind, or fewer or more variables than fields.
+      std::size_t count = fields.size();
+      if (k % 11 == 0) count = rng() % (fields.size() + 2);
+      if (count > fields.size()) {
+        for (int side = 0; side < 2; ++side) targets[side].emplace_back(ints[side][39]);
+      }
+      if (k % 13 == 0) {
+        const std::size_t f = rng() % fields.size();
+        for (int side = 0; side < 2; ++side) targets[side][f] = In(reals[side][f]);
+      }
+      const ReadResult fast = layout.read(line, targets[0].data(), count, shape.n);
+      const ReadResult general = layout.read_general(line, targets[1].data(), count, shape.n);
+      ASSERT_EQ(fast.status, general.status) << shape.layout << " \"" << line << '"';
+      ASSERT_EQ(fast.item, general.item) << shape.layout << " \"" << line << '"';
+      for (std::size_t f = 0; f < fields.size(); ++f) {
+        ASSERT_EQ(ints[0][f], ints[1][f]) << shape.layout << " \"" << line << "\" field " << f;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(reals[0][f]),
+                  std::bit_cast<std::uint32_t>(reals[1][f]))
+            << shape.layout << " \"" << line << "\" field " << f;
+        ASSERT_EQ(chars[0][f], chars[1][f]) << shape.layout << " \"" << line << "\" field " << f;
+        if (fields[f].kind == Layout::Field::Kind::Text && fields[f].width != 1) {
+          ASSERT_EQ(texts[0][f], texts[1][f]) << shape.layout << " \"" << line << '"';
+        }
+      }
+      if (fast.ok()) ++whole;
+    }
+  }
+  EXPECT_GT(whole, 20000);  // lines read whole, not only refused ones
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -414,6 +418,86 @@ TEST(GgaSentenceOf, WhereTheSentenceStartsAndWhatIsNone) {
       {" G$ $" + gn + " $" + std::string(kExample), std::string(kExample)},
   };
   for (const Case& c : cases) EXPECT_EQ(gga_sentence_of(c.line), c.sentence) << c.line;
+}
+
+// READ_GPGGA reads plain fields by fast paths; over generated sentences, receivers' shapes and
+// damaged ones alike, it must give every result bit for bit and every console line as the
+// layouts alone give them.
+TEST(ReadGpggaFastPaths, GiveWhatTheLayoutsGive) {
+  std::mt19937_64 rng(2027);
+  const auto pick = [&rng](std::initializer_list<std::string_view> options) {
+    return std::string(options.begin()[rng() % options.size()]);
+  };
+  const auto digits = [&rng](std::size_t count) {
+    std::string text;
+    for (std::size_t k = 0; k < count; ++k) text += static_cast<char>('0' + rng() % 10);
+    return text;
+  };
+  // A decimal of the receiver's kind: `whole` digits, a point, `decimals` digits.
+  const auto decimal = [&](std::size_t whole, std::size_t decimals) {
+    std::string text = digits(whole);
+    text.push_back('.');
+    text.append(digits(decimals));
+    return text;
+  };
+  constexpr char kDamage[] = " -+.,*eE0123456789NSWwa\t";
+  int plain = 0;
+  for (int k = 0; k < 60000; ++k) {
+    std::string body = pick({"GPGGA", "GNGGA"});
+    const auto field = [&body](const std::string& text) {
+      body.push_back(',');
+      body.append(text);
+    };
+    field(decimal(6, rng() % 4));
+    field(decimal(4, rng() % 8));
+    field(pick({"N", "S", "s", "", "n"}));
+    field(decimal(5, rng() % 8));
+    field(pick({"E", "W", "w", "", "e"}));
+    field(digits(1));
+    field(digits(rng() % 3));
+    field(decimal(1 + rng() % 3, rng() % 3));
+    field(decimal(1 + rng() % 5, rng() % 3));
+    body.append(",M,46.9,M,,");
+    const bool damaged = k % 2 == 1;
+    if (damaged) {
+      for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+        const std::size_t at = 6 + rng() % (body.size() - 6);
+        switch (rng() % 3) {
+          case 0:
+            body[at] = kDamage[rng() % (sizeof kDamage - 1)];
+            break;
+          case 1:
+            body.erase(at, 1);
+            break;
+          default:
+            body.insert(at, 1, kDamage[rng() % (sizeof kDamage - 1)]);
+        }
+      }
+    }
+    const std::string sentence = nmea(body);
+    GpsFix fast = previous_fix();
+    GpsFix general = previous_fix();
+    RecordingConsole fast_console;
+    RecordingConsole general_console;
+    READ_GPGGA(sentence, fast, fast_console);
+    gga_detail::read_gpgga_general(sentence, general, general_console);
+    ASSERT_EQ(fast.GPS_TIME, general.GPS_TIME) << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(fast.LAT), std::bit_cast<std::uint64_t>(general.LAT))
+        << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(fast.LON), std::bit_cast<std::uint64_t>(general.LON))
+        << sentence;
+    ASSERT_EQ(fast.DMODE, general.DMODE) << sentence;
+    ASSERT_EQ(fast.GPS_SATS, general.GPS_SATS) << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(fast.GPS_HDOP),
+              std::bit_cast<std::uint32_t>(general.GPS_HDOP))
+        << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(fast.GPS_ALT),
+              std::bit_cast<std::uint32_t>(general.GPS_ALT))
+        << sentence;
+    ASSERT_EQ(fast_console.lines, general_console.lines) << sentence;
+    if (!damaged && general_console.lines.empty()) ++plain;
+  }
+  EXPECT_GT(plain, 25000);  // the receivers' shapes were read, not only refused
 }
 
 }  // namespace
