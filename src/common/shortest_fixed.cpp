@@ -47,9 +47,11 @@ enum class Candidate : std::uint8_t { ReadsBack, Not, Undecided };
 // q = the d-decimal number nearest m * 2^-s, times 10^d, and whether q / 10^d reads back as the
 // value: within half a unit of the last place, which for a mantissa that is not a power of two
 // is 2^-s / 2 on both sides. Exact ties (of the rounding to d decimals, or of q / 10^d between
-// two neighbours) are left undecided. m * 10^d must stay below 2^117 and q below 2^64.
-Candidate nearest(const Binary& b, unsigned d, std::uint64_t& q) {
-  const u128 product = static_cast<u128>(b.m) * kPow10[d];
+// two neighbours) are left undecided. m * 10^d must stay below 2^117 and q below 2^64; Wide is
+// u128, or std::uint64_t where m * 10^d stays below 2^63 (a float of at least 1).
+template <typename Wide>
+[[gnu::always_inline]] inline Candidate nearest(const Binary& b, unsigned d, std::uint64_t& q) {
+  const Wide product = static_cast<Wide>(b.m) * kPow10[d];
   const std::uint64_t half = std::uint64_t{1} << (b.s - 1);
   // What the rounding drops or adds, in units of 2^-s / 10^d: s is at most 60.
   const std::uint64_t rest = static_cast<std::uint64_t>(product) & ((half << 1) - 1);
@@ -92,6 +94,21 @@ unsigned trailing_zero_digits(std::uint64_t digits) {
 // zeros of the decimals go, and the point with them when none is left. Writes up to 50
 // characters from `out` on, whatever the length of the text.
 char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d, bool trim) {
+  const unsigned digits = q == 0 ? d + 1 : std::max(digit_count(q), d + 1);
+  char* p = out;
+  if (negative) *p++ = '-';
+  if (digits <= 8) {
+    // One word of digits: the integer part and the decimals shifted down to its first byte.
+    const std::uint64_t eight = eight_digits(static_cast<std::uint32_t>(q));
+    store_digits(p, eight >> (8 * (8 - digits)));
+    p += digits - d;
+    if (d == 0) return p;
+    const unsigned zeros = trim ? trailing_zero_digits(eight) : 0;
+    if (zeros >= d) return p;
+    *p++ = '.';
+    store_digits(p, eight >> (8 * (8 - d)));
+    return p + d - zeros;
+  }
   // q's digits end at the 24th place of `text`; 24 more places let every copy below take 24.
   char text[48] = {};
   std::uint64_t last = 0;
@@ -105,15 +122,12 @@ char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d, bool trim
     store_digits(text + 8, eight_digits(static_cast<std::uint32_t>(upper % 100000000)));
   }
   store_digits(text + 16, last);
-  const unsigned digits = q == 0 ? d + 1 : std::max(digit_count(q), d + 1);
   unsigned shown = d;
   if (trim && d > 0) {
     unsigned zeros = trailing_zero_digits(last);
     for (unsigned k = 16; zeros == 24 - k && k > 0; --k) zeros += text[k - 1] == '0' ? 1 : 0;
     shown = zeros >= d ? 0 : d - zeros;
   }
-  char* p = out;
-  if (negative) *p++ = '-';
   std::memcpy(p, text + 24 - digits, 24);
   p += digits - d;
   if (shown > 0) {
@@ -130,10 +144,12 @@ char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d, bool trim
 // and dropping its trailing zeros gives the shortest. When it does not read back, no shorter
 // decimal does, and one, two or three more digits give the nearest of the fewest (9 or 17
 // significant digits always read back).
-char* shortest_from(char* out, const Binary& b, unsigned first, unsigned extra) {
+template <typename Wide>
+[[gnu::always_inline]] inline char* shortest_from(char* out, const Binary& b, unsigned first,
+                                                  unsigned extra) {
   for (unsigned d = first; d <= first + extra; ++d) {
     std::uint64_t q = 0;
-    switch (nearest(b, d, q)) {
+    switch (nearest<Wide>(b, d, q)) {
       case Candidate::ReadsBack:
         if (d == first) return put_fixed(out, b.negative, q, d, true);
         // A zero at the end would have read back with fewer digits already.
@@ -168,11 +184,12 @@ char* fast(char* out, float value) {
   const std::uint64_t whole = b.m >> b.s;
   if (whole != 0) {
     const unsigned digits = digit_count(whole);
-    return digits > 6 ? nullptr : shortest_from(out, b, 6 - digits, 3);
+    // m < 2^24 and d <= 8: m * 10^d < 2^51.
+    return digits > 6 ? nullptr : shortest_from<std::uint64_t>(out, b, 6 - digits, 3);
   }
   // Values that would need more than 19 decimals go to std::to_chars.
   const unsigned k = first_decimal(b, 19 - 8);
-  return k == 0 ? nullptr : shortest_from(out, b, k + 5, 3);
+  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 5, 3);
 }
 
 char* fast(char* out, double value) {
@@ -181,11 +198,11 @@ char* fast(char* out, double value) {
   const std::uint64_t whole = b.m >> b.s;
   if (whole != 0) {
     const unsigned digits = digit_count(whole);
-    return digits > 15 ? nullptr : shortest_from(out, b, 15 - digits, 2);
+    return digits > 15 ? nullptr : shortest_from<u128>(out, b, 15 - digits, 2);
   }
   // Below 1 (s is at most 60 here: down to 2^-8), as for float with 15 significant digits.
   const unsigned k = first_decimal(b, 19 - 16);
-  return k == 0 ? nullptr : shortest_from(out, b, k + 14, 2);
+  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 14, 2);
 }
 
 }  // namespace shortest_fixed_detail

@@ -141,7 +141,11 @@ std::string_view position_word(PositionKind kind) {
 // Whether a text field needs double quotes: a comma, a quote or a line end in it would otherwise
 // break the row.
 bool needs_quotes(std::string_view text) {
-  return text.find_first_of(",\"\r\n") != std::string_view::npos;
+  // A plain loop: find_first_of asks memchr once a character.
+  for (const char c : text) {
+    if (c == '"' || c == ',' || c == '\r' || c == '\n') return true;
+  }
+  return false;
 }
 
 // A text field, in double quotes (quotes doubled) where it needs them; `out` has room for twice
