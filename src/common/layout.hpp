@@ -132,7 +132,7 @@ class Layout {
   ~Layout();
 
   struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
-  struct WriteStep;  // one step of a plan compiled for writing (layout_plan.hpp)
+  struct WritePlan;  // a plan compiled for writing (layout_plan.hpp)
   struct Reading;    // a plan's data fields in the compact form the reader runs (layout_plan.hpp)
 
  private:
@@ -144,8 +144,8 @@ class Layout {
   std::vector<Item> items_;               // the parsed layout; groups jump back to their start
   std::vector<std::vector<Item>> plans_;  // per n from 0 (just one without run-time counts)
   std::vector<std::uint32_t> widths_;     // per plan: its record's columns; 0 where A varies it
-  std::vector<std::vector<WriteStep>> write_plans_;  // per plan of fixed width: its writing form
-  std::vector<Reading> readings_;                    // per plan: its data fields for reading
+  std::vector<WritePlan> write_plans_;    // per plan: its writing form where its width is fixed
+  std::vector<Reading> readings_;         // per plan: its data fields for reading
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

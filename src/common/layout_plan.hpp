@@ -44,17 +44,26 @@ struct Layout::Item {
   }
 };
 
+namespace layout_detail {
+
 // A plan of fixed width compiled for writing: one step per literal and data field, in record
 // order, with the kind of field decided once.
-struct Layout::WriteStep {
-  // Fixed1..3: Fw.d with that d, the decimals the records use most.
-  enum class Kind : std::uint8_t { Int, Fixed1, Fixed2, Fixed3, Fixed, Text, Literal };
+struct WriteStep {
+  // Fixed1..3, Fixed6: Fw.d with that d, the decimals the records use most.
+  enum class Kind : std::uint8_t { Int, Fixed1, Fixed2, Fixed3, Fixed6, Fixed, Text, Literal };
   Kind kind = Kind::Literal;
   std::uint8_t d = 0;        // decimals of Fw.d
   std::uint32_t column = 0;  // first column of the field
   std::uint32_t start = 0;   // first column of the blanks before it
   std::uint32_t w = 0;       // field width; Literal: length
   std::uint32_t link = 0;    // Literal: offset in the literal texts
+};
+
+}  // namespace layout_detail
+
+struct Layout::WritePlan {
+  std::vector<layout_detail::WriteStep> steps;  // empty where the record's width varies (A alone)
+  std::size_t fields = 0;                       // its data fields
 };
 
 // A plan's data fields as the reader runs them on a line that reaches every column it loads:
@@ -75,7 +84,7 @@ struct Layout::Reading {
 namespace layout_detail {
 
 // The writing form of a plan of fixed width (no A alone).
-std::vector<Layout::WriteStep> compile_write_plan(const std::vector<Layout::Item>& plan);
+Layout::WritePlan compile_write_plan(const std::vector<Layout::Item>& plan);
 
 using Item = Layout::Item;
 using Op = Layout::Item::Op;

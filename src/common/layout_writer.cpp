@@ -39,8 +39,8 @@ unsigned digit_count(u128 v) {
 }
 
 [[gnu::always_inline]] inline char* put_pair(char* end, unsigned pair) {
-  *--end = kDigitPairs[2 * pair + 1];
-  *--end = kDigitPairs[2 * pair];
+  end -= 2;
+  std::memcpy(end, kDigitPairs + 2 * pair, 2);
   return end;
 }
 
@@ -51,8 +51,10 @@ unsigned digit_count(u128 v) {
 }
 
 // Writes the decimal digits of `v` so that they end just before `end`; returns the first digit
-// (`end` itself when v is 0).
-[[gnu::always_inline]] inline char* put_digits(char* end, std::uint64_t v) {
+// (`end` itself when v is 0). `Unsigned` is 32 or 64 bits: the divisions of 32-bit values by
+// constants cost fewer instructions.
+template <typename Unsigned>
+[[gnu::always_inline]] inline char* put_digits(char* end, Unsigned v) {
   while (v >= 10000) {
     end = put_four_digits(end, static_cast<unsigned>(v % 10000));
     v /= 10000;
@@ -71,12 +73,13 @@ unsigned digit_count(u128 v) {
 
 char* put_digits(char* end, u128 v) {
   for (; v > UINT64_MAX; v /= 10) *--end = static_cast<char>('0' + static_cast<unsigned>(v % 10));
-  return put_digits(end, static_cast<std::uint64_t>(v));
+  return put_digits<std::uint64_t>(end, static_cast<std::uint64_t>(v));
 }
 
 // Writes the last `count` digits of `v` (with leading zeros) so that they end just before `end`,
 // and drops them from `v`; returns the first digit written.
-[[gnu::always_inline]] inline char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
+template <typename Unsigned>
+[[gnu::always_inline]] inline char* put_low_digits(char* end, Unsigned& v, unsigned count) {
   for (; count >= 4; count -= 4) {
     end = put_four_digits(end, static_cast<unsigned>(v % 10000));
     v /= 10000;
@@ -139,9 +142,9 @@ void right_justify(char* field, std::size_t w, const char* text, std::size_t len
 
 inline void put_int(char* field, std::int32_t value, std::uint32_t w) {
   const bool negative = value < 0;
-  const std::uint64_t magnitude =
-      negative ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value)) : value;
-  const unsigned digits = std::max(digit_count(magnitude), 1u);
+  const std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  const unsigned digits = std::max(digit_count(std::uint64_t{magnitude}), 1u);
   if (digits + (negative ? 1 : 0) > w) {
     stars(field, w);
     return;
@@ -246,6 +249,21 @@ template <typename Unsigned>
   if (negative) *--start = '-';
 }
 
+// The text of a fixed-point number q / 10^d that fits its field, ending just before `end`; `room`
+// is the columns left of the point.
+template <typename Unsigned>
+[[gnu::always_inline]] inline void put_fixed_text(char* end, unsigned d, bool negative,
+                                                  std::size_t room, Unsigned q) {
+  char* start = put_low_digits(end, q, d);
+  *--start = '.';
+  if (q != 0) {
+    start = put_digits(start, q);
+  } else if (room > 0) {
+    *--start = '0';  // the zero before the point goes only where the field has room for it
+  }
+  if (negative) *--start = '-';
+}
+
 // The same for q below 2^64: the room left of the point decides against powers of ten, with no
 // digit count.
 [[gnu::always_inline]] inline void put_fixed_digits(char* field, std::size_t w, unsigned d,
@@ -258,14 +276,11 @@ template <typename Unsigned>
     stars(field, w);
     return;
   }
-  char* start = put_low_digits(field + w, q, d);
-  *--start = '.';
-  if (q != 0) {
-    start = put_digits(start, q);
-  } else if (room > 0) {
-    *--start = '0';  // the zero before the point goes only where the field has room for it
+  if (q <= UINT32_MAX) {
+    put_fixed_text(field + w, d, negative, room, static_cast<std::uint32_t>(q));
+  } else {
+    put_fixed_text(field + w, d, negative, room, q);
   }
-  if (negative) *--start = '-';
 }
 
 inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
@@ -432,8 +447,7 @@ bool write_steps(Steps steps, const std::string& literals, std::string& line, co
   return next == count;
 }
 
-using WriteStep = Layout::WriteStep;
-using StepKind = Layout::WriteStep::Kind;
+using StepKind = WriteStep::Kind;
 
 // Fw.d of a value that is not a float (a double, or a value that does not suit the field).
 bool put_other_fixed(char* field, const WriteStep& step, const Out& v) {
@@ -447,71 +461,83 @@ bool put_other_fixed(char* field, const WriteStep& step, const Out& v) {
   return true;
 }
 
-// Fw.d with d = D.
+// Fw.d with d = D, floats and doubles inline.
 template <unsigned D>
 [[gnu::always_inline]] inline bool put_fixed_step(char* field, const WriteStep& step,
                                                   const Out& v) {
-  if (v.kind != Out::Kind::Real32) return put_other_fixed(field, step, v);
-  put_fixed<D>(field, v.f, step.w, D);
+  if (v.kind == Out::Kind::Real32) {
+    put_fixed<D>(field, v.f, step.w, D);
+  } else if (v.kind == Out::Kind::Real64) {
+    put_fixed_double(field, v.d, step.w, D);
+  } else {
+    return false;
+  }
   return true;
 }
 
-// Writes a record of fixed width through its compiled plan into `out` (which has room for the
-// record's `width`); returns its length, or SIZE_MAX when a value does not suit its field or values
-// are left over. The record is blanked once, and each field written in place.
-std::size_t write_compiled(const std::vector<WriteStep>& plan, std::size_t width,
+// Writes the steps of a record of fixed width into `out` (which has room for the record's
+// `width`); returns its length, or SIZE_MAX when a value does not suit its field or values are
+// left over. The record is blanked once, and each field written in place. `kEveryField`: the
+// values are as many as the data fields, so that none runs out on the way.
+template <bool kEveryField>
+std::size_t write_compiled(const std::vector<WriteStep>& steps, std::size_t width,
                            const std::string& literals, char* const out, const Out* values,
                            std::size_t count) {
   constexpr std::size_t kUnsuited = SIZE_MAX;
   std::memset(out, ' ', width);
-  std::size_t next = 0;
-  for (const WriteStep& step : plan) {
+  const Out* v = values;
+  const Out* const end = values + count;
+  for (const WriteStep& step : steps) {
     char* const field = out + step.column;
-    if (step.kind == StepKind::Literal) {
-      std::memcpy(field, literals.data() + step.link, step.w);
-      continue;
+    if constexpr (!kEveryField) {
+      // Literals and blanks before a data field are written even when no value is left for it.
+      if (step.kind != StepKind::Literal && v == end) return step.start;
     }
-    // Literals and blanks before a data field are written even when no value is left for it.
-    if (next == count) return step.start;
-    const Out& v = values[next++];
     bool suits = true;
     switch (step.kind) {
+      case StepKind::Literal:
+        std::memcpy(field, literals.data() + step.link, step.w);
+        continue;
       case StepKind::Int:
-        suits = v.kind == Out::Kind::Int;
-        if (suits) put_int(field, v.i, step.w);
+        suits = v->kind == Out::Kind::Int;
+        if (suits) put_int(field, v->i, step.w);
         break;
-      // Floats with the decimals the logger's records use most, with their digit loops unrolled.
+      // The decimals the logger's records use most, with their digit loops unrolled.
       case StepKind::Fixed1:
-        suits = put_fixed_step<1>(field, step, v);
+        suits = put_fixed_step<1>(field, step, *v);
         break;
       case StepKind::Fixed2:
-        suits = put_fixed_step<2>(field, step, v);
+        suits = put_fixed_step<2>(field, step, *v);
         break;
       case StepKind::Fixed3:
-        suits = put_fixed_step<3>(field, step, v);
+        suits = put_fixed_step<3>(field, step, *v);
+        break;
+      case StepKind::Fixed6:
+        suits = put_fixed_step<6>(field, step, *v);
         break;
       case StepKind::Fixed:
-        suits = put_other_fixed(field, step, v);
+        suits = put_other_fixed(field, step, *v);
         break;
       default:  // Text: a plan of fixed width has no A alone
-        if (v.kind == Out::Kind::Text) {
-          put_text_field(field, step.w, v.s);
-        } else if (v.kind == Out::Kind::Char) {
-          put_text_field(field, step.w, std::string_view(&v.c, 1));
+        if (v->kind == Out::Kind::Text) {
+          put_text_field(field, step.w, v->s);
+        } else if (v->kind == Out::Kind::Char) {
+          put_text_field(field, step.w, std::string_view(&v->c, 1));
         } else {
           suits = false;
         }
         break;
     }
     if (!suits) return kUnsuited;
+    ++v;
   }
-  return next == count ? width : kUnsuited;
+  return v == end ? width : kUnsuited;
 }
 
 }  // namespace
 
-std::vector<Layout::WriteStep> layout_detail::compile_write_plan(const std::vector<Item>& plan) {
-  std::vector<WriteStep> steps;
+Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& plan) {
+  Layout::WritePlan compiled;
   for (const Item& item : plan) {
     WriteStep step;
     step.column = item.column;
@@ -527,6 +553,7 @@ std::vector<Layout::WriteStep> layout_detail::compile_write_plan(const std::vect
         step.kind = item.d == 1   ? StepKind::Fixed1
                     : item.d == 2 ? StepKind::Fixed2
                     : item.d == 3 ? StepKind::Fixed3
+                    : item.d == 6 ? StepKind::Fixed6
                                   : StepKind::Fixed;
         break;
       case Op::Literal:
@@ -536,9 +563,10 @@ std::vector<Layout::WriteStep> layout_detail::compile_write_plan(const std::vect
         step.kind = StepKind::Text;
         break;
     }
-    steps.push_back(step);
+    if (step.kind != StepKind::Literal) ++compiled.fields;
+    compiled.steps.push_back(step);
   }
-  return steps;
+  return compiled;
 }
 
 void detail::write_fixed_float(char* field, unsigned w, unsigned d, float value) {
@@ -566,8 +594,11 @@ std::size_t Layout::write_room(int n) const {
 std::size_t Layout::write(char* out, const Out* values, std::size_t count, int n) const {
   if (write_room(n) == 0) bad_values(text_, count, n);  // a record that has no fixed width
   const std::size_t index = plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
+  const WritePlan& plan = write_plans_[index];
   const std::size_t length =
-      write_compiled(write_plans_[index], widths_[index], literals_, out, values, count);
+      count == plan.fields
+          ? write_compiled<true>(plan.steps, widths_[index], literals_, out, values, count)
+          : write_compiled<false>(plan.steps, widths_[index], literals_, out, values, count);
   if (length == SIZE_MAX) bad_values(text_, count, n);
   return length;
 }
