@@ -95,8 +95,9 @@ class Layout {
   void write(std::string& line, const Out* values, std::size_t count, int n = 0) const;
 
   // Writing a record straight into a caller's buffer. `write_room` is the number of bytes from
-  // `out` on that such a write may change (the record's columns), or 0 when records of `n` have no
-  // fixed width (A alone) or no plan is kept for `n`: those go through a string. The write returns
+  // `out` on that such a write may change (the record's columns and a few after them), or 0 when
+  // records of `n` have no fixed width (A alone) or no plan is kept for `n`: those go through a
+  // string. The write returns
   // the record's length, and treats the values as the other forms do.
   std::size_t write_room(int n) const;
   std::size_t write(char* out, const Out* values, std::size_t count, int n = 0) const;

@@ -282,7 +282,7 @@ Layout::Layout(std::string_view text) : text_(text) {
       fixed = fixed && step->op != Op::TextAll;
     }
     widths_.push_back(fixed && width < UINT32_MAX ? static_cast<std::uint32_t>(width) : 0);
-    write_plans_.push_back(widths_.back() != 0 ? compile_write_plan(plan) : WritePlan());
+    write_plans_.push_back(widths_.back() != 0 ? compile_write_plan(plan, literals_) : WritePlan());
     readings_.push_back(reading_of(plan));
   }
 }

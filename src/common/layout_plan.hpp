@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/layout.hpp"
@@ -56,14 +57,19 @@ struct WriteStep {
   std::uint32_t column = 0;  // first column of the field
   std::uint32_t start = 0;   // first column of the blanks before it
   std::uint32_t w = 0;       // field width; Literal: length
-  std::uint32_t link = 0;    // Literal: offset in the literal texts
+  std::uint32_t link = 0;    // Literal: offset of its text in the plan's `texts`
 };
+
+// The bytes past a record that a write through its compiled plan may change: the blanks are laid
+// and literals of up to 16 characters copied 16 bytes at a time.
+constexpr std::size_t kWriteSlack = 16;
 
 }  // namespace layout_detail
 
 struct Layout::WritePlan {
   std::vector<layout_detail::WriteStep> steps;  // empty where the record's width varies (A alone)
   std::size_t fields = 0;                       // its data fields
+  std::string texts;                            // the literals' texts, each followed by 16 blanks
 };
 
 // A plan's data fields as the reader runs them on a line that reaches every column it loads:
@@ -83,8 +89,9 @@ struct Layout::Reading {
 
 namespace layout_detail {
 
-// The writing form of a plan of fixed width (no A alone).
-Layout::WritePlan compile_write_plan(const std::vector<Layout::Item>& plan);
+// The writing form of a plan of fixed width (no A alone) whose literals' texts are in `literals`.
+Layout::WritePlan compile_write_plan(const std::vector<Layout::Item>& plan,
+                                     const std::string& literals);
 
 using Item = Layout::Item;
 using Op = Layout::Item::Op;

@@ -480,14 +480,15 @@ template <unsigned D>
 // left over. The record is blanked once, and each field written in place. `kEveryField`: the
 // values are as many as the data fields, so that none runs out on the way.
 template <bool kEveryField>
-std::size_t write_compiled(const std::vector<WriteStep>& steps, std::size_t width,
-                           const std::string& literals, char* const out, const Out* values,
-                           std::size_t count) {
+std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, char* const out,
+                           const Out* values, std::size_t count) {
   constexpr std::size_t kUnsuited = SIZE_MAX;
-  std::memset(out, ' ', width);
+  static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  for (std::size_t k = 0; k < width; k += 16) std::memcpy(out + k, kBlanks, 16);
   const Out* v = values;
   const Out* const end = values + count;
-  for (const WriteStep& step : steps) {
+  for (const WriteStep& step : plan.steps) {
     char* const field = out + step.column;
     if constexpr (!kEveryField) {
       // Literals and blanks before a data field are written even when no value is left for it.
@@ -496,7 +497,13 @@ std::size_t write_compiled(const std::vector<WriteStep>& steps, std::size_t widt
     bool suits = true;
     switch (step.kind) {
       case StepKind::Literal:
-        std::memcpy(field, literals.data() + step.link, step.w);
+        // The blanks after a short literal's text fall on columns that later steps write, or
+        // past the record.
+        if (step.w <= 16) {
+          std::memcpy(field, plan.texts.data() + step.link, 16);
+        } else {
+          std::memcpy(field, plan.texts.data() + step.link, step.w);
+        }
         continue;
       case StepKind::Int:
         suits = v->kind == Out::Kind::Int;
@@ -536,7 +543,8 @@ std::size_t write_compiled(const std::vector<WriteStep>& steps, std::size_t widt
 
 }  // namespace
 
-Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& plan) {
+Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& plan,
+                                                    const std::string& literals) {
   Layout::WritePlan compiled;
   for (const Item& item : plan) {
     WriteStep step;
@@ -558,6 +566,9 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
         break;
       case Op::Literal:
         step.kind = StepKind::Literal;
+        step.link = static_cast<std::uint32_t>(compiled.texts.size());
+        compiled.texts.append(literals, item.link, item.w);
+        compiled.texts.append(16, ' ');
         break;
       default:
         step.kind = StepKind::Text;
@@ -588,17 +599,16 @@ void Layout::write(std::string& line, std::initializer_list<Out> values, int n) 
 std::size_t Layout::write_room(int n) const {
   if (plan(n) == nullptr) return 0;
   const std::size_t index = plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
-  return widths_[index] == 0 ? 0 : widths_[index];
+  return widths_[index] == 0 ? 0 : widths_[index] + kWriteSlack;
 }
 
 std::size_t Layout::write(char* out, const Out* values, std::size_t count, int n) const {
   if (write_room(n) == 0) bad_values(text_, count, n);  // a record that has no fixed width
   const std::size_t index = plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
   const WritePlan& plan = write_plans_[index];
-  const std::size_t length =
-      count == plan.fields
-          ? write_compiled<true>(plan.steps, widths_[index], literals_, out, values, count)
-          : write_compiled<false>(plan.steps, widths_[index], literals_, out, values, count);
+  const std::size_t length = count == plan.fields
+                                 ? write_compiled<true>(plan, widths_[index], out, values, count)
+                                 : write_compiled<false>(plan, widths_[index], out, values, count);
   if (length == SIZE_MAX) bad_values(text_, count, n);
   return length;
 }

@@ -103,7 +103,7 @@ TEST(LayoutInPlace, RecordsWrittenInPlaceMatchTheStringFormAndStayInTheirRoom) {
     }
     std::string expected;
     records.write(expected, values.data(), values.size(), n);
-    ASSERT_EQ(room, expected.size()) << n;
+    ASSERT_GE(room, expected.size()) << n;
     // Every count of values, as the string form takes it: the record stops where they end.
     for (std::size_t count = 0; count <= values.size(); ++count) {
       std::string line;
