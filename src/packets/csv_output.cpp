@@ -169,7 +169,8 @@ bool needs_quotes(std::string_view text) {
 // its size and two.
 char* put_quoted(char* out, std::string_view text) {
   if (!needs_quotes(text)) {
-    std::memcpy(out, text.data(), text.size());
+    // An empty view may have no data at all, which memcpy must not be given.
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
     return out + text.size();
   }
   *out++ = '"';
