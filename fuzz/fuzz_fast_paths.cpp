@@ -1,8 +1,10 @@
 // libFuzzer target that holds each fast path of the number reading and writing to the general
 // path it stands in for, on the same field or value: the word-wide reader of short I fields
 // against the general reader, whole records read through a layout against the engine's general
-// reader, GGA sentences against their reading by layouts alone, and the integer path of the
+// reader, GGA sentences against their reading by layouts alone, the Fw.d writers of floats and
+// doubles against the writer that rounds from the exact binary value, and the integer path of the
 // shortest fixed notation against std::to_chars. A difference stops the fuzzer.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "common/console.hpp"
+#include "common/field_writer.hpp"
 #include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
 #include "common/shortest_fixed.hpp"
@@ -32,6 +35,22 @@ void check_shortest(Real value) {
   const std::string_view a(fast, static_cast<std::size_t>(fast_end - fast));
   const std::string_view b(general, static_cast<std::size_t>(general_end - general));
   if (a != b) std::abort();
+}
+
+// Fw.d of the value through its fast writer and through the exact one.
+template <typename Real>
+void check_fixed(Real value, unsigned w, unsigned d) {
+  char fast[32];
+  char general[32];
+  std::memset(fast, ' ', w);
+  std::memset(general, ' ', w);
+  if constexpr (sizeof(Real) == 4) {
+    quillet::detail::write_fixed_float(fast, w, d, value);
+  } else {
+    quillet::detail::write_fixed_double(fast, w, d, value);
+  }
+  quillet::detail::write_fixed_general(general, w, d, static_cast<double>(value));
+  if (std::memcmp(fast, general, w) != 0) std::abort();
 }
 
 struct RecordingConsole : quillet::Console {
@@ -130,5 +149,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // And values of the logger's kind: a few decimals from the input's integers.
   check_shortest(static_cast<float>(static_cast<std::int32_t>(f)) / 1000.0f);
   check_shortest(static_cast<double>(static_cast<std::int64_t>(d)) / 1e7);
+
+  // A field from the ninth byte: widths 1 to 20, decimals 0 to 9 (9 is past the fast writers).
+  const unsigned shape = size > 8 ? data[8] : 0;
+  const unsigned fw = 1 + shape % 20;
+  const unsigned fd = std::min(shape / 20 % 10, fw);
+  check_fixed(fv, fw, fd);
+  check_fixed(dv, fw, fd);
+  // Next to a decimal tie of that field: (m + 1/2) / 10^d from the input's integers, a few
+  // units in the last place away.
+  const double tie = (static_cast<double>(f % 100000000) + 0.5) / std::pow(10.0, fd);
+  const int away = static_cast<int>(d >> 60) - 8;
+  float ft = static_cast<float>(tie);
+  double dt = tie;
+  for (int k = 0; k < (away < 0 ? -away : away); ++k) {
+    ft = std::nextafter(ft, away < 0 ? 0.0f : 1e30f);
+    dt = std::nextafter(dt, away < 0 ? 0.0 : 1e300);
+  }
+  check_fixed(ft, fw, fd);
+  check_fixed(dt, fw, fd);
+  // Doubles below 1, down to where the integer path leaves them to std::to_chars.
+  check_shortest(
+      std::ldexp(static_cast<double>(d >> 11) / 9007199254740992.0, -static_cast<int>(f % 10)));
   return 0;
 }

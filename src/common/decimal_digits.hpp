@@ -1,6 +1,6 @@
 // The decimal building blocks of the number writers (the fixed-column writer and the shortest
 // fixed-point form of code C): powers of ten, digit pairs, and the digit count of an integer.
-// Internal to common.
+// Internal to common and to the CSV rows, which put their integers and dates by digit pairs.
 #pragma once
 
 #include <bit>

@@ -94,6 +94,13 @@ class Layout {
   void write(std::string& line, std::initializer_list<Out> values, int n = 0) const;
   void write(std::string& line, const Out* values, std::size_t count, int n = 0) const;
 
+  // Writing a record straight into a caller's buffer. `write_room` is the number of bytes from
+  // `out` on that such a write may change (the record's columns), or 0 when records of `n` have no
+  // fixed width (A alone) or no plan is kept for `n`: those go through a string. The write returns
+  // the record's length, and treats the values as the other forms do.
+  std::size_t write_room(int n) const;
+  std::size_t write(char* out, const Out* values, std::size_t count, int n = 0) const;
+
   // Reads one record from `line` into the variables in order. Variables before a failing field
   // keep what was read into them.
   ReadResult read(std::string_view line, std::initializer_list<In> targets, int n = 0) const;
@@ -124,8 +131,9 @@ class Layout {
   Layout& operator=(Layout&& other) noexcept;
   ~Layout();
 
-  struct Item;     // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
-  struct Reading;  // a plan's data fields in the compact form the reader runs (layout_plan.hpp)
+  struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
+  struct WriteStep;  // one step of a plan compiled for writing (layout_plan.hpp)
+  struct Reading;    // a plan's data fields in the compact form the reader runs (layout_plan.hpp)
 
  private:
   // The flattened plan for `n`, or nullptr when none is kept for it.
@@ -136,7 +144,8 @@ class Layout {
   std::vector<Item> items_;               // the parsed layout; groups jump back to their start
   std::vector<std::vector<Item>> plans_;  // per n from 0 (just one without run-time counts)
   std::vector<std::uint32_t> widths_;     // per plan: its record's columns; 0 where A varies it
-  std::vector<Reading> readings_;         // per plan: its data fields for reading
+  std::vector<std::vector<WriteStep>> write_plans_;  // per plan of fixed width: its writing form
+  std::vector<Reading> readings_;                    // per plan: its data fields for reading
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

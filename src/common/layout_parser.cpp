@@ -282,6 +282,8 @@ Layout::Layout(std::string_view text) : text_(text) {
       fixed = fixed && step->op != Op::TextAll;
     }
     widths_.push_back(fixed && width < UINT32_MAX ? static_cast<std::uint32_t>(width) : 0);
+    write_plans_.push_back(widths_.back() != 0 ? compile_write_plan(plan)
+                                               : std::vector<WriteStep>());
     readings_.push_back(reading_of(plan));
   }
 }

@@ -44,6 +44,19 @@ struct Layout::Item {
   }
 };
 
+// A plan of fixed width compiled for writing: one step per literal and data field, in record
+// order, with the kind of field decided once.
+struct Layout::WriteStep {
+  // Fixed1..3: Fw.d with that d, the decimals the records use most.
+  enum class Kind : std::uint8_t { Int, Fixed1, Fixed2, Fixed3, Fixed, Text, Literal };
+  Kind kind = Kind::Literal;
+  std::uint8_t d = 0;        // decimals of Fw.d
+  std::uint32_t column = 0;  // first column of the field
+  std::uint32_t start = 0;   // first column of the blanks before it
+  std::uint32_t w = 0;       // field width; Literal: length
+  std::uint32_t link = 0;    // Literal: offset in the literal texts
+};
+
 // A plan's data fields as the reader runs them on a line that reaches every column it loads:
 // one entry per data field in record order, each Iw of up to 8 columns read from the word of the
 // 8 columns from its first one, every other field by the plan's item.
@@ -60,6 +73,9 @@ struct Layout::Reading {
 };
 
 namespace layout_detail {
+
+// The writing form of a plan of fixed width (no A alone).
+std::vector<Layout::WriteStep> compile_write_plan(const std::vector<Layout::Item>& plan);
 
 using Item = Layout::Item;
 using Op = Layout::Item::Op;

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/decimal_digits.hpp"
+#include "common/field_writer.hpp"
 #include "common/layout.hpp"
 #include "common/layout_plan.hpp"
 
@@ -288,72 +289,82 @@ inline void put_fixed(char* field, double v, std::uint32_t w, unsigned d) {
   }
 }
 
-// Fw.d of a float. Its 24-bit mantissa times 10^d stays below 2^51 for d <= 8, and a value
-// below 2^31 keeps the shifted mantissa times 10^d below 2^58, so the exact rounding needs no
-// 128-bit product. Other values go the general way.
-[[gnu::always_inline]] inline void put_fixed(char* field, float v, std::uint32_t w, unsigned d) {
-  const auto bits = std::bit_cast<std::uint32_t>(v);
-  const unsigned biased = (bits >> 23) & 0xFF;
-  if (d > 8 || biased >= 127 + 31) {
-    put_fixed(field, static_cast<double>(v), w, d);
-    return;
-  }
-  const bool negative = (bits >> 31) != 0;
-  std::uint64_t mantissa = bits & 0x7FFFFF;
-  int exponent = -149;  // subnormal
-  if (biased != 0) {
-    mantissa |= 0x800000;
-    exponent = static_cast<int>(biased) - 150;
-  }
-  std::uint64_t q;
-  if (exponent >= 0) {
-    q = (mantissa << exponent) * kPow10_64[d];
-  } else if (exponent <= -52) {
-    q = 0;  // the product is below 2^51, less than half of 2^-exponent
-  } else {
-    const unsigned shift = static_cast<unsigned>(-exponent);
-    const std::uint64_t product = mantissa * kPow10_64[d];
-    // Half of 2^shift less one, plus the last bit of the truncated quotient: ties to even.
-    q = (product + ((std::uint64_t{1} << (shift - 1)) - 1) + ((product >> shift) & 1)) >> shift;
-  }
-  // The decimals the logger's records use most, with their digit loops unrolled.
-  switch (d) {
-    case 1:
-      put_fixed_digits(field, w, 1, negative, q);
-      break;
-    case 2:
-      put_fixed_digits(field, w, 2, negative, q);
-      break;
-    case 3:
-      put_fixed_digits(field, w, 3, negative, q);
-      break;
-    default:
-      put_fixed_digits(field, w, d, negative, q);
-      break;
-  }
+// 10^d as doubles, exact for every d here.
+constexpr double kScale[9] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+
+// round(|v| * 10^d) of a float with d <= 8, exactly, with ties to even; false for values whose
+// product reaches 2^51 (NaN and infinities included). A float's 24-bit mantissa times 10^d =
+// 2^d * 5^d (5^8 < 2^19) is exact in a double, and adding 2^52 to a double below 2^51 rounds it to
+// an integer in the default rounding mode, ties to even, which then stands in the mantissa bits.
+[[gnu::always_inline]] inline bool scaled_float(float v, unsigned d, bool& negative,
+                                                std::uint64_t& q) {
+  const double x = std::fabs(static_cast<double>(v)) * kScale[d];
+  if (!(x < 0x1p51)) return false;
+  negative = std::signbit(v);
+  q = std::bit_cast<std::uint64_t>(x + 0x1p52) & ((std::uint64_t{1} << 52) - 1);
+  return true;
 }
 
-// Fw.d of a double below 2^31 with d <= 8: its 53-bit mantissa times 10^d fits 80 bits, and the
-// exponent is below -21, so one 128-bit product and a shift round it. Others go the general way.
-[[gnu::always_inline]] inline void put_fixed_double(char* field, double v, std::uint32_t w,
-                                                    unsigned d) {
+// round(|v| * 10^d) of a double with d <= 8 below 2^31, exactly; false for other values.
+[[gnu::always_inline]] inline bool scaled_double(double v, unsigned d, bool& negative,
+                                                 std::uint64_t& q) {
   const auto bits = std::bit_cast<std::uint64_t>(v);
   const auto biased = static_cast<unsigned>(bits >> 52) & 0x7FF;
-  if (d > 8 || biased >= 1023 + 31) {
-    put_fixed(field, v, w, d);
-    return;
-  }
-  const bool negative = (bits >> 63) != 0;
+  if (d > 8 || biased >= 1023 + 31) return false;
+  negative = (bits >> 63) != 0;
   const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   const unsigned shift = 1075 - biased;
   // Zero and values whose product is below half of 2^shift (shift above 80, subnormals) give 0.
-  std::uint64_t q = 0;
+  q = 0;
   if (shift <= 80) {
     const u128 product = static_cast<u128>(mantissa) * kPow10_64[d];
     // Half of 2^shift less one, plus the last bit of the truncated quotient: ties to even.
     q = static_cast<std::uint64_t>(
         (product + ((static_cast<u128>(1) << (shift - 1)) - 1) + ((product >> shift) & 1)) >>
         shift);
+  }
+  return true;
+}
+
+// Fw.d of a float with d <= 8 (others go the general way); D is d where the caller knows it, so
+// that the digit loops unroll.
+template <unsigned D = 9>
+[[gnu::always_inline]] inline void put_fixed(char* field, float v, std::uint32_t w, unsigned d) {
+  if constexpr (D < 9) d = D;
+  bool negative;
+  std::uint64_t q;
+  if (d > 8 || !scaled_float(v, d, negative, q)) {
+    put_fixed(field, static_cast<double>(v), w, d);
+    return;
+  }
+  put_fixed_digits(field, w, d, negative, q);
+}
+
+// round(|v| * 10^d) of a double with d <= 8 from the product in double arithmetic, where that is
+// safe: a product below 2^31 is within 2^-22 of the exact one, so an integer nearest to it that
+// lies more than 2^-20 from a half is the exact one's too. False for the rest (ties and values
+// next to them included), which the exact computation takes.
+[[gnu::always_inline]] inline bool nearest_double(double v, unsigned d, bool& negative,
+                                                  std::uint64_t& q) {
+  if (d > 8) return false;
+  const double x = std::fabs(v) * kScale[d];
+  if (!(x < 0x1p31)) return false;
+  const double shifted = x + 0x1p52;  // rounded to an integer, as in scaled_float
+  if (std::fabs(x - (shifted - 0x1p52)) > 0.5 - 0x1p-20) return false;
+  negative = std::signbit(v);
+  q = std::bit_cast<std::uint64_t>(shifted) & ((std::uint64_t{1} << 52) - 1);
+  return true;
+}
+
+// Fw.d of a double below 2^31 with d <= 8: its 53-bit mantissa times 10^d fits 80 bits, and the
+// exponent is below -21, so one 128-bit product and a shift round it. Others go the general way.
+[[gnu::always_inline]] inline void put_fixed_double(char* field, double v, std::uint32_t w,
+                                                    unsigned d) {
+  bool negative;
+  std::uint64_t q;
+  if (!nearest_double(v, d, negative, q) && !scaled_double(v, d, negative, q)) {
+    put_fixed(field, v, w, d);
+    return;
   }
   put_fixed_digits(field, w, d, negative, q);
 }
@@ -421,42 +432,68 @@ bool write_steps(Steps steps, const std::string& literals, std::string& line, co
   return next == count;
 }
 
-// A record of fixed width (a plan without A alone) is blanked once and each field written in
-// place, with no bounds check per field and no call per step.
-bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const std::string& literals,
-                      std::string& line, const Out* values, std::size_t count) {
-  line.assign(width, ' ');
-  char* const out = line.data();
+using WriteStep = Layout::WriteStep;
+using StepKind = Layout::WriteStep::Kind;
+
+// Fw.d of a value that is not a float (a double, or a value that does not suit the field).
+bool put_other_fixed(char* field, const WriteStep& step, const Out& v) {
+  if (v.kind == Out::Kind::Real32) {
+    put_fixed(field, v.f, step.w, step.d);
+  } else if (v.kind == Out::Kind::Real64) {
+    put_fixed_double(field, v.d, step.w, step.d);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Fw.d with d = D.
+template <unsigned D>
+[[gnu::always_inline]] inline bool put_fixed_step(char* field, const WriteStep& step,
+                                                  const Out& v) {
+  if (v.kind != Out::Kind::Real32) return put_other_fixed(field, step, v);
+  put_fixed<D>(field, v.f, step.w, D);
+  return true;
+}
+
+// Writes a record of fixed width through its compiled plan into `out` (which has room for the
+// record's `width`); returns its length, or SIZE_MAX when a value does not suit its field or values
+// are left over. The record is blanked once, and each field written in place.
+std::size_t write_compiled(const std::vector<WriteStep>& plan, std::size_t width,
+                           const std::string& literals, char* const out, const Out* values,
+                           std::size_t count) {
+  constexpr std::size_t kUnsuited = SIZE_MAX;
+  std::memset(out, ' ', width);
   std::size_t next = 0;
-  // Without A alone, a step's input column is also where its field starts in the record.
-  for (const Item& step : plan) {
+  for (const WriteStep& step : plan) {
     char* const field = out + step.column;
-    if (step.op == Op::Literal) {
+    if (step.kind == StepKind::Literal) {
       std::memcpy(field, literals.data() + step.link, step.w);
       continue;
     }
     // Literals and blanks before a data field are written even when no value is left for it.
-    if (next == count) {
-      line.resize(step.column - step.blanks);
-      return true;
-    }
+    if (next == count) return step.start;
     const Out& v = values[next++];
     bool suits = true;
-    switch (step.op) {
-      case Op::Int:
+    switch (step.kind) {
+      case StepKind::Int:
         suits = v.kind == Out::Kind::Int;
         if (suits) put_int(field, v.i, step.w);
         break;
-      case Op::Fixed:
-        if (v.kind == Out::Kind::Real32) {
-          put_fixed(field, v.f, step.w, step.d);
-        } else if (v.kind == Out::Kind::Real64) {
-          put_fixed_double(field, v.d, step.w, step.d);
-        } else {
-          suits = false;
-        }
+      // Floats with the decimals the logger's records use most, with their digit loops unrolled.
+      case StepKind::Fixed1:
+        suits = put_fixed_step<1>(field, step, v);
         break;
-      default:  // Text: a fixed plan has no A alone
+      case StepKind::Fixed2:
+        suits = put_fixed_step<2>(field, step, v);
+        break;
+      case StepKind::Fixed3:
+        suits = put_fixed_step<3>(field, step, v);
+        break;
+      case StepKind::Fixed:
+        suits = put_other_fixed(field, step, v);
+        break;
+      default:  // Text: a plan of fixed width has no A alone
         if (v.kind == Out::Kind::Text) {
           put_text_field(field, step.w, v.s);
         } else if (v.kind == Out::Kind::Char) {
@@ -466,29 +503,85 @@ bool write_fixed_plan(const std::vector<Item>& plan, std::size_t width, const st
         }
         break;
     }
-    if (!suits) {
-      line.resize(step.column);
-      return false;
-    }
+    if (!suits) return kUnsuited;
   }
-  return next == count;
+  return next == count ? width : kUnsuited;
 }
 
 }  // namespace
+
+std::vector<Layout::WriteStep> layout_detail::compile_write_plan(const std::vector<Item>& plan) {
+  std::vector<WriteStep> steps;
+  for (const Item& item : plan) {
+    WriteStep step;
+    step.column = item.column;
+    step.start = item.column - item.blanks;
+    step.w = item.w;
+    step.d = item.d;
+    step.link = item.link;
+    switch (item.op) {
+      case Op::Int:
+        step.kind = StepKind::Int;
+        break;
+      case Op::Fixed:
+        step.kind = item.d == 1   ? StepKind::Fixed1
+                    : item.d == 2 ? StepKind::Fixed2
+                    : item.d == 3 ? StepKind::Fixed3
+                                  : StepKind::Fixed;
+        break;
+      case Op::Literal:
+        step.kind = StepKind::Literal;
+        break;
+      default:
+        step.kind = StepKind::Text;
+        break;
+    }
+    steps.push_back(step);
+  }
+  return steps;
+}
+
+void detail::write_fixed_float(char* field, unsigned w, unsigned d, float value) {
+  put_fixed(field, value, w, d);
+}
+
+void detail::write_fixed_double(char* field, unsigned w, unsigned d, double value) {
+  put_fixed_double(field, value, w, d);
+}
+
+void detail::write_fixed_general(char* field, unsigned w, unsigned d, double value) {
+  put_fixed(field, value, w, d);
+}
 
 void Layout::write(std::string& line, std::initializer_list<Out> values, int n) const {
   write(line, values.begin(), values.size(), n);
 }
 
+std::size_t Layout::write_room(int n) const {
+  if (plan(n) == nullptr) return 0;
+  const std::size_t index = plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
+  return widths_[index] == 0 ? 0 : widths_[index];
+}
+
+std::size_t Layout::write(char* out, const Out* values, std::size_t count, int n) const {
+  if (write_room(n) == 0) bad_values(text_, count, n);  // a record that has no fixed width
+  const std::size_t index = plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
+  const std::size_t length =
+      write_compiled(write_plans_[index], widths_[index], literals_, out, values, count);
+  if (length == SIZE_MAX) bad_values(text_, count, n);
+  return length;
+}
+
 void Layout::write(std::string& line, const Out* values, std::size_t count, int n) const {
-  bool suits;
-  if (const auto* steps = plan(n)) {
-    const std::size_t width = widths_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
-    suits = width != 0 ? write_fixed_plan(*steps, width, literals_, line, values, count)
-                       : write_steps(PlanCursor(*steps), literals_, line, values, count);
-  } else {
-    suits = write_steps(StepWalker(items_, n), literals_, line, values, count);
+  if (const std::size_t room = write_room(n)) {
+    line.resize(room);
+    line.resize(write(line.data(), values, count, n));
+    return;
   }
+  const auto* steps = plan(n);
+  const bool suits = steps != nullptr
+                         ? write_steps(PlanCursor(*steps), literals_, line, values, count)
+                         : write_steps(StepWalker(items_, n), literals_, line, values, count);
   if (!suits) bad_values(text_, count, n);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -12,7 +13,6 @@ namespace quillet {
 
 namespace {
 
-using detail::kDigitPairs;
 using detail::u128;
 constexpr const std::uint64_t (&kPow10)[20] = detail::kPowersOfTen;
 
@@ -39,7 +39,7 @@ Binary split(double value) {
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
   const int s = 1075 - static_cast<int>(biased);
   return {fraction | (std::uint64_t{1} << 52), s, (bits >> 63) != 0,
-          biased != 0 && biased != 0x7FF && fraction != 0 && s > 0 && s <= 52};
+          biased != 0 && biased != 0x7FF && fraction != 0 && s > 0 && s <= 60};
 }
 
 enum class Candidate : std::uint8_t { ReadsBack, Not, Undecided };
@@ -47,9 +47,11 @@ enum class Candidate : std::uint8_t { ReadsBack, Not, Undecided };
 // q = the d-decimal number nearest m * 2^-s, times 10^d, and whether q / 10^d reads back as the
 // value: within half a unit of the last place, which for a mantissa that is not a power of two
 // is 2^-s / 2 on both sides. Exact ties (of the rounding to d decimals, or of q / 10^d between
-// two neighbours) are left undecided. m * 10^d must stay below 2^117 and q below 2^64.
-Candidate nearest(const Binary& b, unsigned d, std::uint64_t& q) {
-  const u128 product = static_cast<u128>(b.m) * kPow10[d];
+// two neighbours) are left undecided. m * 10^d must stay below 2^117 and q below 2^64; Wide is
+// u128, or std::uint64_t where m * 10^d stays below 2^63 (a float of at least 1).
+template <typename Wide>
+[[gnu::always_inline]] inline Candidate nearest(const Binary& b, unsigned d, std::uint64_t& q) {
+  const Wide product = static_cast<Wide>(b.m) * kPow10[d];
   const std::uint64_t half = std::uint64_t{1} << (b.s - 1);
   // What the rounding drops or adds, in units of 2^-s / 10^d: s is at most 60.
   const std::uint64_t rest = static_cast<std::uint64_t>(product) & ((half << 1) - 1);
@@ -60,31 +62,100 @@ Candidate nearest(const Binary& b, unsigned d, std::uint64_t& q) {
   return twice_off < kPow10[d] ? Candidate::ReadsBack : Candidate::Not;
 }
 
-// Writes the `count` lowest digits of v (leading zeros included) so that they end just before
-// `end`, and drops them from v; returns the first digit written.
-char* put_low_digits(char* end, std::uint64_t& v, unsigned count) {
-  for (; count >= 2; count -= 2, v /= 100) {
-    end -= 2;
-    std::memcpy(end, kDigitPairs + 2 * (v % 100), 2);
-  }
-  if (count == 1) {
-    *--end = static_cast<char>('0' + v % 10);
-    v /= 10;
-  }
-  return end;
-}
-
 using detail::digit_count;
 
-// q / 10^d with d decimals: at least one digit before the point.
-char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d) {
+// The eight decimal digits of v < 10^8 (leading zeros included), one a byte from the lowest
+// byte up, as numbers 0 to 9: v is split into halves of four digits, each half into pairs, each
+// pair into digits, every lane at once (the quotients by 10^4, 100 and 10 as multiplications by
+// rounded-up reciprocals, exact in these ranges).
+constexpr std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t x = v;
+  const std::uint64_t high = (x * 109951163) >> 40;
+  const std::uint64_t halves = high + ((x - high * 10000) << 32);
+  const std::uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds + ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return tens + ((pairs - tens * 10) << 8);
+}
+
+// Stores the digits of `eight_digits` as characters, the first digit first.
+void store_digits(char* out, std::uint64_t digits) {
+  digits += 0x3030303030303030ULL;
+  if constexpr (std::endian::native == std::endian::big) digits = __builtin_bswap64(digits);
+  std::memcpy(out, &digits, 8);
+}
+
+// Digits 0 at the end of `eight_digits`' digits (8 when they are all 0).
+unsigned trailing_zero_digits(std::uint64_t digits) {
+  return digits == 0 ? 8 : static_cast<unsigned>(std::countl_zero(digits)) / 8;
+}
+
+// q / 10^d with d decimals: at least one digit before the point. With `trim`, the trailing
+// zeros of the decimals go, and the point with them when none is left. Writes up to 50
+// characters from `out` on, whatever the length of the text.
+char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d, bool trim) {
   const unsigned digits = q == 0 ? d + 1 : std::max(digit_count(q), d + 1);
-  char* const end = out + (negative ? 1 : 0) + digits + (d > 0 ? 1 : 0);
-  char* point = put_low_digits(end, q, d);
-  if (d > 0) *--point = '.';
-  put_low_digits(point, q, digits - d);
-  if (negative) *out = '-';
-  return end;
+  char* p = out;
+  if (negative) *p++ = '-';
+  if (digits <= 8) {
+    // One word of digits: the integer part and the decimals shifted down to its first byte.
+    const std::uint64_t eight = eight_digits(static_cast<std::uint32_t>(q));
+    store_digits(p, eight >> (8 * (8 - digits)));
+    p += digits - d;
+    if (d == 0) return p;
+    const unsigned zeros = trim ? trailing_zero_digits(eight) : 0;
+    if (zeros >= d) return p;
+    *p++ = '.';
+    store_digits(p, eight >> (8 * (8 - d)));
+    return p + d - zeros;
+  }
+  if (digits <= 16 && std::endian::native == std::endian::little) {
+    // Two words of digits, taken as one 16-byte number: the same shifts on 16 places.
+    const std::uint64_t upper = q / 100000000;
+    const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(q - upper * 100000000));
+    const std::uint64_t high = eight_digits(static_cast<std::uint32_t>(upper));
+    const u128 sixteen =
+        (static_cast<u128>(low) << 64 | high) +
+        static_cast<u128>(0x3030303030303030ULL) * ((static_cast<u128>(1) << 64) + 1);
+    const u128 integer_part = sixteen >> (8 * (16 - digits));
+    std::memcpy(p, &integer_part, 16);
+    p += digits - d;
+    if (d == 0) return p;
+    const unsigned zeros =
+        !trim ? 0 : (low != 0 ? trailing_zero_digits(low) : 8 + trailing_zero_digits(high));
+    if (zeros >= d) return p;
+    *p++ = '.';
+    const u128 decimals = sixteen >> (8 * (16 - d));
+    std::memcpy(p, &decimals, 16);
+    return p + d - zeros;
+  }
+  // q's digits end at the 24th place of `text`; 24 more places let every copy below take 24.
+  char text[48] = {};
+  std::uint64_t last = 0;
+  if (q < 100000000) {
+    last = eight_digits(static_cast<std::uint32_t>(q));
+    std::memset(text, '0', 16);
+  } else {
+    const std::uint64_t upper = q / 100000000;
+    last = eight_digits(static_cast<std::uint32_t>(q - upper * 100000000));
+    store_digits(text, eight_digits(static_cast<std::uint32_t>(upper / 100000000)));
+    store_digits(text + 8, eight_digits(static_cast<std::uint32_t>(upper % 100000000)));
+  }
+  store_digits(text + 16, last);
+  unsigned shown = d;
+  if (trim && d > 0) {
+    unsigned zeros = trailing_zero_digits(last);
+    for (unsigned k = 16; zeros == 24 - k && k > 0; --k) zeros += text[k - 1] == '0' ? 1 : 0;
+    shown = zeros >= d ? 0 : d - zeros;
+  }
+  std::memcpy(p, text + 24 - digits, 24);
+  p += digits - d;
+  if (shown > 0) {
+    *p++ = '.';
+    std::memcpy(p, text + 24 - d, 24);
+    p += shown;
+  }
+  return p;
 }
 
 // The nearest candidate with `first` decimals, which has the significant digits that always read
@@ -93,22 +164,17 @@ char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d) {
 // and dropping its trailing zeros gives the shortest. When it does not read back, no shorter
 // decimal does, and one, two or three more digits give the nearest of the fewest (9 or 17
 // significant digits always read back).
-char* shortest_from(char* out, const Binary& b, unsigned first, unsigned extra) {
+template <typename Wide>
+[[gnu::always_inline]] inline char* shortest_from(char* out, const Binary& b, unsigned first,
+                                                  unsigned extra) {
   for (unsigned d = first; d <= first + extra; ++d) {
     std::uint64_t q = 0;
-    switch (nearest(b, d, q)) {
-      case Candidate::ReadsBack: {
-        unsigned decimals = d;
-        if (d == first) {
-          while (decimals > 0 && q % 10 == 0) {
-            q /= 10;
-            --decimals;
-          }
-        } else if (q % 10 == 0) {
-          return nullptr;  // a zero at the end would have read back with fewer digits already
-        }
-        return put_fixed(out, b.negative, q, decimals);
-      }
+    switch (nearest<Wide>(b, d, q)) {
+      case Candidate::ReadsBack:
+        if (d == first) return put_fixed(out, b.negative, q, d, true);
+        // A zero at the end would have read back with fewer digits already.
+        if (q % 10 == 0) return nullptr;
+        return put_fixed(out, b.negative, q, d, false);
       case Candidate::Undecided:
         return nullptr;
       case Candidate::Not:
@@ -118,12 +184,14 @@ char* shortest_from(char* out, const Binary& b, unsigned first, unsigned extra) 
   return nullptr;
 }
 
-// Digits of the whole part of a value of at least 1 (0 when it has more than `most`).
-unsigned whole_digits(const Binary& b, unsigned most) {
-  const std::uint64_t whole = b.m >> b.s;
-  unsigned digits = 1;
-  while (digits <= most && whole >= kPow10[digits]) ++digits;
-  return digits <= most ? digits : 0;
+// Below 1: the first significant digit is the k-th decimal, the first k with m * 10^k >= 2^s;
+// 0 when it is beyond the `last`-th.
+unsigned first_decimal(const Binary& b, unsigned last) {
+  const u128 one = static_cast<u128>(1) << b.s;
+  for (unsigned k = 1; k <= last; ++k) {
+    if (static_cast<u128>(b.m) * kPow10[k] >= one) return k;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -133,34 +201,52 @@ namespace shortest_fixed_detail {
 char* fast(char* out, float value) {
   const Binary b = split(value);
   if (!b.usable) return nullptr;
-  if ((b.m >> b.s) != 0) {
-    const unsigned digits = whole_digits(b, 6);
-    return digits == 0 ? nullptr : shortest_from(out, b, 6 - digits, 3);
+  const std::uint64_t whole = b.m >> b.s;
+  if (whole != 0) {
+    const unsigned digits = digit_count(whole);
+    // m < 2^24 and d <= 8: m * 10^d < 2^51.
+    return digits > 6 ? nullptr : shortest_from<std::uint64_t>(out, b, 6 - digits, 3);
   }
-  // Below 1: the first significant digit is the k-th decimal, the first k with v * 10^k >= 1.
   // Values that would need more than 19 decimals go to std::to_chars.
-  const u128 one = static_cast<u128>(1) << b.s;
-  for (unsigned k = 1; k + 8 <= 19; ++k) {
-    if (static_cast<u128>(b.m) * kPow10[k] >= one) return shortest_from(out, b, k + 5, 3);
-  }
-  return nullptr;
+  const unsigned k = first_decimal(b, 19 - 8);
+  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 5, 3);
 }
 
 char* fast(char* out, double value) {
   const Binary b = split(value);
-  if (!b.usable || (b.m >> b.s) == 0) return nullptr;
-  const unsigned digits = whole_digits(b, 15);
-  return digits == 0 ? nullptr : shortest_from(out, b, 15 - digits, 2);
+  if (!b.usable) return nullptr;
+  const std::uint64_t whole = b.m >> b.s;
+  if (whole != 0) {
+    const unsigned digits = digit_count(whole);
+    return digits > 15 ? nullptr : shortest_from<u128>(out, b, 15 - digits, 2);
+  }
+  // Below 1 (s is at most 60 here: down to 2^-8), as for float with 15 significant digits.
+  const unsigned k = first_decimal(b, 19 - 16);
+  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 14, 2);
 }
 
 }  // namespace shortest_fixed_detail
 
+namespace {
+
+// Zero, which has no binary form of the kind the integer path takes: "0" or "-0".
+template <typename Real>
+char* put_zero(char* out, Real value) {
+  if (std::signbit(value)) *out++ = '-';
+  *out++ = '0';
+  return out;
+}
+
+}  // namespace
+
 char* write_shortest_fixed(char* out, float value) {
+  if (value == 0.0f) return put_zero(out, value);
   if (char* end = shortest_fixed_detail::fast(out, value)) return end;
   return std::to_chars(out, out + kShortestFixedRoom, value, std::chars_format::fixed).ptr;
 }
 
 char* write_shortest_fixed(char* out, double value) {
+  if (value == 0.0) return put_zero(out, value);
   if (char* end = shortest_fixed_detail::fast(out, value)) return end;
   return std::to_chars(out, out + kShortestFixedRoom, value, std::chars_format::fixed).ptr;
 }

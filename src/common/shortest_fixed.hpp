@@ -2,7 +2,8 @@
 // of std::to_chars(first, last, value, std::chars_format::fixed), as the CSV rows show them.
 //
 // The common values (a float or double of at least 1 in magnitude below 2^23 or 2^52, a float
-// down to 2^-37) are written by exact integer arithmetic on the binary value; the others, and
+// down to 2^-37, a double down to 2^-8, and zero) are written by exact integer arithmetic on the
+// binary value; the others, and
 // the rare cases whose choice would need more care (an exact tie of two candidates, a power of
 // two, whose lower neighbour is closer than its upper one), by std::to_chars.
 #pragma once

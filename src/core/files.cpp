@@ -190,7 +190,7 @@ bool OutputFile::open(const std::string& path, const InputFile& input) {
   }
   if (file_.open(path) != 0) return false;
   path_ = path;
-  buffer_.clear();
+  used_ = 0;
   records_ = 0;
   station_records_ = 0;
   failed_ = false;
@@ -199,27 +199,57 @@ bool OutputFile::open(const std::string& path, const InputFile& input) {
 
 bool OutputFile::flush() {
   if (!file_.is_open()) return true;
-  if (!failed_ && !buffer_.empty() && file_.write(buffer_) != 0) failed_ = true;
-  buffer_.clear();
+  if (!failed_ && used_ != 0 && file_.write(std::string_view(buffer_.get(), used_)) != 0) {
+    failed_ = true;
+  }
+  used_ = 0;
   return !failed_;
 }
 
-void OutputFile::write_line(std::string_view line) {
-  if (!file_.is_open()) return;
-  if (buffer_.size() + line.size() + 1 > kOutputBuffer) flush();
-  // Taken at the first write: many side files of a run are never written.
-  if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
-  buffer_.append(line);
-  buffer_.push_back('\n');
+char* OutputFile::line_space(std::size_t size) {
+  if (!file_.is_open()) return nullptr;
+  if (used_ + size + 1 > kOutputBuffer) {
+    flush();
+    if (size + 1 > kOutputBuffer) return nullptr;
+  }
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBuffer);
+  return buffer_.get() + used_;
+}
+
+void OutputFile::end_line(std::size_t length) {
+  buffer_[used_ + length] = '\n';
+  used_ += length + 1;
   ++records_;
+}
+
+void OutputFile::write_line(std::string_view line) {
+  if (char* space = line_space(line.size())) {
+    std::memcpy(space, line.data(), line.size());
+    end_line(line.size());
+  } else if (file_.is_open()) {
+    // A line longer than the buffer.
+    put(line.data(), line.size());
+    put("\n", 1);
+    ++records_;
+  }
 }
 
 void OutputFile::write_bytes(const void* data, std::size_t size) {
   if (!file_.is_open()) return;
-  if (buffer_.size() + size > kOutputBuffer) flush();
-  if (buffer_.capacity() < kOutputBuffer) buffer_.reserve(kOutputBuffer);
-  buffer_.append(static_cast<const char*>(data), size);
+  put(static_cast<const char*>(data), size);
   ++records_;
+}
+
+void OutputFile::put(const char* data, std::size_t size) {
+  if (used_ + size > kOutputBuffer) flush();
+  if (size > kOutputBuffer) {
+    // Straight to the file: the buffer holds nothing now.
+    if (!failed_ && file_.write(std::string_view(data, size)) != 0) failed_ = true;
+    return;
+  }
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBuffer);
+  std::memcpy(buffer_.get() + used_, data, size);
+  used_ += size;
 }
 
 bool OutputFile::close(Disposition disposition) {
@@ -239,7 +269,7 @@ bool OutputFile::close(Disposition disposition) {
 }
 
 void OutputFile::abandon() {
-  buffer_.clear();
+  used_ = 0;
   file_.discard();
 }
 

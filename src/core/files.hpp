@@ -111,6 +111,12 @@ class OutputFile {
 
   void write_line(std::string_view line);
   void write_bytes(const void* data, std::size_t size);
+  // A line formatted in place: `line_space` gives room for up to `size` bytes at the end of the
+  // buffer (written out first where it lacks them), and `end_line` ends the line after its first
+  // `length` of them, as write_line would. nullptr when the file is not open or the line would
+  // not fit the buffer: write_line takes it then.
+  char* line_space(std::size_t size);
+  void end_line(std::size_t length);
   // Number of lines (or byte blocks) written since the file was opened.
   std::size_t records() const { return records_; }
   // Station records among them, for the run's summary.
@@ -130,9 +136,13 @@ class OutputFile {
   void abandon();
 
  private:
+  // Appends bytes to the buffer, or writes them out where they exceed it.
+  void put(const char* data, std::size_t size);
+
   ReplacementFile file_;
   std::string path_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // taken at the first write: many side files are never written
+  std::size_t used_ = 0;            // bytes waiting in buffer_
   std::size_t records_ = 0;
   std::int64_t station_records_ = 0;
   bool failed_ = false;

@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
+#include "common/decimal_digits.hpp"
 #include "common/shortest_fixed.hpp"
 
 namespace quillet {
@@ -17,36 +19,93 @@ void append_real(std::string& out, Real value) {
   out.append(text, write_shortest_fixed(text, value));
 }
 
-// `width` is at most 8.
-void append_integer(std::string& out, std::int32_t value, int width = 0) {
+// `value` in decimal, with zeros before it up to `width` (at most 8) characters.
+char* put_integer(char* out, std::int32_t value, int width = 0) {
+  if (width == 2 && value >= 0 && value < 100) {
+    std::memcpy(out, detail::kDigitPairs + 2 * value, 2);
+    return out + 2;
+  }
   char text[24];
   char* start = text + 8;
   char* const end = std::to_chars(start, text + sizeof text, value).ptr;
   for (auto digits = end - start; digits < width; ++digits) *--start = '0';
-  out.append(start, end);
+  const auto size = static_cast<std::size_t>(end - start);
+  std::memcpy(out, start, size);
+  return out + size;
+}
+
+// Room for any row but its comment's text: a number of up to kShortestFixedRoom characters in
+// each real column, and far less than that for the rest.
+constexpr std::size_t kRowReals = 7 + 4 * kStationArrays + 4 + 1;
+constexpr std::size_t kRowRoom = kRowReals * kShortestFixedRoom + 1024;
+
+void append_integer(std::string& out, std::int32_t value, int width = 0) {
+  char text[24];
+  out.append(text, put_integer(text, value, width));
+}
+
+// The shortest text of `value` (kShortestFixedRoom characters of room); nothing for a value that
+// is not finite.
+template <typename Real>
+char* put_real(char* out, Real value) {
+  return std::isfinite(value) ? write_shortest_fixed(out, value) : out;
+}
+
+// Three digits of 0 <= value < 1000.
+char* put_three_digits(char* out, std::int32_t value) {
+  const std::int32_t hundreds = value / 100;
+  *out = static_cast<char>('0' + hundreds);
+  std::memcpy(out + 1, detail::kDigitPairs + 2 * (value - hundreds * 100), 2);
+  return out + 3;
 }
 
 // The time of day as hh:mm:ss.sss. The X layouts of $PDLMT and N$ records show whole seconds.
-void append_time(std::string& out, const StationRecord& s, PacketKind kind) {
+char* put_time(char* out, const StationRecord& s, PacketKind kind) {
   const bool whole = kind == PacketKind::Pdlmt || kind == PacketKind::N;
   const std::int32_t milliseconds = s.SECOND * 1000 + (whole ? 0 : s.MSEC);
-  append_integer(out, s.HOUR, 2);
-  out += ':';
-  append_integer(out, s.MINUTE, 2);
-  out += ':';
+  out = put_integer(out, s.HOUR, 2);
+  *out++ = ':';
+  out = put_integer(out, s.MINUTE, 2);
+  *out++ = ':';
   if (milliseconds < 0) {
     // Not a time of day; written as the seconds the XYZ record shows.
-    append_shortest(out, static_cast<float>(milliseconds) / 1000.0f);
-    return;
+    return put_real(out, static_cast<float>(milliseconds) / 1000.0f);
   }
-  append_integer(out, milliseconds / 1000, 2);
-  out += '.';
-  append_integer(out, milliseconds % 1000, 3);
+  out = put_integer(out, milliseconds / 1000, 2);
+  *out++ = '.';
+  if (milliseconds % 1000 >= 0) return put_three_digits(out, milliseconds % 1000);
+  return put_integer(out, milliseconds % 1000, 3);
 }
 
-// Date and time as ISO 8601: 2026-04-14T10:14:05.250. Two of them go into every row, so the
-// digits are put in place rather than converted.
-void append_date_time(std::string& out, const DateTime& t) {
+// Date and time as ISO 8601: 2026-04-14T10:14:05.250, 23 characters. Two of them go into every
+// row, so the digits are put in place, two at a time where every part is in its range.
+char* put_date_time(char* out, const DateTime& t) {
+  if (t.year >= 0 && t.year <= 9999 && t.month >= 0 && t.month <= 99 && t.day >= 0 && t.day <= 99 &&
+      t.milliseconds >= 0 && t.milliseconds < 86400000) {
+    const auto pair = [](char* at, std::int32_t value) {
+      std::memcpy(at, detail::kDigitPairs + 2 * value, 2);
+    };
+    const auto milliseconds = static_cast<std::int32_t>(t.milliseconds);
+    const std::int32_t seconds = milliseconds / 1000;
+    const std::int32_t hours = seconds / 3600;
+    const std::int32_t minutes = seconds / 60 - hours * 60;
+    pair(out, t.year / 100);
+    pair(out + 2, t.year % 100);
+    out[4] = '-';
+    pair(out + 5, t.month);
+    out[7] = '-';
+    pair(out + 8, t.day);
+    out[10] = 'T';
+    pair(out + 11, hours);
+    out[13] = ':';
+    pair(out + 14, minutes);
+    out[16] = ':';
+    pair(out + 17, seconds % 60);
+    out[19] = '.';
+    put_three_digits(out + 20, milliseconds - seconds * 1000);
+    return out + 23;
+  }
+  // Out of range: the last digits of each part.
   char text[23] = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0', 'T', '0',
                    '0', ':', '0', '0', ':', '0', '0', '.', '0', '0', '0'};
   const auto put = [&text](std::size_t end, std::int64_t value, int digits) {
@@ -61,7 +120,8 @@ void append_date_time(std::string& out, const DateTime& t) {
   put(16, t.milliseconds / 60000 % 60, 2);
   put(19, t.milliseconds / 1000 % 60, 2);
   put(23, t.milliseconds % 1000, 3);
-  out.append(text, sizeof text);
+  std::memcpy(out, text, sizeof text);
+  return out + sizeof text;
 }
 
 std::string_view position_word(PositionKind kind) {
@@ -78,19 +138,30 @@ std::string_view position_word(PositionKind kind) {
   return "none";
 }
 
-// A text field, in double quotes (quotes doubled) where a comma, a quote or a line end in it
-// would otherwise break the row.
-void append_quoted(std::string& out, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
+// Whether a text field needs double quotes: a comma, a quote or a line end in it would otherwise
+// break the row.
+bool needs_quotes(std::string_view text) {
+  // A plain loop: find_first_of asks memchr once a character.
   for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+    if (c == '"' || c == ',' || c == '\r' || c == '\n') return true;
   }
-  out += '"';
+  return false;
+}
+
+// A text field, in double quotes (quotes doubled) where it needs them; `out` has room for twice
+// its size and two.
+char* put_quoted(char* out, std::string_view text) {
+  if (!needs_quotes(text)) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+  }
+  *out++ = '"';
+  for (const char c : text) {
+    if (c == '"') *out++ = '"';
+    *out++ = c;
+  }
+  *out++ = '"';
+  return out;
 }
 
 RunState::CsvColumns columns_of(PacketKind kind, const ProgramState& program, const RunState& run) {
@@ -250,60 +321,72 @@ Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUn
     }
     at = run.positions->locate(run.reading_line, s, projection);
   }
-  std::string& row = run.record;
-  row.clear();
-  append_integer(row, s.STATION);
-  row += ',';
-  append_integer(row, s.LINENO);
-  row += ',';
-  append_time(row, s, kind);
-  row += ',';
+  // The row goes together in `text`, which holds any row but the comment's text.
+  char text[kRowRoom];
+  char* p = put_integer(text, s.STATION);
+  *p++ = ',';
+  p = put_integer(p, s.LINENO);
+  *p++ = ',';
+  p = put_time(p, s, kind);
+  *p++ = ',';
   if (at.kind != PositionKind::None) {
     run.csv_positions_written = true;
-    append_shortest(row, at.easting);
-    row += ',';
-    append_shortest(row, at.northing);
-    row += ',';
-    append_integer(row, program.gps.utm_zone);
-    row += ',';
-    append_shortest(row, at.elevation);
-    row += ',';
-    append_shortest(row, at.latitude);
-    row += ',';
-    append_shortest(row, at.longitude);
-    row += ',';
-    append_integer(row, at.quality);
+    p = put_real(p, at.easting);
+    *p++ = ',';
+    p = put_real(p, at.northing);
+    *p++ = ',';
+    p = put_integer(p, program.gps.utm_zone);
+    *p++ = ',';
+    p = put_real(p, at.elevation);
+    *p++ = ',';
+    p = put_real(p, at.latitude);
+    *p++ = ',';
+    p = put_real(p, at.longitude);
+    *p++ = ',';
+    p = put_integer(p, at.quality);
   } else {
-    row += ",,,,,,";
+    std::memcpy(p, ",,,,,,", 6);
+    p += 6;
   }
   for (int k = 0; k < columns.arrays; ++k) {
     for (const float value : {s.HC[k], s.PC[k], s.HI[k], s.PI[k]}) {
-      row += ',';
-      append_shortest(row, value);
+      *p++ = ',';
+      p = put_real(p, value);
     }
   }
   for (const float value : {s.VOLTAGE, s.TEMPERATURE_K, s.PITCH, s.ROLL}) {
-    row += ',';
-    append_shortest(row, value);
+    *p++ = ',';
+    p = put_real(p, value);
   }
-  row += ',';
+  *p++ = ',';
   // Comment numbers start at 1; 0 (and -1 before any file) mean the station has none.
-  if (program.CN > 0) append_integer(row, program.CN);
-  row += ',';
-  if (at.has_datetime) append_date_time(row, at.datetime);
-  row += ',';
+  if (program.CN > 0) p = put_integer(p, program.CN);
+  *p++ = ',';
+  if (at.has_datetime) p = put_date_time(p, at.datetime);
+  *p++ = ',';
   if (at.has_utc) {
-    append_date_time(row, at.utc);
-    row += 'Z';
+    p = put_date_time(p, at.utc);
+    *p++ = 'Z';
   }
-  row += ',';
-  row += position_word(at.kind);
-  row += ',';
-  if (at.kind != PositionKind::None) {
-    append_shortest(row, std::round(at.fix_age * 1000.0) / 1000.0);
+  *p++ = ',';
+  const std::string_view word = position_word(at.kind);
+  std::memcpy(p, word.data(), word.size());
+  p += word.size();
+  *p++ = ',';
+  if (at.kind != PositionKind::None) p = put_real(p, std::round(at.fix_age * 1000.0) / 1000.0);
+  *p++ = ',';
+  const std::string_view comment =
+      program.CN > 0 ? std::string_view(program.typed_comment) : std::string_view();
+  if (comment.size() <= static_cast<std::size_t>(text + sizeof text - p - 2) / 2) {
+    p = put_quoted(p, comment);
+    files.main.write_line(std::string_view(text, static_cast<std::size_t>(p - text)));
+    return Flow::NextLine;
   }
-  row += ',';
-  if (program.CN > 0) append_quoted(row, program.typed_comment);
+  // A comment longer than the room left: the row goes together in the run's record instead.
+  std::string& row = run.record;
+  row.assign(text, p);
+  row.resize(row.size() + 2 * comment.size() + 2);
+  row.resize(static_cast<std::size_t>(put_quoted(row.data() + (p - text), comment) - row.data()));
   files.main.write_line(row);
   return Flow::NextLine;
 }

@@ -29,6 +29,11 @@ class RecordValues {
     if (count_ > kCapacity) std::abort();
     layout.write(line, slots_.values, count_, n);
   }
+  // The same straight into `out`, which has layout.write_room(n) bytes; returns the length.
+  std::size_t write(const Layout& layout, char* out, int n) const {
+    if (count_ > kCapacity) std::abort();
+    return layout.write(out, slots_.values, count_, n);
+  }
 
  private:
   // Left unconstructed: a record fills a third of it, and blanking all of it on every record

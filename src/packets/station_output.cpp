@@ -52,9 +52,33 @@ class CountingDiagnostics : public UtmDiagnostics {
   UtmDiagnostics& unit99_;
 };
 
-void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, FileUnits& files) {
+// Writes the record into `file`: formatted in the file's buffer where its width is fixed.
+void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, OutputFile& file) {
+  if (const std::size_t room = layout.write_room(n)) {
+    if (char* space = file.line_space(room)) {
+      file.end_line(v.write(layout, space, n));
+      return;
+    }
+  }
   v.write(layout, run.record, n);
-  files.main.write_line(run.record);
+  file.write_line(run.record);
+}
+
+void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, FileUnits& files) {
+  emit(v, layout, n, run, files.main);
+}
+
+// The same for a record of a layout without run-time counts, from a list of values.
+void emit(std::initializer_list<Out> values, const Layout& layout, RunState& run,
+          OutputFile& file) {
+  if (const std::size_t room = layout.write_room(0)) {
+    if (char* space = file.line_space(room)) {
+      file.end_line(layout.write(space, values.begin(), values.size()));
+      return;
+    }
+  }
+  layout.write(run.record, values);
+  file.write_line(run.record);
 }
 
 void write_log_record(PacketKind kind, const ProgramState& program, RunState& run,
@@ -240,20 +264,17 @@ void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files)
   const StationRecord& s = program.station;
   if (s.LINENO != program.DAT31_LAST_LINE) {
     static const Layout kLine("('L', I5, 7X, 'BB', I1, A3, A2, F4.1)");
-    kLine.write(run.record,
-                {s.LINENO, s.N_DIGIT, letter(s.LINE_SUFFIX), letter(s.STN_SUFFIX), 1.0f});
-    files.main.write_line(run.record);
+    emit({s.LINENO, s.N_DIGIT, letter(s.LINE_SUFFIX), letter(s.STN_SUFFIX), 1.0f}, kLine, run,
+         files.main);
     static const Layout kTime("('T', I5, ':', I2, I3, '-', I2, '-', I2)");
-    kTime.write(run.record, {s.HOUR, s.MINUTE, program.names.FILE_DAY, program.names.FILE_MONTH,
-                             program.names.FILE_YEAR});
-    files.main.write_line(run.record);
+    emit({s.HOUR, s.MINUTE, program.names.FILE_DAY, program.names.FILE_MONTH,
+          program.names.FILE_YEAR},
+         kTime, run, files.main);
     program.DAT31_LAST_LINE = s.LINENO;
   }
   static const Layout kStation("('S', A1, '10', I6, '.000', 2F10.3)");
-  kStation.write(run.record, {"V", s.STATION, s.HC[0], s.HI[0]});
-  files.main.write_line(run.record);
-  kStation.write(run.record, {"H", s.STATION, s.PC[0], s.PI[0]});
-  files.main.write_line(run.record);
+  emit({"V", s.STATION, s.HC[0], s.HI[0]}, kStation, run, files.main);
+  emit({"H", s.STATION, s.PC[0], s.PI[0]}, kStation, run, files.main);
 }
 
 StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files) {
@@ -289,8 +310,7 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
   if (run.SANTOS_HEADER_DUE) {
     // The third field stays empty: output stops where the values end.
     static const Layout kHeader("(I6, F12.2, I6)");
-    kHeader.write(run.record, {-9, run.sensor_height});
-    files.main.write_line(run.record);
+    emit({-9, run.sensor_height}, kHeader, run, files.main);
     run.SANTOS_HEADER_DUE = false;
   }
   const StationRecord& s = program.station;
@@ -317,8 +337,7 @@ void write_aux_record(const AuxReading& aux, const ProgramState& program, RunSta
   // Ten times b, in the order the logger's software computes it, so the last digit agrees.
   for (const std::int32_t b : aux.b) v << static_cast<float>(b) / 10000.0f * 100000.0f;
   v << static_cast<float>(aux.c) / 100.0f;
-  v.write(kAux, run.record, arrays);
-  files.xyx.write_line(run.record);
+  emit(v, kAux, arrays, run, files.xyx);
 }
 
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {

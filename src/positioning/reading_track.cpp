@@ -58,6 +58,23 @@ bool read_field(std::string_view text, std::int32_t& value) {
 
 // HHMMSS: seconds since midnight; false when it is not a time of day.
 bool read_clock(std::string_view text, double& seconds) {
+  if (text.size() == 6) {
+    // Six digits, as nearly every stamp has them: no blank to weigh.
+    std::int32_t digit[6];
+    bool digits = true;
+    for (std::size_t k = 0; k < 6; ++k) {
+      digit[k] = text[k] - '0';
+      digits = digits && digit[k] >= 0 && digit[k] <= 9;
+    }
+    if (digits) {
+      const std::int32_t h = digit[0] * 10 + digit[1];
+      const std::int32_t m = digit[2] * 10 + digit[3];
+      const std::int32_t s = digit[4] * 10 + digit[5];
+      if (h > 23 || m > 59 || s > 60) return false;
+      seconds = (h * 60 + m) * 60 + s;
+      return true;
+    }
+  }
   std::int32_t h = 0, m = 0, s = 0;
   if (!read_field(text.substr(0, 2), h) || !read_field(text.substr(2, 2), m) ||
       !read_field(text.substr(4, 2), s)) {
@@ -92,9 +109,16 @@ void civil_from_days(std::int64_t z, DateTime& out) {
   out.day = static_cast<std::int32_t>(d);
 }
 
+// The date of the last day asked for: the readings of a logger file fall on a day or two.
+struct DayCache {
+  bool filled = false;
+  std::int64_t day = 0;
+  DateTime date;
+};
+
 // A time in seconds from midnight of `day` (days since 1970) as a date and a time of day, to the
 // millisecond.
-DateTime date_time_of(std::int64_t day, double seconds) {
+DateTime date_time_of(std::int64_t day, double seconds, DayCache& cache) {
   const auto milliseconds = static_cast<std::int64_t>(std::llround(seconds * 1000.0));
   std::int64_t days = milliseconds / 86400000;
   std::int64_t rest = milliseconds % 86400000;
@@ -102,8 +126,12 @@ DateTime date_time_of(std::int64_t day, double seconds) {
     rest += 86400000;
     --days;
   }
-  DateTime out;
-  civil_from_days(day + days, out);
+  if (!cache.filled || cache.day != day + days) {
+    cache.filled = true;
+    cache.day = day + days;
+    civil_from_days(cache.day, cache.date);
+  }
+  DateTime out = cache.date;
   out.milliseconds = rest;
   return out;
 }
@@ -310,7 +338,7 @@ class TimedLines {
         return;
       }
       case TrackLine::Fix: {
-        const std::string_view sentence = gga_sentence_of(line_.view());
+        const std::string_view sentence = gga_sentence_of(line_.trimmed());
         Event fix;
         fix.is_fix = true;
         fix.resolved = true;
@@ -454,6 +482,7 @@ struct ReadingTrack::Impl {
   TimedLines scan;
   TimedLines ahead;
   std::vector<double> samples;
+  DayCache dates;
 
   bool started = false;
   bool has_offset = false;
@@ -780,13 +809,13 @@ ReadingPosition ReadingTrack::locate(std::int32_t reading_line, const StationRec
   const FileStart& file = t.ahead.file();
   if (file.has_date) {
     out.has_datetime = true;
-    out.datetime = date_time_of(file.day, time);
+    out.datetime = date_time_of(file.day, time, t.dates);
   }
   if (!t.has_offset) return out;
   const double u = time + t.offset;
   if (file.has_date) {
     out.has_utc = true;
-    out.utc = date_time_of(file.day, u);
+    out.utc = date_time_of(file.day, u, t.dates);
   }
   if (projection.diagnostics != nullptr) t.position(u, out, projection);
   return out;

@@ -63,6 +63,24 @@ TEST(ShortestFixed, PositionsAndProjections) {
   EXPECT_GT(taken, 250000);
 }
 
+// The seconds of fix_age_s (a double rounded to milliseconds, mostly below 1), doubles below 1
+// down to where the integer path stops, and zeros of either sign.
+TEST(ShortestFixed, FractionsOfASecondAndZeros) {
+  std::mt19937_64 rng(30);
+  int taken = 0;
+  for (int k = 0; k < 100000; ++k) {
+    taken += same_as_library(static_cast<double>(rng() % 3000) / 1000.0);
+    const double fraction = static_cast<double>(rng() >> 11) / 9007199254740992.0;
+    taken += same_as_library(std::ldexp(fraction, -static_cast<int>(rng() % 10)));
+    taken += same_as_library(-fraction);
+  }
+  EXPECT_GT(taken, 250000);
+  for (const double zero : {0.0, -0.0}) {
+    same_as_library(zero);
+    same_as_library(static_cast<float>(zero));
+  }
+}
+
 // Any bit pattern, powers of two and ten and their neighbours, ties of the decimal rounding.
 TEST(ShortestFixed, EdgesAndBitPatterns) {
   std::mt19937_64 rng(29);

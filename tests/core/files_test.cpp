@@ -35,5 +35,41 @@ TEST(OutputNames, ASetTakesTheFirstSuffixFreeForAllItsNamesWhateverTheCase) {
   EXPECT_TRUE(dir.files().empty());  // a file never closed never reaches its name
 }
 
+TEST(OutputFiles, LinesFormattedInPlaceMixWithWrittenLinesAndBytesInOrder) {
+  testing::TempDir dir;
+  FileUnits files;
+  files.input_folder = dir.path().string() + "/";
+  OutputFile out;
+  ASSERT_TRUE(files.open_output(out, "mixed.txt"));
+  std::string expected;
+  // Enough lines to fill the buffer several times, a line longer than the buffer, and lines
+  // formatted in place right up to the buffer's end.
+  const std::string huge(300000, 'h');
+  for (int k = 0; k < 3000; ++k) {
+    const std::string line(static_cast<std::size_t>(k % 97) * 7, static_cast<char>('a' + k % 26));
+    if (k % 3 == 0) {
+      char* space = out.line_space(line.size() + 40);
+      ASSERT_NE(space, nullptr);
+      line.copy(space, line.size());
+      out.end_line(line.size());
+    } else if (k % 3 == 1) {
+      out.write_line(line);
+    } else {
+      out.write_bytes(line.data(), line.size());
+      out.write_bytes("\n", 1);
+    }
+    expected += line + "\n";
+    if (k == 1500) {
+      EXPECT_EQ(out.line_space(huge.size()), nullptr);  // only write_line takes such a line
+      out.write_line(huge);
+      expected += huge + "\n";
+    }
+  }
+  EXPECT_EQ(out.records(), 3000u + 1000u + 1u);
+  ASSERT_TRUE(files.close(out, Disposition::Keep));
+  EXPECT_EQ(testing::read_file(dir.file("mixed.txt")), expected);
+  EXPECT_EQ(out.line_space(10), nullptr);  // a closed file takes nothing
+}
+
 }  // namespace
 }  // namespace quillet
