@@ -109,6 +109,26 @@ char* put_fixed(char* out, bool negative, std::uint64_t q, unsigned d, bool trim
     store_digits(p, eight >> (8 * (8 - d)));
     return p + d - zeros;
   }
+  if (digits <= 16 && std::endian::native == std::endian::little) {
+    // Two words of digits, taken as one 16-byte number: the same shifts on 16 places.
+    const std::uint64_t upper = q / 100000000;
+    const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(q - upper * 100000000));
+    const std::uint64_t high = eight_digits(static_cast<std::uint32_t>(upper));
+    const u128 sixteen =
+        (static_cast<u128>(low) << 64 | high) +
+        static_cast<u128>(0x3030303030303030ULL) * ((static_cast<u128>(1) << 64) + 1);
+    const u128 integer_part = sixteen >> (8 * (16 - digits));
+    std::memcpy(p, &integer_part, 16);
+    p += digits - d;
+    if (d == 0) return p;
+    const unsigned zeros =
+        !trim ? 0 : (low != 0 ? trailing_zero_digits(low) : 8 + trailing_zero_digits(high));
+    if (zeros >= d) return p;
+    *p++ = '.';
+    const u128 decimals = sixteen >> (8 * (16 - d));
+    std::memcpy(p, &decimals, 16);
+    return p + d - zeros;
+  }
   // q's digits end at the 24th place of `text`; 24 more places let every copy below take 24.
   char text[48] = {};
   std::uint64_t last = 0;
@@ -174,6 +194,15 @@ unsigned first_decimal(const Binary& b, unsigned last) {
   return 0;
 }
 
+// What the first candidate of a float leaves: later candidates, and values below 1 (whose first
+// significant digit is the k-th decimal). Apart, so that the common path keeps to few registers.
+[[gnu::noinline]] char* float_rest(char* out, const Binary& b, unsigned whole_digits) {
+  if (whole_digits > 0) return shortest_from<std::uint64_t>(out, b, 6 - whole_digits, 3);
+  // Values that would need more than 19 decimals go to std::to_chars.
+  const unsigned k = first_decimal(b, 19 - 8);
+  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 5, 3);
+}
+
 }  // namespace
 
 namespace shortest_fixed_detail {
@@ -182,14 +211,26 @@ char* fast(char* out, float value) {
   const Binary b = split(value);
   if (!b.usable) return nullptr;
   const std::uint64_t whole = b.m >> b.s;
-  if (whole != 0) {
-    const unsigned digits = digit_count(whole);
-    // m < 2^24 and d <= 8: m * 10^d < 2^51.
-    return digits > 6 ? nullptr : shortest_from<std::uint64_t>(out, b, 6 - digits, 3);
-  }
-  // Values that would need more than 19 decimals go to std::to_chars.
-  const unsigned k = first_decimal(b, 19 - 8);
-  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 5, 3);
+  if (whole == 0) return float_rest(out, b, 0);
+  const unsigned digits = digit_count(whole);
+  if (digits > 6) return nullptr;
+  // Most values end here: the first candidate, as shortest_from takes it, written directly.
+  // Its q lies in [10^5, 10^6], so it has 6 digits (7 when it rounded up to 10^6), at least
+  // one more than its decimals. m < 2^24 and d <= 8: m * 10^d < 2^51.
+  const unsigned d = 6 - digits;
+  std::uint64_t q = 0;
+  if (nearest<std::uint64_t>(b, d, q) != Candidate::ReadsBack) return float_rest(out, b, digits);
+  char* p = out;
+  if (b.negative) *p++ = '-';
+  const unsigned length = q >= 1000000 ? 7 : 6;
+  const std::uint64_t eight = eight_digits(static_cast<std::uint32_t>(q));
+  store_digits(p, eight >> (8 * (8 - length)));
+  p += length - d;
+  const unsigned zeros = trailing_zero_digits(eight);
+  if (zeros >= d) return p;
+  *p++ = '.';
+  store_digits(p, eight >> (8 * (8 - d)));
+  return p + d - zeros;
 }
 
 char* fast(char* out, double value) {

@@ -54,6 +54,15 @@ class InputFile {
   // holds the system's error number.
   Read next_line(std::string_view& line);
   int error_status() const { return error_status_; }
+  // For a reader that looks for a few lines among many: the bytes read ahead and not yet
+  // returned as lines (they begin a line; a view valid until the next read), the character
+  // that ends lines, and the first `count` of those bytes marked read, where `count` ends just
+  // after a line end. The lines found so are the lines next_line would give.
+  std::string_view buffered() const {
+    return buffer_ ? std::string_view(buffer_.get() + begin_, end_ - begin_) : std::string_view();
+  }
+  char line_end() const { return line_end_; }
+  void skip_buffered(std::size_t count) { begin_ += count; }
   bool rewind();
   void close();
   // Device and inode of the open file, to refuse it as an output.

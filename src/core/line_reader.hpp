@@ -21,6 +21,13 @@ Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line);
 Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string_view& raw);
 void load_line(Line& line, std::string_view raw);
 
+// Reads and counts lines up to the next one that raw_line_has_marker finds `marker` in (a letter
+// and "$"), as read_next_raw_line would one by one, and gives it in `raw`. The lines before it
+// are counted without being looked at one by one. Returns what read_next_raw_line returns for
+// that line, or for the read that ended the search (EndOfFile, InputReadError).
+Flow read_next_marked_line(InputFile& input, std::int32_t& line_number, std::string_view marker,
+                           std::string_view& raw);
+
 // Whether the aligned line of `raw` would carry `marker` (two characters) in columns 2-3,
 // without aligning it: the marker stands in raw columns 2-3, or in columns 1-2 of a line whose
 // first "$" is its column 2.

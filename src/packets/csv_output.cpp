@@ -19,11 +19,28 @@ void append_real(std::string& out, Real value) {
   out.append(text, write_shortest_fixed(text, value));
 }
 
-// `value` in decimal, with zeros before it up to `width` (at most 8) characters.
+// `value` in decimal, with zeros before it up to `width` (at most 8) characters; `out` has room
+// for 16 characters, whatever the length of the text.
 char* put_integer(char* out, std::int32_t value, int width = 0) {
-  if (width == 2 && value >= 0 && value < 100) {
-    std::memcpy(out, detail::kDigitPairs + 2 * value, 2);
-    return out + 2;
+  if (value >= 0) {
+    // Digit pairs from the end; the 16 places after the first digit are copied in one piece.
+    char text[32] = {};
+    char* const end = text + 16;
+    char* start = end;
+    auto v = static_cast<std::uint32_t>(value);
+    for (; v >= 100; v /= 100) {
+      start -= 2;
+      std::memcpy(start, detail::kDigitPairs + 2 * (v % 100), 2);
+    }
+    if (v >= 10) {
+      start -= 2;
+      std::memcpy(start, detail::kDigitPairs + 2 * v, 2);
+    } else {
+      *--start = static_cast<char>('0' + v);
+    }
+    while (end - start < width) *--start = '0';
+    std::memcpy(out, start, 16);
+    return out + (end - start);
   }
   char text[24];
   char* start = text + 8;
@@ -152,7 +169,8 @@ bool needs_quotes(std::string_view text) {
 // its size and two.
 char* put_quoted(char* out, std::string_view text) {
   if (!needs_quotes(text)) {
-    std::memcpy(out, text.data(), text.size());
+    // An empty view may have no data at all, which memcpy must not be given.
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
     return out + text.size();
   }
   *out++ = '"';

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "common/console.hpp"
 #include "common/free_form.hpp"
@@ -20,7 +22,24 @@ class GgaFields {
  public:
   explicit GgaFields(std::string_view body) : body_(body) {
     // Column 5 is the last letter of the talker and "GGA": the first comma can stand no earlier.
-    for (std::size_t k = 4; k < body_.size() && count_ < kCommasUsed; ++k) {
+    // Eight characters at a time on a little-endian machine (byte j of a word is character j):
+    // a byte of the word is zero where a comma stands.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    std::size_t k = 4;
+    for (; std::endian::native == std::endian::little && k + 8 <= body_.size() &&
+           count_ < kCommasUsed;
+         k += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, body_.data() + k, 8);
+      word ^= ',' * kOnes;
+      // High bit of each zero byte, exactly (no carry crosses a byte).
+      std::uint64_t zero = ~(((word & 0x7F * kOnes) + 0x7F * kOnes) | word | 0x7F * kOnes);
+      for (; zero != 0 && count_ < kCommasUsed; zero &= zero - 1) {
+        commas_[static_cast<std::size_t>(count_++)] =
+            k + static_cast<std::size_t>(std::countr_zero(zero)) / 8;
+      }
+    }
+    for (; k < body_.size() && count_ < kCommasUsed; ++k) {
       if (body_[k] == ',') commas_[static_cast<std::size_t>(count_++)] = k;
     }
   }
@@ -229,8 +248,19 @@ void read_gpgga(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
   }
 
   const std::string_view body = s.substr(0, p);
-  int sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  // The exclusive or of every character, eight at a time and then folded into one byte.
+  std::uint64_t folded = 0;
+  std::size_t at = 0;
+  for (; at + 8 <= body.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, body.data() + at, 8);
+    folded ^= word;
+  }
+  folded ^= folded >> 32;
+  folded ^= folded >> 16;
+  folded ^= folded >> 8;
+  int sum = static_cast<int>(folded & 0xFF);
+  for (; at < body.size(); ++at) sum ^= static_cast<unsigned char>(body[at]);
   if (sum != checksum) return;
 
   const GgaFields fields(body);

@@ -31,14 +31,13 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
   run.end_of_input = false;
   std::string scratch;
   for (;;) {
-    // Only G$ lines matter here, so the others are not even copied into LINE.
+    // Only G$ lines matter here: the others are counted, not even looked at one by one.
     std::string_view raw;
-    const Flow flow = read_next_raw_line(files.input, run.line_number, raw);
+    const Flow flow = read_next_marked_line(files.input, run.line_number, "G$", raw);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
-    if (!raw_line_has_marker(raw, "G$")) continue;
     load_line(run.LINE, raw);
-    const std::string_view sentence = gga_sentence_of(run.LINE.view());
+    const std::string_view sentence = gga_sentence_of(run.LINE.trimmed());
     if (sentence.empty()) {
       copy_other_sentence(run.LINE, files.gps, scratch);
     } else if (static_cast<std::size_t>(run.gps_fix_count) <= GpsState::kListCapacity) {
@@ -90,7 +89,7 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
 
 Flow handle_gps_line(const Line& LINE, GpsFix& current_fix, OutputFile& gps,
                      std::int32_t& gps_fix_count, std::string& record, Console& console) {
-  const std::string_view sentence = gga_sentence_of(LINE.view());
+  const std::string_view sentence = gga_sentence_of(LINE.trimmed());
   if (sentence.empty()) {
     copy_other_sentence(LINE, gps, record);
   } else {

@@ -1,12 +1,52 @@
 #include "positioning/precise_gga.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 
 namespace quillet {
 
+namespace precise_gga_detail {
+
+// A plain decimal number: digits with at most one point, nothing else.
+bool read_decimal(std::string_view text, double& value) {
+  if (text.empty() || text.front() == '+' || text.front() == '-') return false;
+  // Up to 15 digits: the digits as an integer and a power of ten are both exact doubles, so
+  // their quotient is the correctly rounded value, which std::from_chars gives too.
+  std::uint64_t digits = 0;
+  std::size_t count = 0;
+  std::size_t point = text.size();
+  bool plain = text.size() <= 16;
+  for (std::size_t k = 0; plain && k < text.size(); ++k) {
+    const char c = text[k];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      ++count;
+    } else if (c == '.' && point == text.size()) {
+      point = k;
+    } else {
+      plain = false;
+    }
+  }
+  if (plain && count > 0 && count <= 15) {
+    constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const std::size_t decimals = point == text.size() ? 0 : text.size() - point - 1;
+    value = static_cast<double>(digits) / kPowersOfTen[decimals];
+    return true;
+  }
+  const auto result =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+}  // namespace precise_gga_detail
+
 namespace {
+
+using precise_gga_detail::read_decimal;
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -20,14 +60,6 @@ bool all_digits(std::string_view text) {
     if (c < '0' || c > '9') return false;
   }
   return !text.empty();
-}
-
-// A plain decimal number: digits with at most one point, nothing else.
-bool read_decimal(std::string_view text, double& value) {
-  if (text.empty() || text.front() == '+' || text.front() == '-') return false;
-  const auto result =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-  return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
 // ddmm.mmmmmmm or dddmm.mmmmmmm: the minutes are the two digits before the point and every
@@ -63,21 +95,23 @@ bool read_precise_gga(std::string_view sentence, PreciseFix& fix) {
   const int low = hex_digit(sentence[star + 2]);
   if (high < 0 || low < 0) return false;
   const std::string_view body = sentence.substr(0, star);
+  // One pass for the checksum and the commas.
   int sum = 0;
-  for (const char c : body) sum ^= static_cast<unsigned char>(c);
+  std::array<std::size_t, 11> comma{};
+  std::size_t commas = 0;
+  for (std::size_t k = 0; k < body.size(); ++k) {
+    sum ^= static_cast<unsigned char>(body[k]);
+    if (body[k] == ',' && commas < comma.size()) comma[commas++] = k;
+  }
   if (sum != high * 16 + low) return false;
 
-  // Fields 1..9: time, latitude, N/S, longitude, E/W, quality, satellites, HDOP, altitude.
+  // Fields 1..9: time, latitude, N/S, longitude, E/W, quality, satellites, HDOP, altitude; the
+  // last one taken ends at the next comma or at the checksum.
   std::array<std::string_view, 10> field{};
-  std::size_t count = 0;
-  std::size_t start = body.find(',');
-  if (start == std::string_view::npos) return false;
-  while (count < field.size()) {
-    const std::size_t next = body.find(',', start + 1);
-    const std::size_t end = next == std::string_view::npos ? body.size() : next;
-    field[count++] = body.substr(start + 1, end - start - 1);
-    if (next == std::string_view::npos) break;
-    start = next;
+  const std::size_t count = std::min(commas, field.size());
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t end = k + 1 < commas ? comma[k + 1] : body.size();
+    field[k] = body.substr(comma[k] + 1, end - comma[k] - 1);
   }
   if (count < 6) return false;
 

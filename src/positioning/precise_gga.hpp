@@ -22,4 +22,11 @@ struct PreciseFix {
 // the record loop's reader reports the sentence's faults already.
 bool read_precise_gga(std::string_view sentence, PreciseFix& fix);
 
+namespace precise_gga_detail {
+// A plain decimal number (digits with at most one point, no sign): the value std::from_chars
+// gives, read directly when it has at most 15 digits. For the tests that hold it to
+// std::from_chars.
+bool read_decimal(std::string_view text, double& value);
+}  // namespace precise_gga_detail
+
 }  // namespace quillet

@@ -338,7 +338,7 @@ class TimedLines {
         return;
       }
       case TrackLine::Fix: {
-        const std::string_view sentence = gga_sentence_of(line_.view());
+        const std::string_view sentence = gga_sentence_of(line_.trimmed());
         Event fix;
         fix.is_fix = true;
         fix.resolved = true;

@@ -8,22 +8,41 @@
 namespace quillet {
 
 LineKind classify_line(const Line& line) {
-  const std::string_view marker = line.columns(2, 3);
-  if (marker == "C$") return LineKind::Config;
+  const char letter = line.column(2);
+  const bool marker = line.column(3) == '$';
+  if (marker && letter == 'C') return LineKind::Config;
   // Blanks at the end of the 120 columns hold no "H$".
   if (line.trimmed().find("H$") != std::string_view::npos) return LineKind::FileHeader;
-  if (marker == "O$") return LineKind::Offset;
-  if (marker == "R$") return LineKind::Raw;
-  if (marker == "A$") return LineKind::Aux;
-  if (marker == "S$") return LineKind::Status;
-  if (marker == "Z$") return LineKind::EndOfData;
-  if (marker == "T$") return LineKind::T;
+  if (marker) {
+    // One letter and "$" in columns 2-3; "$PDLMT" (tested between T$ and D$) has "D" there.
+    switch (letter) {
+      case 'O':
+        return LineKind::Offset;
+      case 'R':
+        return LineKind::Raw;
+      case 'A':
+        return LineKind::Aux;
+      case 'S':
+        return LineKind::Status;
+      case 'Z':
+        return LineKind::EndOfData;
+      case 'T':
+        return LineKind::T;
+      case 'D':
+        return LineKind::D;
+      case 'X':
+        return LineKind::X;
+      case 'N':
+        return LineKind::N;
+      case 'I':
+        return LineKind::I;
+      case 'G':
+        return LineKind::Gps;
+      default:
+        return LineKind::Ignored;
+    }
+  }
   if (line.columns(1, 6) == "$PDLMT") return LineKind::Pdlmt;
-  if (marker == "D$") return LineKind::D;
-  if (marker == "X$") return LineKind::X;
-  if (marker == "N$") return LineKind::N;
-  if (marker == "I$") return LineKind::I;
-  if (marker == "G$") return LineKind::Gps;
   return LineKind::Ignored;
 }
 

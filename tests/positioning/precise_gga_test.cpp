@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
 
 namespace quillet {
@@ -50,6 +54,43 @@ TEST(PreciseGga, TakesOnlyGoodFixes) {
         "GPGGA,101405.00,5201.04100,N,00539.60720,E,x,09,0.8,14.2,M,47.3,M,,"}) {
     EXPECT_FALSE(read_precise_gga(sentence(body), fix)) << body;
   }
+}
+
+// The direct reading of short decimals against std::from_chars, on strings of digits and points
+// with the odd sign, blank or exponent: the same verdict and the same bits.
+TEST(PreciseGga, DecimalsAsFromChars) {
+  std::mt19937_64 rng(26);
+  const std::string alphabet = "0123456789012345678901234567890123456789..+- e";
+  for (int k = 0; k < 300000; ++k) {
+    std::string text;
+    for (std::size_t n = rng() % 20 + 1; n > 0; --n) {
+      text += alphabet[rng() % (k % 4 == 0 ? alphabet.size() : 41)];
+    }
+    double expected = 0.0;
+    const auto result =
+        std::from_chars(text.data(), text.data() + text.size(), expected, std::chars_format::fixed);
+    const bool readable = text[0] != '+' && text[0] != '-' && result.ec == std::errc() &&
+                          result.ptr == text.data() + text.size();
+    double value = 0.0;
+    ASSERT_EQ(precise_gga_detail::read_decimal(text, value), readable) << text;
+    if (readable) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
+          << text;
+    }
+  }
+}
+
+// Fields are taken up to the tenth (the altitude is the ninth), whatever follows them.
+TEST(PreciseGga, FieldsUpToTheAltitude) {
+  PreciseFix fix;
+  ASSERT_TRUE(read_precise_gga(sentence("GPGGA,101405.5,5201.041,N,00539.607,E,1"), fix));
+  EXPECT_EQ(fix.altitude, 0.0);
+  ASSERT_TRUE(read_precise_gga(sentence("GPGGA,101405.5,5201.041,N,00539.607,E,1,9,1,7.5"), fix));
+  EXPECT_EQ(fix.altitude, 7.5);
+  ASSERT_TRUE(read_precise_gga(
+      sentence("GPGGA,101405.5,5201.041,N,00539.607,E,1,9,1,-7.5,M,1,M,,,,,,"), fix));
+  EXPECT_EQ(fix.altitude, -7.5);
+  EXPECT_FALSE(read_precise_gga(sentence("GPGGA,101405.5,5201.041,N,00539.607,E"), fix));
 }
 
 }  // namespace
