@@ -187,8 +187,10 @@ void SignalCleanup::clean_up_after(int signal) noexcept {
   bool any = false;
   for (Slot& slot : slots_) {
     if (!slot.live.load()) continue;
-    ::unlink(slot.path);
     slot.live.store(false);
+    // A temporary already renamed (the signal came between the rename and the release of its
+    // slot) is a complete file under its final name: not one to name as lost.
+    if (::unlink(slot.path) != 0 && errno == ENOENT) continue;
     // The final name: the temporary's without the leading "." of its base name and the ".tmp".
     const std::size_t length = std::strlen(slot.path);
     const char* slash = std::strrchr(slot.path, '/');

@@ -148,5 +148,26 @@ TEST(SignalCleanup, AFileItCannotTrackIsNotCreated) {
   EXPECT_EQ(dir.files().size(), SignalCleanup::kSlots);
 }
 
+TEST(SignalCleanup, NamesOnlyTheFilesItRemoved) {
+  // A signal between a file's rename and the release of its slot finds no temporary: that file
+  // is complete under its name and is not reported as lost.
+  TempDir dir;
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  {
+    SignalCleanup cleanup(pipe_fds[1]);
+    ReplacementFile live;
+    ASSERT_EQ(live.open(dir.file("A.xyz")), 0);
+    ASSERT_GE(cleanup.track(temporary_path_of(dir.file("B.xyz"))), 0);
+    cleanup.clean_up_after(SIGINT);
+    live.discard();
+  }
+  ::close(pipe_fds[1]);
+  EXPECT_EQ(drain(pipe_fds[0]),
+            "*** Run interrupted by SIGINT; files not written: " + dir.file("A.xyz") + "\n");
+  ::close(pipe_fds[0]);
+  EXPECT_TRUE(dir.files().empty());
+}
+
 }  // namespace
 }  // namespace quillet
