@@ -50,8 +50,18 @@ namespace layout_detail {
 // A plan of fixed width compiled for writing: one step per literal and data field, in record
 // order, with the kind of field decided once.
 struct WriteStep {
-  // Fixed1..3, Fixed6: Fw.d with that d, the decimals the records use most.
-  enum class Kind : std::uint8_t { Int, Fixed1, Fixed2, Fixed3, Fixed6, Fixed, Text, Literal };
+  // Fixed0..3, Fixed6: Fw.d with that d, the decimals the records use most.
+  enum class Kind : std::uint8_t {
+    Int,
+    Fixed0,
+    Fixed1,
+    Fixed2,
+    Fixed3,
+    Fixed6,
+    Fixed,
+    Text,
+    Literal
+  };
   Kind kind = Kind::Literal;
   std::uint8_t d = 0;        // decimals of Fw.d
   std::uint32_t column = 0;  // first column of the field

@@ -356,23 +356,25 @@ template <unsigned D = 9>
 }
 
 // round(|v| * 10^d) of a double with d <= 8 from the product in double arithmetic, where that is
-// safe: a product below 2^31 is within 2^-22 of the exact one, so an integer nearest to it that
-// lies more than 2^-20 from a half is the exact one's too. False for the rest (ties and values
-// next to them included), which the exact computation takes.
+// safe: the product, rounded once, is within 2^-53 of itself of the exact one, so below 2^44
+// within 2^-9, and an integer nearest to it that lies more than 2^-8 from a half is the exact
+// one's too. False for the rest (ties and values next to them included), which the exact
+// computation takes.
 [[gnu::always_inline]] inline bool nearest_double(double v, unsigned d, bool& negative,
                                                   std::uint64_t& q) {
   if (d > 8) return false;
   const double x = std::fabs(v) * kScale[d];
-  if (!(x < 0x1p31)) return false;
+  if (!(x < 0x1p44)) return false;
   const double shifted = x + 0x1p52;  // rounded to an integer, as in scaled_float
-  if (std::fabs(x - (shifted - 0x1p52)) > 0.5 - 0x1p-20) return false;
+  if (std::fabs(x - (shifted - 0x1p52)) > 0.5 - 0x1p-8) return false;
   negative = std::signbit(v);
   q = std::bit_cast<std::uint64_t>(shifted) & ((std::uint64_t{1} << 52) - 1);
   return true;
 }
 
-// Fw.d of a double below 2^31 with d <= 8: its 53-bit mantissa times 10^d fits 80 bits, and the
-// exponent is below -21, so one 128-bit product and a shift round it. Others go the general way.
+// Fw.d of a double with d <= 8: from the rounded product where that is safe, else, below 2^31, by
+// one 128-bit product and a shift (its 53-bit mantissa times 10^d fits 80 bits, and the exponent is
+// below -21). Others go the general way.
 [[gnu::always_inline]] inline void put_fixed_double(char* field, double v, std::uint32_t w,
                                                     unsigned d) {
   bool negative;
@@ -386,7 +388,9 @@ template <unsigned D = 9>
 
 // Aw: the first w characters, or the text right-justified.
 inline void put_text_field(char* field, std::size_t w, std::string_view text) {
-  if (text.size() >= w) {
+  if (w == 1) {  // A1, the suffix letters: no call for one character
+    if (!text.empty()) field[0] = text[0];
+  } else if (text.size() >= w) {
     std::memcpy(field, text.data(), w);
   } else {
     std::memcpy(field + (w - text.size()), text.data(), text.size());
@@ -510,6 +514,9 @@ std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, cha
         if (suits) put_int(field, v->i, step.w);
         break;
       // The decimals the logger's records use most, with their digit loops unrolled.
+      case StepKind::Fixed0:
+        suits = put_fixed_step<0>(field, step, *v);
+        break;
       case StepKind::Fixed1:
         suits = put_fixed_step<1>(field, step, *v);
         break;
@@ -558,7 +565,8 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
         step.kind = StepKind::Int;
         break;
       case Op::Fixed:
-        step.kind = item.d == 1   ? StepKind::Fixed1
+        step.kind = item.d == 0   ? StepKind::Fixed0
+                    : item.d == 1 ? StepKind::Fixed1
                     : item.d == 2 ? StepKind::Fixed2
                     : item.d == 3 ? StepKind::Fixed3
                     : item.d == 6 ? StepKind::Fixed6

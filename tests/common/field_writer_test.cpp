@@ -38,7 +38,7 @@ std::vector<Real> values_for(std::mt19937_64& rng, unsigned d) {
   for (int k = 0; k < 4000; ++k) {
     // Next to a decimal tie: the real nearest to (m + 1/2) / 10^d and its neighbours.
     const double m = std::floor(std::ldexp(static_cast<double>(rng() >> 11), -53) *
-                                std::pow(10.0, 1 + rng() % 9));
+                                std::pow(10.0, 1 + rng() % 15));
     Real v = static_cast<Real>((m + 0.5) / scale);
     for (int step = 0; step < 3; ++step) v = std::nextafter(v, Real(0));
     for (int step = 0; step < 7; ++step, v = std::nextafter(v, Real(1e30))) {
