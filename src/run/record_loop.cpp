@@ -14,7 +14,7 @@ LineKind classify_line(const Line& line) {
   // Blanks at the end of the 120 columns hold no "H$".
   if (line.trimmed().find("H$") != std::string_view::npos) return LineKind::FileHeader;
   if (marker) {
-    // One letter and "$" in columns 2-3; "$PDLMT" (tested between T$ and D$) has "D" there.
+    // One letter and "$" in columns 2-3 ("$PDLMT", with "PD" there, is never one of them).
     switch (letter) {
       case 'O':
         return LineKind::Offset;

@@ -154,6 +154,17 @@ TEST(GfortranWrite, FixedFieldsOfDoublePrecisionValues) {
   compare_one_value_records(fixed_records<double>(3003, 4000));
 }
 
+// An Fw.d record of `v` moved `steps` reals away from 0 (toward it when negative), negated at
+// random.
+template <typename Real>
+OneValueRecord nudged_record(Rng& rng, Real v, int steps, int w, int d) {
+  for (; steps != 0; steps += steps > 0 ? -1 : 1) {
+    v = std::nextafter(v, steps > 0 ? std::numeric_limits<Real>::max() : Real(0));
+  }
+  if (chance(rng, 0.4)) v = -v;
+  return {"(F" + std::to_string(w) + "." + std::to_string(d) + ")", v};
+}
+
 // Values at the edges where the writer changes how it rounds: magnitudes around 2^31, and small
 // ones about 2^-29 (float) or 2^-28 (double), which at 8 decimals round to 0 or 1 in the last
 // place.
@@ -166,12 +177,8 @@ std::vector<OneValueRecord> edge_records(std::uint64_t seed, int count) {
     const int w = uniform(rng, d + 2, 30);
     const int scale = chance(rng, 0.5) ? 31 + uniform(rng, -1, 14)
                                        : (sizeof(Real) == 4 ? -29 : -28) + uniform(rng, -2, 2);
-    Real v = static_cast<Real>(std::ldexp(1.0, scale));
-    for (int steps = uniform(rng, -4, 4); steps != 0; steps += steps > 0 ? -1 : 1) {
-      v = std::nextafter(v, steps > 0 ? std::numeric_limits<Real>::max() : Real(0));
-    }
-    if (chance(rng, 0.4)) v = -v;
-    records.push_back({"(F" + std::to_string(w) + "." + std::to_string(d) + ")", v});
+    const Real v = static_cast<Real>(std::ldexp(1.0, scale));
+    records.push_back(nudged_record(rng, v, uniform(rng, -4, 4), w, d));
   }
   return records;
 }
@@ -193,13 +200,8 @@ std::vector<OneValueRecord> near_tie_records(std::uint64_t seed, int count) {
     const int d = uniform(rng, 0, 6);
     const int digits = uniform(rng, 1, sizeof(Real) == 4 ? 7 - d : 12 - d);
     const double units = std::floor(uniform_real(rng, 0, std::pow(10.0, digits)));
-    Real v = static_cast<Real>((units + 0.5) / std::pow(10.0, d));
-    for (int step = uniform(rng, -2, 2); step != 0; step += step > 0 ? -1 : 1) {
-      v = std::nextafter(v, step > 0 ? std::numeric_limits<Real>::max() : Real(0));
-    }
-    if (chance(rng, 0.4)) v = -v;
-    const int w = digits + d + 3;
-    records.push_back({"(F" + std::to_string(w) + "." + std::to_string(d) + ")", v});
+    const Real v = static_cast<Real>((units + 0.5) / std::pow(10.0, d));
+    records.push_back(nudged_record(rng, v, uniform(rng, -2, 2), digits + d + 3, d));
   }
   return records;
 }

@@ -76,6 +76,14 @@ Folder contents(const TempDir& dir, const std::string& raw = "survey.raw") {
   return folder;
 }
 
+// The files of an uninterrupted run of `codes` over `raw`, the measure of the runs below.
+Folder complete_run(const std::string& raw, const std::string& codes) {
+  TempDir dir;
+  dir.write("survey.raw", raw);
+  EXPECT_EQ(run_quillet_process({"survey.raw", codes, "0.2"}, "", dir.path()).status, 0);
+  return contents(dir);
+}
+
 // The names and sizes of a folder's files, for a failure message.
 std::string listed(const Folder& folder) {
   std::string list;
@@ -151,10 +159,7 @@ const std::vector<std::pair<std::string, int>> kThirds = {
 
 TEST(OutputSafety, AnInterruptedRunLeavesOnlyCompleteFiles) {
   const std::string raw = survey(kThirds);
-  TempDir complete;
-  complete.write("survey.raw", raw);
-  ASSERT_EQ(run_quillet_process({"survey.raw", "XL", "0.2"}, "", complete.path()).status, 0);
-  const Folder whole = contents(complete);
+  const Folder whole = complete_run(raw, "XL");
   ASSERT_TRUE(whole.contains("LOGGER03.log"));
 
   for (const int signal : {SIGKILL, SIGINT}) {
@@ -225,10 +230,7 @@ TEST(OutputSafety, CtrlCStopsAShellLoopOverRawFiles) {
 
 TEST(OutputSafety, AFileSizeLimitFailsTheRunAndKeepsTheEarlierFiles) {
   const std::string raw = survey({{"LOGGER01", 150}, {"LOGGER02", 150}, {"LOGGER03", 4000}});
-  TempDir complete;
-  complete.write("survey.raw", raw);
-  ASSERT_EQ(run_quillet_process({"survey.raw", "X", "0.2"}, "", complete.path()).status, 0);
-  const Folder whole = contents(complete);
+  const Folder whole = complete_run(raw, "X");
 
   TempDir dir;
   dir.write("survey.raw", raw);
@@ -282,10 +284,7 @@ TEST(OutputSafety, ALinkAtAnyOutputNameLeavesItsTargetAlone) {
   const std::vector<std::string> runs = {"XGDLSC", "PIR"};
   std::vector<Folder> wholes;
   for (const std::string& codes : runs) {
-    TempDir complete;
-    complete.write("survey.raw", raw);
-    ASSERT_EQ(run_quillet_process({"survey.raw", codes, "0.2"}, "", complete.path()).status, 0);
-    wholes.push_back(contents(complete));
+    wholes.push_back(complete_run(raw, codes));
   }
   for (std::size_t k = 0; k < runs.size(); ++k) {
     SCOPED_TRACE(runs[k]);
@@ -318,10 +317,7 @@ TEST(OutputSafety, ALinkAtAnyOutputNameLeavesItsTargetAlone) {
 
 // The files of one logger file's set, run alone under the name "SINGLE".
 Folder alone(const std::string& records, const std::string& code) {
-  TempDir dir;
-  dir.write("survey.raw", records + " Z$\r\n");
-  EXPECT_EQ(run_quillet_process({"survey.raw", code, "0.2"}, "", dir.path()).status, 0);
-  return contents(dir);
+  return complete_run(records + " Z$\r\n", code);
 }
 
 TEST(OutputSafety, NamesThatRepeatInARunTakeASuffixAndKeepEveryCopy) {
@@ -381,10 +377,7 @@ TEST(OutputSafety, LoggersNamedLikeTheDefaultFilesTakeTheNextSuffixWhateverTheir
 
 TEST(OutputSafety, OneExecutionWritesInAFolderAtATime) {
   const std::string raw = survey(kThirds);
-  TempDir complete;
-  complete.write("survey.raw", raw);
-  ASSERT_EQ(run_quillet_process({"survey.raw", "X", "0.2"}, "", complete.path()).status, 0);
-  const Folder whole = contents(complete);
+  const Folder whole = complete_run(raw, "X");
 
   TempDir scratch;
   TempDir dir;
