@@ -95,6 +95,14 @@ struct Layout::Reading {
   };
   std::vector<Field> fields;
   std::size_t min_line = SIZE_MAX;  // no line is read this way unless it is at least this long
+  // Where every word field lies in the first 128 columns: the 16-column blocks that hold them,
+  // classified at once before the fields are read (0: none, or a field beyond them), and per
+  // half of those columns (bit k for column k) the columns of the word fields, those that are
+  // not the first of their field, and the last one of each field.
+  std::size_t blocks = 0;
+  std::uint64_t word_columns[2] = {0, 0};
+  std::uint64_t inner_columns[2] = {0, 0};
+  std::uint64_t last_columns[2] = {0, 0};
 };
 
 namespace layout_detail {

@@ -1,8 +1,13 @@
 // Reading a record through a layout: the input half of the format engine.
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
 #include <system_error>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
@@ -54,6 +59,16 @@ using namespace layout_detail;
 // the field is of another shape (inner blanks, a blank after the sign, anything invalid), which
 // the general reader then decides.
 
+// Digit values, the first (most significant) in the lowest byte, zeros in the bytes before
+// them: pairs, fours and all eight combined by multiplications.
+[[gnu::always_inline]] inline std::int32_t combine_digits(std::uint64_t digits) {
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+           32;
+  return static_cast<std::int32_t>(digits);  // below 10^8
+}
+
 // The field's characters in the highest bytes of `word`, blanks in the bytes before them.
 [[gnu::always_inline]] inline bool decode_short_int(std::uint64_t word, std::int32_t& out) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -78,13 +93,7 @@ using namespace layout_detail;
       return false;
     }
   }
-  // Digit values, the first (most significant) in the lowest byte; then pairs, fours and all
-  // eight combined by multiplications.
-  digits = (digits * 10) + (digits >> 8);
-  digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-           32;
-  const auto value = static_cast<std::int32_t>(digits);  // below 10^8
+  const std::int32_t value = combine_digits(digits);
   out = negative ? -value : value;
   return true;
 }
@@ -256,7 +265,125 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
   return {};
 }
 
+// Whether every word field of the plan has the shape the scanned reader takes: blanks, then
+// perhaps a sign, then digits (or blanks alone). Within a field a digit or a sign is followed
+// by a digit, and a sign does not end the field.
+[[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
+                                                     const ScannedColumns& s) {
+  std::uint64_t bad = 0;
+  std::uint64_t carry = 0;  // a digit or sign in the last column of the half before
+  for (int h = 0; h < 2; ++h) {
+    const std::uint64_t after_numeric = (s.numeric[h] << 1) | carry;
+    carry = s.numeric[h] >> 63;
+    bad |= (reading.word_columns[h] & ~s.plain[h]) |
+           (reading.inner_columns[h] & after_numeric & ~s.digit[h]) |
+           (reading.last_columns[h] & s.numeric[h] & ~s.digit[h]);
+  }
+  return bad == 0;
+}
+
+// A plan's compact form read on a line whose word fields are all plain: their values come
+// from the scanned columns, every other field from the plan's item.
+ReadResult read_scanned(const Layout::Reading& reading, const std::vector<Item>& plan,
+                        const ScannedColumns& scanned, std::string_view line, const In* targets,
+                        std::size_t count) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  // The constants of the loop, kept in registers rather than built again for every field.
+  std::uint64_t low_nibbles = 0x0F * kOnes;
+  std::uint64_t minus = 0x80 * kOnes;
+  std::uint64_t pairs = 0x000000FF000000FFULL;
+  std::uint64_t high_pair = 100 + (1000000ULL << 32);
+  std::uint64_t low_pair = 1 + (10000ULL << 32);
+#if defined(__GNUC__)
+  asm("" : "+r"(low_nibbles), "+r"(minus), "+r"(pairs), "+r"(high_pair), "+r"(low_pair));
+#endif
+  const std::size_t fields = reading.fields.size();
+  const std::size_t read = count < fields ? count : fields;
+  const Layout::Reading::Field* field = reading.fields.data();
+  const Layout::Reading::Field* const end = field + read;
+  for (; field != end; ++field, ++targets) {
+    if (field->word && targets->kind == In::Kind::Int) {
+      std::uint64_t word;
+      std::memcpy(&word, scanned.values + field->column, 8);
+      word <<= field->shift;  // the field's last column into the highest byte
+      std::uint64_t digits = word & low_nibbles;
+      digits = (digits * 10) + (digits >> 8);
+      digits = (((digits & pairs) * high_pair) + (((digits >> 16) & pairs) * low_pair)) >> 32;
+      const auto value = static_cast<std::int32_t>(digits);
+      *static_cast<std::int32_t*>(targets->target) = (word & minus) != 0 ? -value : value;
+      continue;
+    }
+    if (!read_field(*field, plan[field->step], line, *targets)) {
+      return {ReadStatus::BadField, static_cast<int>(field - reading.fields.data())};
+    }
+  }
+  if (count > fields) return {ReadStatus::EndOfRecord, static_cast<int>(fields)};
+  return {};
+}
+
 }  // namespace
+
+void layout_detail::scan_columns_scalar(std::string_view line, std::size_t blocks,
+                                        ScannedColumns& out) {
+  for (int h = 0; h < 2; ++h) out.plain[h] = out.numeric[h] = out.digit[h] = 0;
+  const std::size_t columns = 16 * blocks;
+  for (std::size_t k = 0; k < columns; ++k) {
+    const char c = k < line.size() ? line[k] : ' ';
+    const bool digit = c >= '0' && c <= '9';
+    const bool sign = c == '-' || c == '+';
+    const std::uint64_t bit = std::uint64_t{1} << (k % 64);
+    if (digit) out.digit[k / 64] |= bit;
+    if (digit || sign) out.numeric[k / 64] |= bit;
+    if (digit || sign || c == ' ') out.plain[k / 64] |= bit;
+    out.values[k] = digit ? static_cast<unsigned char>(c - '0') : c == '-' ? 0x80 : 0;
+  }
+  std::memset(out.values + columns, 0, 16);
+}
+
+void layout_detail::scan_columns(std::string_view line, std::size_t blocks, ScannedColumns& out) {
+#if defined(__SSE2__)
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  // Each block's three masks land as 16 bits in their place of the two words per mask.
+  std::uint16_t plain[8] = {};
+  std::uint16_t numeric[8] = {};
+  std::uint16_t digit[8] = {};
+  const auto bits = [](Bytes v) {
+    return static_cast<std::uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
+  };
+  const auto scan = [&](std::size_t b, Bytes c) {
+    const Bytes value = c - '0';
+    const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
+    const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
+    const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
+    const Bytes values = (value & is_digit) | (is_minus & 0x80);
+    std::memcpy(out.values + 16 * b, &values, 16);
+    digit[b] = bits(is_digit);
+    numeric[b] = bits(is_numeric);
+    plain[b] = bits(is_numeric | reinterpret_cast<Bytes>(c == ' '));
+  };
+  const std::size_t whole = std::min(blocks, line.size() / 16);
+  for (std::size_t b = 0; b < whole; ++b) {
+    Bytes c;
+    std::memcpy(&c, line.data() + 16 * b, 16);
+    scan(b, c);
+  }
+  for (std::size_t b = whole; b < blocks; ++b) {
+    // The line ends before this block does: the columns past it read as blanks.
+    unsigned char tail[16];
+    std::memset(tail, ' ', 16);
+    if (16 * b < line.size()) std::memcpy(tail, line.data() + 16 * b, line.size() - 16 * b);
+    Bytes c;
+    std::memcpy(&c, tail, 16);
+    scan(b, c);
+  }
+  std::memset(out.values + 16 * blocks, 0, 16);
+  std::memcpy(out.plain, plain, 16);
+  std::memcpy(out.numeric, numeric, 16);
+  std::memcpy(out.digit, digit, 16);
+#else
+  scan_columns_scalar(line, blocks, out);
+#endif
+}
 
 bool layout_detail::read_int_word(std::uint64_t word, std::int32_t& out) {
   return std::endian::native == std::endian::little && decode_short_int(word, out);
@@ -273,6 +400,13 @@ ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets
 ReadResult Layout::read(std::string_view line, const In* targets, std::size_t count, int n) const {
   if (const auto* steps = plan(n)) {
     const Reading& reading = readings_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
+    if (reading.blocks != 0) {
+      ScannedColumns scanned;
+      scan_columns(line, reading.blocks, scanned);
+      if (plain_word_fields(reading, scanned)) {
+        return read_scanned(reading, *steps, scanned, line, targets, count);
+      }
+    }
     if (line.size() >= reading.min_line) return read_compact(reading, *steps, line, targets, count);
     return read_plan(*steps, line, targets, count);
   }
