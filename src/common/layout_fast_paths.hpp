@@ -31,6 +31,14 @@ struct ScannedColumns {
   alignas(16) unsigned char values[kScannedColumns + 16];
 };
 
+// The values of short I fields from words of their columns' digit values (the field's last
+// column in the highest byte, zeros in the bytes before the field, 0x80 for a minus sign): each
+// field's digits combined and the sign applied, `count` words into as many values. For fields that
+// the masks above show to be plain (blanks, perhaps a sign, digits).
+void combine_words(const std::uint64_t* words, std::size_t count, std::int32_t* values);
+// The same a field at a time.
+void combine_words_scalar(const std::uint64_t* words, std::size_t count, std::int32_t* values);
+
 // Classifies the first 16 * `blocks` columns (`blocks` at most 8), those past the line's end as
 // blanks. The masks are 0 beyond them, and so are the 16 values that follow them.
 void scan_columns(std::string_view line, std::size_t blocks, ScannedColumns& out);

@@ -263,6 +263,8 @@ Layout::Reading reading_of(const std::vector<Item>& plan) {
       field.word = true;
       field.shift = step.word_shift;
       field.blanks = step.word_blanks;
+      field.slot = static_cast<std::uint16_t>(reading.words.size());
+      reading.words.push_back({step.column, step.word_shift});
       min_line = std::max<std::size_t>(min_line, step.word_end);
       const std::size_t end = std::size_t{step.column} + step.w;
       if (end > layout_detail::kScannedColumns) {
@@ -278,6 +280,9 @@ Layout::Reading reading_of(const std::vector<Item>& plan) {
   }
   reading.min_line = min_line;
   reading.blocks = scanned ? (scanned_end + 15) / 16 : 0;
+  // The scanned reader combines four fields at a time: the last four are completed by fields
+  // whose values nobody takes.
+  while (reading.words.size() % 4 != 0) reading.words.push_back({0, 0});
   return reading;
 }
 

@@ -282,35 +282,70 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
   return bad == 0;
 }
 
-// A plan's compact form read on a line whose word fields are all plain: their values come
-// from the scanned columns, every other field from the plan's item.
+[[gnu::always_inline]] inline std::int32_t combine_word(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  const std::int32_t value = combine_digits(word & 0x0F * kOnes);
+  return (word & 0x80 * kOnes) != 0 ? -value : value;
+}
+
+#if defined(__SSE2__)
+// Four fields at once, two words per vector: digit pairs, fours and all eight combined by
+// multiply-adds, the sign applied where a byte of the field holds 0x80.
+[[gnu::always_inline]] inline __m128i combine_four(__m128i ab, __m128i cd) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i digits = _mm_set1_epi8(0x0F);
+  const __m128i minus = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i low_byte = _mm_set1_epi16(0x00FF);
+  const __m128i ten = _mm_set1_epi16(10);
+  const __m128i hundred_one = _mm_set1_epi32(100 | 1 << 16);
+  const __m128i ten_thousand_one = _mm_set1_epi32(10000 | 1 << 16);
+  const auto pairs = [&](__m128i v) {
+    // 16-bit lanes: the first (more significant) digit in the low byte.
+    const __m128i d = _mm_and_si128(v, digits);
+    return _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, low_byte), ten), _mm_srli_epi16(d, 8));
+  };
+  const __m128i fours = _mm_packs_epi32(_mm_madd_epi16(pairs(ab), hundred_one),
+                                        _mm_madd_epi16(pairs(cd), hundred_one));  // below 10^4
+  const __m128i magnitude = _mm_madd_epi16(fours, ten_thousand_one);
+  // Per field the sum of its bytes' minus bits; 32-bit lanes in field order after the pack.
+  const __m128i signs = _mm_packs_epi32(_mm_sad_epu8(_mm_and_si128(ab, minus), zero),
+                                        _mm_sad_epu8(_mm_and_si128(cd, minus), zero));
+  const __m128i negative = _mm_cmpgt_epi32(signs, zero);
+  return _mm_sub_epi32(_mm_xor_si128(magnitude, negative), negative);
+}
+#endif
+
+// A plan's compact form read on a line whose word fields are all plain: their values combined
+// from the scanned columns first, every other field then read by the plan's item.
 ReadResult read_scanned(const Layout::Reading& reading, const std::vector<Item>& plan,
                         const ScannedColumns& scanned, std::string_view line, const In* targets,
                         std::size_t count) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  // The constants of the loop, kept in registers rather than built again for every field.
-  std::uint64_t low_nibbles = 0x0F * kOnes;
-  std::uint64_t minus = 0x80 * kOnes;
-  std::uint64_t pairs = 0x000000FF000000FFULL;
-  std::uint64_t high_pair = 100 + (1000000ULL << 32);
-  std::uint64_t low_pair = 1 + (10000ULL << 32);
-#if defined(__GNUC__)
-  asm("" : "+r"(low_nibbles), "+r"(minus), "+r"(pairs), "+r"(high_pair), "+r"(low_pair));
+  alignas(16) std::int32_t values[kScannedColumns];  // no more word fields than columns
+  const Layout::Reading::Word* word = reading.words.data();
+  const Layout::Reading::Word* const words_end = word + reading.words.size();
+  const auto load = [&](const Layout::Reading::Word& w) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, scanned.values + w.column, 8);
+    return bytes << w.shift;  // the field's last column into the highest byte
+  };
+  for (std::int32_t* out = values; word != words_end; word += 4, out += 4) {
+#if defined(__SSE2__)
+    const __m128i ab = _mm_set_epi64x(static_cast<long long>(load(word[1])),
+                                      static_cast<long long>(load(word[0])));
+    const __m128i cd = _mm_set_epi64x(static_cast<long long>(load(word[3])),
+                                      static_cast<long long>(load(word[2])));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), combine_four(ab, cd));
+#else
+    for (int k = 0; k < 4; ++k) out[k] = combine_word(load(word[k]));
 #endif
+  }
   const std::size_t fields = reading.fields.size();
   const std::size_t read = count < fields ? count : fields;
   const Layout::Reading::Field* field = reading.fields.data();
   const Layout::Reading::Field* const end = field + read;
   for (; field != end; ++field, ++targets) {
     if (field->word && targets->kind == In::Kind::Int) {
-      std::uint64_t word;
-      std::memcpy(&word, scanned.values + field->column, 8);
-      word <<= field->shift;  // the field's last column into the highest byte
-      std::uint64_t digits = word & low_nibbles;
-      digits = (digits * 10) + (digits >> 8);
-      digits = (((digits & pairs) * high_pair) + (((digits >> 16) & pairs) * low_pair)) >> 32;
-      const auto value = static_cast<std::int32_t>(digits);
-      *static_cast<std::int32_t*>(targets->target) = (word & minus) != 0 ? -value : value;
+      *static_cast<std::int32_t*>(targets->target) = values[field->slot];
       continue;
     }
     if (!read_field(*field, plan[field->step], line, *targets)) {
@@ -383,6 +418,30 @@ void layout_detail::scan_columns(std::string_view line, std::size_t blocks, Scan
 #else
   scan_columns_scalar(line, blocks, out);
 #endif
+}
+
+void layout_detail::combine_words(const std::uint64_t* words, std::size_t count,
+                                  std::int32_t* values) {
+#if defined(__SSE2__)
+  for (std::size_t k = 0; k < count; k += 4) {
+    std::uint64_t four[4] = {0, 0, 0, 0};
+    std::memcpy(four, words + k, 8 * std::min<std::size_t>(4, count - k));
+    alignas(16) std::int32_t out[4];
+    _mm_store_si128(
+        reinterpret_cast<__m128i*>(out),
+        combine_four(
+            _mm_set_epi64x(static_cast<long long>(four[1]), static_cast<long long>(four[0])),
+            _mm_set_epi64x(static_cast<long long>(four[3]), static_cast<long long>(four[2]))));
+    std::memcpy(values + k, out, 4 * std::min<std::size_t>(4, count - k));
+  }
+#else
+  combine_words_scalar(words, count, values);
+#endif
+}
+
+void layout_detail::combine_words_scalar(const std::uint64_t* words, std::size_t count,
+                                         std::int32_t* values) {
+  for (std::size_t k = 0; k < count; ++k) values[k] = combine_word(words[k]);
 }
 
 bool layout_detail::read_int_word(std::uint64_t word, std::int32_t& out) {

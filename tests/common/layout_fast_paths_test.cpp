@@ -155,6 +155,41 @@ TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
   EXPECT_GT(whole, 20000);  // lines read whole, not only refused ones
 }
 
+// Plain fields of every width combined four at a time, a field at a time and by the general
+// reader from their text: the words hold the digit values the scan leaves, 0x80 for a minus.
+TEST(LayoutFastPaths, PlainFieldsCombineAsTheGeneralReaderReadsThem) {
+  std::mt19937_64 rng(29);
+  for (int round = 0; round < 2000; ++round) {
+    const std::size_t count = 1 + rng() % 40;
+    std::vector<std::uint64_t> words(count);
+    std::vector<std::int32_t> expected(count);
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t w = 1 + rng() % 8;
+      const std::size_t digits = rng() % (w + 1);
+      const bool minus = digits > 0 && digits < w && rng() % 2 == 0;
+      std::string text(w, ' ');
+      std::uint64_t word = 0;
+      for (std::size_t i = w - digits; i < w; ++i) {
+        const unsigned d = rng() % 10;
+        text[i] = static_cast<char>('0' + d);
+        word |= std::uint64_t{d} << (8 * (8 - w + i));
+      }
+      if (minus) {
+        text[w - digits - 1] = '-';
+        word |= std::uint64_t{0x80} << (8 * (8 - digits - 1));
+      }
+      words[k] = word;
+      ASSERT_TRUE(read_int_general(text, expected[k])) << '"' << text << '"';
+    }
+    std::vector<std::int32_t> four(count, -7);
+    std::vector<std::int32_t> one(count, -7);
+    combine_words(words.data(), count, four.data());
+    combine_words_scalar(words.data(), count, one.data());
+    ASSERT_EQ(four, expected);
+    ASSERT_EQ(one, expected);
+  }
+}
+
 // The columns classified 16 at a time against their classification one at a time, on lines of
 // every length around the blocks asked for.
 TEST(LayoutFastPaths, ColumnsScanAsTheyDoOneAtATime) {
