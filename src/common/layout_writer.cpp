@@ -423,7 +423,7 @@ inline void put_text_field(char* field, std::size_t w, std::string_view text) {
       return true;
     default:  // Text, TextAll
       if (v.kind == Out::Kind::Text) {
-        put_text(record, v.s, it);
+        put_text(record, v.text(), it);
       } else if (v.kind == Out::Kind::Char) {
         put_text(record, std::string_view(&v.c, 1), it);
       } else {
@@ -619,7 +619,7 @@ std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, cha
         put_text_field(out + step.column, step.w, std::string_view(&v->c, 1));
         break;
       case dispatch(StepKind::Text, Out::Kind::Text):
-        put_text_field(out + step.column, step.w, v->s);
+        put_text_field(out + step.column, step.w, v->text());
         break;
       default:  // a value that does not suit its field
         return kUnsuited;
