@@ -3,8 +3,9 @@
 // against the general reader, whole records read through a layout against the engine's general
 // reader and by the layout bound to an object's members, the columns of a line classified 16 at a
 // time against one at a time, GGA sentences against their reading by layouts alone, the Fw.d
-// writers of floats and doubles against the writer that rounds from the exact binary value, and the
-// integer path of the shortest fixed notation against std::to_chars. A difference stops the fuzzer.
+// writers of floats and doubles against the writer that rounds from the exact binary value, records
+// written through a layout's compiled plan against its general writer, and the integer path of the
+// shortest fixed notation against std::to_chars. A difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -144,6 +145,35 @@ void check_sentence(std::string_view body) {
   }
 }
 
+// Values from the input written as records through the compiled plan and through the general
+// writer: every Fw.d and Iw shape of the fast paths, the bits as floats, doubles and integers.
+void check_written(std::uint32_t f, std::uint64_t d) {
+  static const quillet::Layout layout(
+      "(I1, I3, I12, F1.0, F3.0, F3.1, F4.2, F9.2, F5.3, F7.3, F9.6, F12.6, F8.1, F9.4, F14.8)");
+  float fv;
+  double dv;
+  std::memcpy(&fv, &f, 4);
+  std::memcpy(&dv, &d, 8);
+  // The logger's magnitudes too: integers in units of a few decimals.
+  const float scaled_f = static_cast<float>(static_cast<std::int32_t>(f)) / 1000.0f;
+  const double scaled_d = static_cast<double>(static_cast<std::int64_t>(d) >> 20) / 1e6;
+  const auto i = static_cast<std::int32_t>(f);
+  for (int pass = 0; pass < 4; ++pass) {
+    std::vector<quillet::Out> values{i, i >> (f & 31), -(i >> 12)};
+    for (int k = 0; k < 12; ++k) {
+      if ((k + pass) % 4 == 0) values.emplace_back(fv);
+      if ((k + pass) % 4 == 1) values.emplace_back(dv);
+      if ((k + pass) % 4 == 2) values.emplace_back(scaled_f);
+      if ((k + pass) % 4 == 3) values.emplace_back(scaled_d);
+    }
+    std::string compiled;
+    std::string general;
+    layout.write(compiled, values.data(), values.size());
+    layout.write_general(general, values.data(), values.size());
+    if (compiled != general) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -194,6 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned fd = std::min(shape / 20 % 10, fw);
   check_fixed(fv, fw, fd);
   check_fixed(dv, fw, fd);
+  check_written(f, d);
   // Next to a decimal tie of that field: (m + 1/2) / 10^d from the input's integers, a few
   // units in the last place away.
   const double tie = (static_cast<double>(f % 100000000) + 0.5) / std::pow(10.0, fd);

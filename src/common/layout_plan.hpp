@@ -65,9 +65,16 @@ struct WriteStep {
   Kind kind = Kind::Literal;
   std::uint8_t d = 0;        // decimals of Fw.d
   std::uint32_t column = 0;  // first column of the field
+  std::uint32_t end = 0;     // the column after the field: its digits are written back from it
   std::uint32_t start = 0;   // first column of the blanks before it
   std::uint32_t w = 0;       // field width; Literal: length
   std::uint32_t link = 0;    // Literal: offset of its text in the plan's `texts`
+  // Iw, and Fw.d with d <= 8: the magnitudes (of a positive value, of a negative one), scaled by
+  // 10^d and rounded, that are written by digits alone: below 2^32, with a column left of the
+  // point and one for the minus sign. Larger ones (asterisks among them) and fields without a
+  // column for the zero before the point go the general way.
+  std::uint64_t fits[2] = {0, 0};
+  double sum_fits[2] = {0, 0};  // 2^52 + fits, exact
 };
 
 // The bytes past a record that a write through its compiled plan may change: the blanks are laid
