@@ -75,11 +75,12 @@ struct WriteStep {
   // column for the zero before the point go the general way.
   std::uint64_t fits[2] = {0, 0};
   double sum_fits[2] = {0, 0};  // 2^52 + fits, exact
+  bool small = false;           // four columns left of the point (Iw: four columns) at least
 };
 
 // The bytes past a record that a write through its compiled plan may change: the blanks are laid
-// and literals of up to 16 characters copied 16 bytes at a time.
-constexpr std::size_t kWriteSlack = 16;
+// 32 bytes at a time, and literals of up to 16 characters copied 16 bytes at a time.
+constexpr std::size_t kWriteSlack = 32;
 
 }  // namespace layout_detail
 

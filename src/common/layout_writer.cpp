@@ -464,29 +464,72 @@ using StepKind = WriteStep::Kind;
   return end;
 }
 
-// q / 10^D written as a fixed-point number ending just before `end`, with the zero before the
-// point and the sign: the step has checked that they fit.
-template <unsigned D>
-[[gnu::always_inline]] inline void put_scaled(char* end, bool negative, std::uint32_t q) {
-  constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
-  std::uint32_t whole = q / kUnit;
-  std::uint32_t fraction = q - whole * kUnit;
-  if constexpr (D == 6) {
-    end = put_pair(end, fraction % 100);
-    fraction /= 100;
-    end = put_pair(end, fraction % 100);
-    end = put_pair(end, fraction / 100);
-  } else if constexpr (D == 3) {
-    end = put_pair(end, fraction % 100);
-    *--end = static_cast<char>('0' + fraction / 100);
-  } else if constexpr (D == 2) {
-    end = put_pair(end, fraction);
-  } else if constexpr (D == 1) {
-    *--end = static_cast<char>('0' + fraction);
+// Texts of four characters for the parts of a number that most fields hold, each written with
+// one store: a whole number below 1000 right-justified with its sign (" 123", "-123", "  -0"),
+// and the point with the decimals of F.1 to F.3 followed by blanks (".1  ", ".12 ", ".123").
+// A text that ends with blanks is written over the columns after its field, which a later step
+// writes, or the nX blanks that stay, or the slack past the record.
+using Chars4 = std::array<char, 4>;
+
+constexpr auto kSmallWhole = [] {
+  std::array<std::array<Chars4, 1000>, 2> texts{};
+  for (unsigned sign = 0; sign < 2; ++sign) {
+    for (unsigned v = 0; v < 1000; ++v) {
+      Chars4& text = texts[sign][v];
+      text.fill(' ');
+      int at = 3;
+      unsigned rest = v;
+      do {
+        text[at--] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+      } while (rest != 0);
+      if (sign != 0) text[at] = '-';
+    }
   }
-  *--end = '.';
-  end = put_whole(end, whole);
-  if (negative) end[-1] = '-';
+  return texts;
+}();
+
+template <unsigned D>
+constexpr auto kDecimals = [] {
+  constexpr unsigned kCount = D == 1 ? 10 : D == 2 ? 100 : 1000;
+  std::array<Chars4, kCount> texts{};
+  for (unsigned v = 0; v < kCount; ++v) {
+    Chars4& text = texts[v];
+    text.fill(' ');
+    text[0] = '.';
+    unsigned rest = v;
+    for (unsigned k = D; k > 0; --k, rest /= 10) text[k] = static_cast<char>('0' + rest % 10);
+  }
+  return texts;
+}();
+
+// q / 10^D written as a fixed-point number ending just before `end`, with the zero before the
+// point and the sign: the step has checked that they fit. `small`: the field has four columns
+// left of the point, which take any whole part below 1000 with its sign.
+template <unsigned D>
+[[gnu::always_inline]] inline void put_scaled(char* end, bool negative, std::uint32_t q,
+                                              bool small) {
+  constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
+  const std::uint32_t whole = q / kUnit;
+  std::uint32_t fraction = q - whole * kUnit;
+  char* const point = end - D - 1;
+  if constexpr (D >= 1 && D <= 3) {
+    std::memcpy(point, kDecimals<D>[fraction].data(), 4);
+  } else {
+    if constexpr (D == 6) {
+      end = put_pair(end, fraction % 100);
+      fraction /= 100;
+      end = put_pair(end, fraction % 100);
+      put_pair(end, fraction / 100);
+    }
+    *point = '.';
+  }
+  if (small && whole < 1000) {
+    std::memcpy(point - 4, kSmallWhole[negative][whole].data(), 4);
+    return;
+  }
+  char* const first = put_whole(point, whole);
+  if (negative) first[-1] = '-';
 }
 
 // The general writers of a field, out of the way of the common path.
@@ -508,7 +551,7 @@ template <unsigned D>
   const double sum = std::fabs(static_cast<double>(v)) * kScale[D] + 0x1p52;
   if (sum < step.sum_fits[negative]) {
     put_scaled<D>(out + step.end, negative != 0,
-                  static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)));
+                  static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)), step.small);
     return;
   }
   put_float_field(out + step.column, v, step.w, D);
@@ -520,7 +563,7 @@ template <unsigned D>
   bool negative;
   std::uint64_t q;
   if (nearest_double(v, D, negative, q) && q < step.fits[negative]) {
-    put_scaled<D>(out + step.end, negative, static_cast<std::uint32_t>(q));
+    put_scaled<D>(out + step.end, negative, static_cast<std::uint32_t>(q), step.small);
     return;
   }
   put_double_field(out + step.column, v, step.w, D);
@@ -536,6 +579,10 @@ constexpr unsigned dispatch(StepKind field, Out::Kind value) {
   const bool negative = value < 0;
   const std::uint32_t magnitude =
       negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  if (step.small && magnitude < 1000) {
+    std::memcpy(out + step.end - 4, kSmallWhole[negative][magnitude].data(), 4);
+    return;
+  }
   if (magnitude >= step.fits[negative]) {
     stars(out + step.column, step.w);
     return;
@@ -553,9 +600,10 @@ template <bool kEveryField>
 std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, char* const out,
                            const Out* values, std::size_t count) {
   constexpr std::size_t kUnsuited = SIZE_MAX;
-  static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  for (std::size_t k = 0; k < width; k += 16) std::memcpy(out + k, kBlanks, 16);
+  static constexpr char kBlanks[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  for (std::size_t k = 0; k < width; k += 32) std::memcpy(out + k, kBlanks, 32);
   const Out* v = values;
   const Out* const end = values + count;
   for (const WriteStep& step : plan.steps) {
@@ -656,12 +704,14 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
         step.kind = StepKind::Int;
         step.fits[0] = digits_fit(item.w, 0);
         step.fits[1] = digits_fit(std::int64_t{item.w} - 1, 0);
+        step.small = item.w >= 4;
         break;
       case Op::Fixed:
         if (item.d <= 8) {
           // The point takes a column; the zero before it must have one.
           step.fits[0] = digits_fit(std::int64_t{item.w} - 1, item.d);
           step.fits[1] = digits_fit(std::int64_t{item.w} - 2, item.d);
+          step.small = item.w >= item.d + 5u;
           for (int sign = 0; sign < 2; ++sign) {
             step.sum_fits[sign] = 0x1p52 + static_cast<double>(step.fits[sign]);
           }
