@@ -269,6 +269,50 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
   return {};
 }
 
+// scan_columns, inlined where the reader calls it.
+[[gnu::always_inline]] inline void scan_line(std::string_view line, std::size_t blocks,
+                                             ScannedColumns& out) {
+#if defined(__SSE2__)
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  for (int h = 0; h < 2; ++h) out.plain[h] = out.numeric[h] = out.digit[h] = 0;
+  // Each block's three masks land as 16 bits in their place of the two words per mask (the
+  // machine is little-endian).
+  const auto put = [](std::uint64_t* mask, std::size_t b, Bytes v) {
+    const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
+    std::memcpy(reinterpret_cast<unsigned char*>(mask) + 2 * b, &bits, 2);
+  };
+  const auto scan = [&](std::size_t b, Bytes c) {
+    const Bytes value = c - '0';
+    const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
+    const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
+    const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
+    const Bytes values = (value & is_digit) | (is_minus & 0x80);
+    std::memcpy(out.values + 16 * b, &values, 16);
+    put(out.digit, b, is_digit);
+    put(out.numeric, b, is_numeric);
+    put(out.plain, b, is_numeric | reinterpret_cast<Bytes>(c == ' '));
+  };
+  const std::size_t whole = std::min(blocks, line.size() / 16);
+  for (std::size_t b = 0; b < whole; ++b) {
+    Bytes c;
+    std::memcpy(&c, line.data() + 16 * b, 16);
+    scan(b, c);
+  }
+  for (std::size_t b = whole; b < blocks; ++b) {
+    // The line ends before this block does: the columns past it read as blanks.
+    unsigned char tail[16];
+    std::memset(tail, ' ', 16);
+    if (16 * b < line.size()) std::memcpy(tail, line.data() + 16 * b, line.size() - 16 * b);
+    Bytes c;
+    std::memcpy(&c, tail, 16);
+    scan(b, c);
+  }
+  std::memset(out.values + 16 * blocks, 0, 16);
+#else
+  scan_columns_scalar(line, blocks, out);
+#endif
+}
+
 // Whether every word field of the plan has the shape the scanned reader takes: blanks, then
 // perhaps a sign, then digits (or blanks alone). Within a field a digit or a sign is followed
 // by a digit, and a sign does not end the field.
@@ -387,48 +431,7 @@ void layout_detail::scan_columns_scalar(std::string_view line, std::size_t block
 }
 
 void layout_detail::scan_columns(std::string_view line, std::size_t blocks, ScannedColumns& out) {
-#if defined(__SSE2__)
-  using Bytes = unsigned char __attribute__((vector_size(16)));
-  // Each block's three masks land as 16 bits in their place of the two words per mask.
-  std::uint16_t plain[8] = {};
-  std::uint16_t numeric[8] = {};
-  std::uint16_t digit[8] = {};
-  const auto bits = [](Bytes v) {
-    return static_cast<std::uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
-  };
-  const auto scan = [&](std::size_t b, Bytes c) {
-    const Bytes value = c - '0';
-    const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
-    const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
-    const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
-    const Bytes values = (value & is_digit) | (is_minus & 0x80);
-    std::memcpy(out.values + 16 * b, &values, 16);
-    digit[b] = bits(is_digit);
-    numeric[b] = bits(is_numeric);
-    plain[b] = bits(is_numeric | reinterpret_cast<Bytes>(c == ' '));
-  };
-  const std::size_t whole = std::min(blocks, line.size() / 16);
-  for (std::size_t b = 0; b < whole; ++b) {
-    Bytes c;
-    std::memcpy(&c, line.data() + 16 * b, 16);
-    scan(b, c);
-  }
-  for (std::size_t b = whole; b < blocks; ++b) {
-    // The line ends before this block does: the columns past it read as blanks.
-    unsigned char tail[16];
-    std::memset(tail, ' ', 16);
-    if (16 * b < line.size()) std::memcpy(tail, line.data() + 16 * b, line.size() - 16 * b);
-    Bytes c;
-    std::memcpy(&c, tail, 16);
-    scan(b, c);
-  }
-  std::memset(out.values + 16 * blocks, 0, 16);
-  std::memcpy(out.plain, plain, 16);
-  std::memcpy(out.numeric, numeric, 16);
-  std::memcpy(out.digit, digit, 16);
-#else
-  scan_columns_scalar(line, blocks, out);
-#endif
+  scan_line(line, blocks, out);
 }
 
 void layout_detail::combine_words(const std::uint64_t* words, std::size_t count,
@@ -535,7 +538,7 @@ ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t 
     const Reading& reading = layout_.readings_[p];
     if (form.direct && count == form.count) {
       ScannedColumns scanned;
-      scan_columns(line, reading.blocks, scanned);
+      scan_line(line, reading.blocks, scanned);
       if (plain_word_fields(reading, scanned)) {
         alignas(16) std::int32_t values[kScannedColumns];
         combine_fields(reading, scanned, values);
@@ -577,7 +580,7 @@ ReadResult Layout::read(std::string_view line, const In* targets, std::size_t co
     const Reading& reading = readings_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
     if (reading.blocks != 0) {
       ScannedColumns scanned;
-      scan_columns(line, reading.blocks, scanned);
+      scan_line(line, reading.blocks, scanned);
       if (plain_word_fields(reading, scanned)) {
         return read_scanned(reading, *steps, scanned, line, targets, count);
       }
