@@ -92,7 +92,8 @@ bool InputFile::fill() {
     begin_ = 0;
   }
   while (end_ < capacity_) {
-    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+    const std::size_t wanted = std::min(capacity_ - end_, read_size_);
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, wanted);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
       return true;
