@@ -3,7 +3,8 @@
 // against the general reader, whole records read through a layout against the engine's general
 // reader, GGA sentences against their reading by layouts alone, the Fw.d writers of floats and
 // doubles against the writer that rounds from the exact binary value, and the integer path of the
-// shortest fixed notation against std::to_chars. A difference stops the fuzzer.
+// shortest fixed notation against std::to_chars, and the inline search of a byte against memchr.
+// A difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
 #include "common/shortest_fixed.hpp"
+#include "core/byte_scan.hpp"
 #include "positioning/gga.hpp"
 
 namespace {
@@ -114,6 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   check_record(text);
   check_sentence(text);
+  // Line ends found inline against memchr, the first byte being the one looked for.
+  const char* const found = quillet::find_byte(text.data() + 1, size - 1, text[0]);
+  if (found != std::memchr(text.data() + 1, text[0], size - 1) ||
+      found != quillet::byte_scan::find_portable(text.data() + 1, size - 1, text[0])) {
+    std::abort();
+  }
   // The first byte gives the field's width (1 to 8); its columns follow, blanks where the input
   // ends. The engine loads them as one word with blanks before the field.
   const std::size_t w = data[0] % 8 + 1;

@@ -1,7 +1,6 @@
 #include "core/line_reader.hpp"
 
-#include <algorithm>
-#include <cstring>
+#include "core/byte_scan.hpp"
 
 namespace quillet {
 
@@ -29,35 +28,6 @@ Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line) {
   if (flow == Flow::NextLine) load_line(line, raw);
   return flow;
 }
-
-namespace {
-
-// How often `c` stands in `text`: sixteen bytes at a time through the compiler's vector type
-// (each lane of a comparison is -1 where it holds), the rest byte by byte.
-std::size_t count_byte(std::string_view text, char c) {
-  using Bytes = signed char __attribute__((vector_size(16)));
-  const Bytes wanted = Bytes{} + static_cast<signed char>(c);
-  const char* const data = text.data();
-  std::size_t count = 0;
-  std::size_t k = 0;
-  while (k + 16 <= text.size()) {
-    // A lane counts up to 255 before the counts are added up.
-    const std::size_t stop = std::min(text.size(), k + 16 * 255);
-    Bytes counts{};
-    for (; k + 16 <= stop; k += 16) {
-      Bytes chunk;
-      std::memcpy(&chunk, data + k, 16);
-      counts -= chunk == wanted;
-    }
-    unsigned char lanes[16];
-    std::memcpy(lanes, &counts, 16);
-    for (const unsigned char lane : lanes) count += lane;
-  }
-  for (; k < text.size(); ++k) count += data[k] == c;
-  return count;
-}
-
-}  // namespace
 
 Flow read_next_marked_line(InputFile& input, std::int32_t& line_number, std::string_view marker,
                            std::string_view& raw) {

@@ -1,0 +1,96 @@
+// Looking for one byte value in a run of text, sixteen bytes at a time: line ends in the input,
+// the lines of a pre-scan. A library call per line spends most of its time setting up on a
+// survey's short lines; these run inline. The compiler's generic vector type (a lane of a
+// comparison is -1 where it holds, 0 elsewhere) serves every processor; where SSE2 is there (every
+// x86-64), its byte mask finds the first hit in one step.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quillet {
+
+namespace byte_scan {
+
+using Bytes = signed char __attribute__((vector_size(16)));
+
+inline Bytes splat(char c) {
+  return Bytes{} + static_cast<signed char>(c);
+}
+
+// The first `c` among `size` bytes at `data`, or nullptr, on any processor.
+inline const char* find_portable(const char* data, std::size_t size, char c) {
+  const Bytes wanted = splat(c);
+  std::size_t k = 0;
+  for (; k + 16 <= size; k += 16) {
+    Bytes chunk;
+    std::memcpy(&chunk, data + k, 16);
+    const Bytes hit = chunk == wanted;
+    std::uint64_t halves[2];
+    std::memcpy(halves, &hit, 16);
+    if ((halves[0] | halves[1]) == 0) continue;
+    // The lane at the lowest address: the low bytes of a word on a little-endian processor.
+    const bool low = halves[0] != 0;
+    const std::uint64_t half = low ? halves[0] : halves[1];
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(half)
+                                                               : std::countl_zero(half);
+    return data + k + (low ? 0 : 8) + static_cast<std::size_t>(bit) / 8;
+  }
+  for (; k < size; ++k) {
+    if (data[k] == c) return data + k;
+  }
+  return nullptr;
+}
+
+}  // namespace byte_scan
+
+// The first `c` among `size` bytes at `data`, or nullptr: what memchr gives.
+inline const char* find_byte(const char* data, std::size_t size, char c) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(c);
+  std::size_t k = 0;
+  for (; k + 16 <= size; k += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k));
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted));
+    if (mask != 0) return data + k + std::countr_zero(static_cast<unsigned>(mask));
+  }
+  for (; k < size; ++k) {
+    if (data[k] == c) return data + k;
+  }
+  return nullptr;
+#else
+  return byte_scan::find_portable(data, size, c);
+#endif
+}
+
+// How often `c` stands in `text`.
+inline std::size_t count_byte(std::string_view text, char c) {
+  const byte_scan::Bytes wanted = byte_scan::splat(c);
+  const char* const data = text.data();
+  std::size_t count = 0;
+  std::size_t k = 0;
+  while (k + 16 <= text.size()) {
+    // A lane counts up to 255 before the counts are added up.
+    const std::size_t stop = k + 16 * 255 < text.size() ? k + 16 * 255 : text.size();
+    byte_scan::Bytes counts{};
+    for (; k + 16 <= stop; k += 16) {
+      byte_scan::Bytes chunk;
+      std::memcpy(&chunk, data + k, 16);
+      counts -= chunk == wanted;
+    }
+    unsigned char lanes[16];
+    std::memcpy(lanes, &counts, 16);
+    for (const unsigned char lane : lanes) count += lane;
+  }
+  for (; k < text.size(); ++k) count += data[k] == c;
+  return count;
+}
+
+}  // namespace quillet
