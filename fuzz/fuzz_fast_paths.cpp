@@ -1,10 +1,10 @@
 // libFuzzer target that holds each fast path of the number reading and writing to the general
 // path it stands in for, on the same field or value: the word-wide reader of short I fields
 // against the general reader, whole records read through a layout against the engine's general
-// reader, GGA sentences against their reading by layouts alone, the Fw.d writers of floats and
-// doubles against the writer that rounds from the exact binary value, and the integer path of the
-// shortest fixed notation against std::to_chars, and the inline search of a byte against memchr.
-// A difference stops the fuzzer.
+// reader, the columns of a line classified 16 at a time against one at a time, GGA sentences
+// against their reading by layouts alone, the Fw.d writers of floats and doubles against the writer
+// that rounds from the exact binary value, the integer path of the shortest fixed notation against
+// std::to_chars, and the inline search of a byte against memchr. A difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -83,6 +83,23 @@ void check_record(std::string_view line) {
   }
 }
 
+// The input as a line classified 16 columns at a time and one at a time.
+void check_scan(std::string_view line) {
+  using quillet::layout_detail::ScannedColumns;
+  const std::size_t blocks = 1 + line.size() % 8;
+  ScannedColumns fast;
+  ScannedColumns slow;
+  quillet::layout_detail::scan_columns(line, blocks, fast);
+  quillet::layout_detail::scan_columns_scalar(line, blocks, slow);
+  for (int h = 0; h < 2; ++h) {
+    if (fast.plain[h] != slow.plain[h] || fast.numeric[h] != slow.numeric[h] ||
+        fast.digit[h] != slow.digit[h]) {
+      std::abort();
+    }
+  }
+  if (std::memcmp(fast.values, slow.values, 16 * blocks + 16) != 0) std::abort();
+}
+
 // The input as the body of a GGA sentence (its checksum made right, so that it is decoded).
 void check_sentence(std::string_view body) {
   std::string sentence(body);
@@ -115,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   check_record(text);
+  check_scan(text);
   check_sentence(text);
   // Line ends found inline against memchr, the first byte being the one looked for.
   const char* const found = quillet::find_byte(text.data() + 1, size - 1, text[0]);

@@ -19,7 +19,7 @@ echo "== Test suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 # The instrumentation makes g++ see uninitialised values where there are none (in std::regex,
 # for one); the normal build holds the warnings to account.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=OFF \
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=OFF -DQUILLET_STATIC=OFF \
   -DCMAKE_CXX_FLAGS="-O1 -g $sanitize -Wno-maybe-uninitialized" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize"
 cmake --build build-asan -j"$jobs"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/layout.hpp"
+#include "common/layout_fast_paths.hpp"
 #include "common/layout_plan.hpp"
 
 namespace quillet {
@@ -247,6 +248,11 @@ Layout::Reading reading_of(const std::vector<Item>& plan) {
   Layout::Reading reading;
   if (plan.size() > UINT16_MAX) return reading;
   std::size_t min_line = 0;
+  std::size_t scanned_end = 0;
+  bool scanned = true;
+  const auto set = [](std::uint64_t* mask, std::size_t column) {
+    mask[column / 64] |= std::uint64_t{1} << (column % 64);
+  };
   for (std::size_t k = 0; k < plan.size(); ++k) {
     const Item& step = plan[k];
     if (step.op == Op::Literal) continue;
@@ -257,11 +263,26 @@ Layout::Reading reading_of(const std::vector<Item>& plan) {
       field.word = true;
       field.shift = step.word_shift;
       field.blanks = step.word_blanks;
+      field.slot = static_cast<std::uint16_t>(reading.words.size());
+      reading.words.push_back({step.column, step.word_shift});
       min_line = std::max<std::size_t>(min_line, step.word_end);
+      const std::size_t end = std::size_t{step.column} + step.w;
+      if (end > layout_detail::kScannedColumns) {
+        scanned = false;
+      } else {
+        for (std::size_t c = step.column; c < end; ++c) set(reading.word_columns, c);
+        for (std::size_t c = step.column + 1; c < end; ++c) set(reading.inner_columns, c);
+        set(reading.last_columns, end - 1);
+        scanned_end = std::max(scanned_end, end);
+      }
     }
     reading.fields.push_back(field);
   }
   reading.min_line = min_line;
+  reading.blocks = scanned ? (scanned_end + 15) / 16 : 0;
+  // The scanned reader combines four fields at a time: the last four are completed by fields
+  // whose values nobody takes.
+  while (reading.words.size() % 4 != 0) reading.words.push_back({0, 0});
   return reading;
 }
 

@@ -91,10 +91,25 @@ struct Layout::Reading {
     std::uint16_t step = 0;    // index of the field's item in the plan
     std::uint8_t shift = 0;    // Iw as a word: the shift that puts its last column highest
     bool word = false;         // an Iw read as a word
+    std::uint16_t slot = 0;    // Iw as a word: its place among the plan's word fields
     std::uint64_t blanks = 0;  // Iw as a word: the blanks put before the field
   };
+  // A word field as the scanned reader loads it from the digit values of the columns.
+  struct Word {
+    std::uint32_t column = 0;  // first column of the field
+    std::uint8_t shift = 0;    // the shift that puts its last column highest
+  };
   std::vector<Field> fields;
+  std::vector<Word> words;          // the word fields in record order, each at its slot, then to 4n
   std::size_t min_line = SIZE_MAX;  // no line is read this way unless it is at least this long
+  // Where every word field lies in the first 128 columns: the 16-column blocks that hold them,
+  // classified at once before the fields are read (0: none, or a field beyond them), and per
+  // half of those columns (bit k for column k) the columns of the word fields, those that are
+  // not the first of their field, and the last one of each field.
+  std::size_t blocks = 0;
+  std::uint64_t word_columns[2] = {0, 0};
+  std::uint64_t inner_columns[2] = {0, 0};
+  std::uint64_t last_columns[2] = {0, 0};
 };
 
 namespace layout_detail {

@@ -1,8 +1,13 @@
 // Reading a record through a layout: the input half of the format engine.
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
 #include <system_error>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
@@ -54,6 +59,16 @@ using namespace layout_detail;
 // the field is of another shape (inner blanks, a blank after the sign, anything invalid), which
 // the general reader then decides.
 
+// Digit values, the first (most significant) in the lowest byte, zeros in the bytes before
+// them: pairs, fours and all eight combined by multiplications.
+[[gnu::always_inline]] inline std::int32_t combine_digits(std::uint64_t digits) {
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+           32;
+  return static_cast<std::int32_t>(digits);  // below 10^8
+}
+
 // The field's characters in the highest bytes of `word`, blanks in the bytes before them.
 [[gnu::always_inline]] inline bool decode_short_int(std::uint64_t word, std::int32_t& out) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -78,13 +93,7 @@ using namespace layout_detail;
       return false;
     }
   }
-  // Digit values, the first (most significant) in the lowest byte; then pairs, fours and all
-  // eight combined by multiplications.
-  digits = (digits * 10) + (digits >> 8);
-  digits = (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-           32;
-  const auto value = static_cast<std::int32_t>(digits);  // below 10^8
+  const std::int32_t value = combine_digits(digits);
   out = negative ? -value : value;
   return true;
 }
@@ -256,7 +265,184 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
   return {};
 }
 
+// Whether every word field of the plan has the shape the scanned reader takes: blanks, then
+// perhaps a sign, then digits (or blanks alone). Within a field a digit or a sign is followed
+// by a digit, and a sign does not end the field.
+[[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
+                                                     const ScannedColumns& s) {
+  std::uint64_t bad = 0;
+  std::uint64_t carry = 0;  // a digit or sign in the last column of the half before
+  for (int h = 0; h < 2; ++h) {
+    const std::uint64_t after_numeric = (s.numeric[h] << 1) | carry;
+    carry = s.numeric[h] >> 63;
+    bad |= (reading.word_columns[h] & ~s.plain[h]) |
+           (reading.inner_columns[h] & after_numeric & ~s.digit[h]) |
+           (reading.last_columns[h] & s.numeric[h] & ~s.digit[h]);
+  }
+  return bad == 0;
+}
+
+[[gnu::always_inline]] inline std::int32_t combine_word(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  const std::int32_t value = combine_digits(word & 0x0F * kOnes);
+  return (word & 0x80 * kOnes) != 0 ? -value : value;
+}
+
+#if defined(__SSE2__)
+// Four fields at once, two words per vector: digit pairs, fours and all eight combined by
+// multiply-adds, the sign applied where a byte of the field holds 0x80.
+[[gnu::always_inline]] inline __m128i combine_four(__m128i ab, __m128i cd) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i digits = _mm_set1_epi8(0x0F);
+  const __m128i minus = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i low_byte = _mm_set1_epi16(0x00FF);
+  const __m128i ten = _mm_set1_epi16(10);
+  const __m128i hundred_one = _mm_set1_epi32(100 | 1 << 16);
+  const __m128i ten_thousand_one = _mm_set1_epi32(10000 | 1 << 16);
+  const auto pairs = [&](__m128i v) {
+    // 16-bit lanes: the first (more significant) digit in the low byte.
+    const __m128i d = _mm_and_si128(v, digits);
+    return _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, low_byte), ten), _mm_srli_epi16(d, 8));
+  };
+  const __m128i fours = _mm_packs_epi32(_mm_madd_epi16(pairs(ab), hundred_one),
+                                        _mm_madd_epi16(pairs(cd), hundred_one));  // below 10^4
+  const __m128i magnitude = _mm_madd_epi16(fours, ten_thousand_one);
+  // Per field the sum of its bytes' minus bits; 32-bit lanes in field order after the pack.
+  const __m128i signs = _mm_packs_epi32(_mm_sad_epu8(_mm_and_si128(ab, minus), zero),
+                                        _mm_sad_epu8(_mm_and_si128(cd, minus), zero));
+  const __m128i negative = _mm_cmpgt_epi32(signs, zero);
+  return _mm_sub_epi32(_mm_xor_si128(magnitude, negative), negative);
+}
+#endif
+
+// A plan's compact form read on a line whose word fields are all plain: their values combined
+// from the scanned columns first, every other field then read by the plan's item.
+ReadResult read_scanned(const Layout::Reading& reading, const std::vector<Item>& plan,
+                        const ScannedColumns& scanned, std::string_view line, const In* targets,
+                        std::size_t count) {
+  alignas(16) std::int32_t values[kScannedColumns];  // no more word fields than columns
+  const Layout::Reading::Word* word = reading.words.data();
+  const Layout::Reading::Word* const words_end = word + reading.words.size();
+  const auto load = [&](const Layout::Reading::Word& w) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, scanned.values + w.column, 8);
+    return bytes << w.shift;  // the field's last column into the highest byte
+  };
+  for (std::int32_t* out = values; word != words_end; word += 4, out += 4) {
+#if defined(__SSE2__)
+    const __m128i ab = _mm_set_epi64x(static_cast<long long>(load(word[1])),
+                                      static_cast<long long>(load(word[0])));
+    const __m128i cd = _mm_set_epi64x(static_cast<long long>(load(word[3])),
+                                      static_cast<long long>(load(word[2])));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), combine_four(ab, cd));
+#else
+    for (int k = 0; k < 4; ++k) out[k] = combine_word(load(word[k]));
+#endif
+  }
+  const std::size_t fields = reading.fields.size();
+  const std::size_t read = count < fields ? count : fields;
+  const Layout::Reading::Field* field = reading.fields.data();
+  const Layout::Reading::Field* const end = field + read;
+  for (; field != end; ++field, ++targets) {
+    if (field->word && targets->kind == In::Kind::Int) {
+      *static_cast<std::int32_t*>(targets->target) = values[field->slot];
+      continue;
+    }
+    if (!read_field(*field, plan[field->step], line, *targets)) {
+      return {ReadStatus::BadField, static_cast<int>(field - reading.fields.data())};
+    }
+  }
+  if (count > fields) return {ReadStatus::EndOfRecord, static_cast<int>(fields)};
+  return {};
+}
+
 }  // namespace
+
+void layout_detail::scan_columns_scalar(std::string_view line, std::size_t blocks,
+                                        ScannedColumns& out) {
+  for (int h = 0; h < 2; ++h) out.plain[h] = out.numeric[h] = out.digit[h] = 0;
+  const std::size_t columns = 16 * blocks;
+  for (std::size_t k = 0; k < columns; ++k) {
+    const char c = k < line.size() ? line[k] : ' ';
+    const bool digit = c >= '0' && c <= '9';
+    const bool sign = c == '-' || c == '+';
+    const std::uint64_t bit = std::uint64_t{1} << (k % 64);
+    if (digit) out.digit[k / 64] |= bit;
+    if (digit || sign) out.numeric[k / 64] |= bit;
+    if (digit || sign || c == ' ') out.plain[k / 64] |= bit;
+    out.values[k] = digit ? static_cast<unsigned char>(c - '0') : c == '-' ? 0x80 : 0;
+  }
+  std::memset(out.values + columns, 0, 16);
+}
+
+void layout_detail::scan_columns(std::string_view line, std::size_t blocks, ScannedColumns& out) {
+#if defined(__SSE2__)
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  // Each block's three masks land as 16 bits in their place of the two words per mask.
+  std::uint16_t plain[8] = {};
+  std::uint16_t numeric[8] = {};
+  std::uint16_t digit[8] = {};
+  const auto bits = [](Bytes v) {
+    return static_cast<std::uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
+  };
+  const auto scan = [&](std::size_t b, Bytes c) {
+    const Bytes value = c - '0';
+    const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
+    const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
+    const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
+    const Bytes values = (value & is_digit) | (is_minus & 0x80);
+    std::memcpy(out.values + 16 * b, &values, 16);
+    digit[b] = bits(is_digit);
+    numeric[b] = bits(is_numeric);
+    plain[b] = bits(is_numeric | reinterpret_cast<Bytes>(c == ' '));
+  };
+  const std::size_t whole = std::min(blocks, line.size() / 16);
+  for (std::size_t b = 0; b < whole; ++b) {
+    Bytes c;
+    std::memcpy(&c, line.data() + 16 * b, 16);
+    scan(b, c);
+  }
+  for (std::size_t b = whole; b < blocks; ++b) {
+    // The line ends before this block does: the columns past it read as blanks.
+    unsigned char tail[16];
+    std::memset(tail, ' ', 16);
+    if (16 * b < line.size()) std::memcpy(tail, line.data() + 16 * b, line.size() - 16 * b);
+    Bytes c;
+    std::memcpy(&c, tail, 16);
+    scan(b, c);
+  }
+  std::memset(out.values + 16 * blocks, 0, 16);
+  std::memcpy(out.plain, plain, 16);
+  std::memcpy(out.numeric, numeric, 16);
+  std::memcpy(out.digit, digit, 16);
+#else
+  scan_columns_scalar(line, blocks, out);
+#endif
+}
+
+void layout_detail::combine_words(const std::uint64_t* words, std::size_t count,
+                                  std::int32_t* values) {
+#if defined(__SSE2__)
+  for (std::size_t k = 0; k < count; k += 4) {
+    std::uint64_t four[4] = {0, 0, 0, 0};
+    std::memcpy(four, words + k, 8 * std::min<std::size_t>(4, count - k));
+    alignas(16) std::int32_t out[4];
+    _mm_store_si128(
+        reinterpret_cast<__m128i*>(out),
+        combine_four(
+            _mm_set_epi64x(static_cast<long long>(four[1]), static_cast<long long>(four[0])),
+            _mm_set_epi64x(static_cast<long long>(four[3]), static_cast<long long>(four[2]))));
+    std::memcpy(values + k, out, 4 * std::min<std::size_t>(4, count - k));
+  }
+#else
+  combine_words_scalar(words, count, values);
+#endif
+}
+
+void layout_detail::combine_words_scalar(const std::uint64_t* words, std::size_t count,
+                                         std::int32_t* values) {
+  for (std::size_t k = 0; k < count; ++k) values[k] = combine_word(words[k]);
+}
 
 bool layout_detail::read_int_word(std::uint64_t word, std::int32_t& out) {
   return std::endian::native == std::endian::little && decode_short_int(word, out);
@@ -273,6 +459,13 @@ ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets
 ReadResult Layout::read(std::string_view line, const In* targets, std::size_t count, int n) const {
   if (const auto* steps = plan(n)) {
     const Reading& reading = readings_[plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
+    if (reading.blocks != 0) {
+      ScannedColumns scanned;
+      scan_columns(line, reading.blocks, scanned);
+      if (plain_word_fields(reading, scanned)) {
+        return read_scanned(reading, *steps, scanned, line, targets, count);
+      }
+    }
     if (line.size() >= reading.min_line) return read_compact(reading, *steps, line, targets, count);
     return read_plan(*steps, line, targets, count);
   }

@@ -185,11 +185,12 @@ template <typename Wide>
 }
 
 // Below 1: the first significant digit is the k-th decimal, the first k with m * 10^k >= 2^s;
-// 0 when it is beyond the `last`-th.
+// 0 when it is beyond the `last`-th. m * 10^last stays below 2^64 (a float's m below 2^24 with
+// `last` up to 11, a double's below 2^53 with `last` up to 3), and s is at most 60.
 unsigned first_decimal(const Binary& b, unsigned last) {
-  const u128 one = static_cast<u128>(1) << b.s;
+  const std::uint64_t one = std::uint64_t{1} << b.s;
   for (unsigned k = 1; k <= last; ++k) {
-    if (static_cast<u128>(b.m) * kPow10[k] >= one) return k;
+    if (b.m * kPow10[k] >= one) return k;
   }
   return 0;
 }
@@ -200,7 +201,10 @@ unsigned first_decimal(const Binary& b, unsigned last) {
   if (whole_digits > 0) return shortest_from<std::uint64_t>(out, b, 6 - whole_digits, 3);
   // Values that would need more than 19 decimals go to std::to_chars.
   const unsigned k = first_decimal(b, 19 - 8);
-  return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 5, 3);
+  if (k == 0) return nullptr;
+  // Up to the third decimal, m * 10^(k + 8) < 2^24 * 10^11 stays below 2^63.
+  return k <= 3 ? shortest_from<std::uint64_t>(out, b, k + 5, 3)
+                : shortest_from<u128>(out, b, k + 5, 3);
 }
 
 }  // namespace

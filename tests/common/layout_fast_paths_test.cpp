@@ -72,6 +72,10 @@ TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
       {"(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))", 2},
       {"(I3, 'ab', F6.2, A3, I9, I2, A, I4)", 0},
       {"(N(I8, 1X), I12)", 4},
+      {"(3X, 3I2, 1X, I3, I7, 1X, A4, 8I6, 2I4)", 0},
+      // Fields past the columns that are classified at once, and fields reaching their end.
+      {"(10X, 4I8, 50X, 2I8, I6, 3I4)", 0},
+      {"(N(1X, I7))", 8},
   };
   std::mt19937_64 rng(26);
   constexpr char kAlphabet[] = "   -+0123456789.x";
@@ -87,6 +91,7 @@ TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
       for (const Layout::Field& field : fields) {
         if (field.width == 0) continue;
         std::string value = std::to_string(static_cast<std::int64_t>(rng() % 2000000) - 1000000);
+        if (rng() % 16 == 0) value = value[0] == '-' ? value : '+' + value;
         value = value.substr(0, std::min<std::size_t>(value.size(), field.width));
         line.replace(field.column + field.width - value.size(), value.size(), value);
       }
@@ -148,6 +153,78 @@ TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
     }
   }
   EXPECT_GT(whole, 20000);  // lines read whole, not only refused ones
+}
+
+// Plain fields of every width combined four at a time, a field at a time and by the general
+// reader from their text: the words hold the digit values the scan leaves, 0x80 for a minus.
+TEST(LayoutFastPaths, PlainFieldsCombineAsTheGeneralReaderReadsThem) {
+  std::mt19937_64 rng(29);
+  for (int round = 0; round < 2000; ++round) {
+    const std::size_t count = 1 + rng() % 40;
+    std::vector<std::uint64_t> words(count);
+    std::vector<std::int32_t> expected(count);
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t w = 1 + rng() % 8;
+      const std::size_t digits = rng() % (w + 1);
+      const bool minus = digits > 0 && digits < w && rng() % 2 == 0;
+      std::string text(w, ' ');
+      std::uint64_t word = 0;
+      for (std::size_t i = w - digits; i < w; ++i) {
+        const unsigned d = rng() % 10;
+        text[i] = static_cast<char>('0' + d);
+        word |= std::uint64_t{d} << (8 * (8 - w + i));
+      }
+      if (minus) {
+        text[w - digits - 1] = '-';
+        word |= std::uint64_t{0x80} << (8 * (8 - digits - 1));
+      }
+      words[k] = word;
+      ASSERT_TRUE(read_int_general(text, expected[k])) << '"' << text << '"';
+    }
+    std::vector<std::int32_t> four(count, -7);
+    std::vector<std::int32_t> one(count, -7);
+    combine_words(words.data(), count, four.data());
+    combine_words_scalar(words.data(), count, one.data());
+    ASSERT_EQ(four, expected);
+    ASSERT_EQ(one, expected);
+  }
+}
+
+// The columns classified 16 at a time against their classification one at a time, on lines of
+// every length around the blocks asked for.
+TEST(LayoutFastPaths, ColumnsScanAsTheyDoOneAtATime) {
+  std::mt19937_64 rng(28);
+  constexpr char kAlphabet[] = "    --++0123456789./x*\t\x80\xff";
+  for (int k = 0; k < 20000; ++k) {
+    const std::size_t blocks = 1 + rng() % 8;
+    std::string line(rng() % (16 * blocks + 20), ' ');
+    for (char& c : line) c = kAlphabet[rng() % (sizeof kAlphabet - 1)];
+    ScannedColumns fast;
+    ScannedColumns slow;
+    std::memset(&fast, 0x5a, sizeof fast);
+    std::memset(&slow, 0xa5, sizeof slow);
+    scan_columns(line, blocks, fast);
+    scan_columns_scalar(line, blocks, slow);
+    for (int h = 0; h < 2; ++h) {
+      ASSERT_EQ(fast.plain[h], slow.plain[h]) << '"' << line << "\" " << blocks;
+      ASSERT_EQ(fast.numeric[h], slow.numeric[h]) << '"' << line << "\" " << blocks;
+      ASSERT_EQ(fast.digit[h], slow.digit[h]) << '"' << line << "\" " << blocks;
+    }
+    ASSERT_EQ(0, std::memcmp(fast.values, slow.values, 16 * blocks + 16))
+        << '"' << line << "\" " << blocks;
+  }
+  // A line of the logger's kind, column by column.
+  ScannedColumns s;
+  scan_columns(" D$090000 100   -12  +3 x", 2, s);
+  EXPECT_EQ(s.digit[0], 0x1F8u | 0x7u << 10 | 0x3u << 17 | 1u << 22);
+  EXPECT_EQ(s.digit[1], 0u);
+  EXPECT_EQ(s.values[4], 9);
+  EXPECT_EQ(s.values[16], 0x80);
+  EXPECT_EQ(s.values[18], 2);
+  EXPECT_EQ(s.values[21], 0);  // a plus sign counts for nothing
+  EXPECT_EQ(s.numeric[0] >> 16 & 0b111, 0b111u);
+  EXPECT_EQ(s.plain[0] >> 24 & 1, 0u);                       // the letter
+  EXPECT_EQ(s.plain[0] >> 25, (std::uint64_t{1} << 7) - 1);  // blanks past the line's end
 }
 
 }  // namespace

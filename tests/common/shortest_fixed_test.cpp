@@ -106,6 +106,14 @@ TEST(ShortestFixed, EdgesAndBitPatterns) {
       }
     }
   }
+  // Fractions whose first significant digit is one of the first few decimals, and their
+  // neighbours: the narrow and the wide arithmetic meet there.
+  for (int k = 1; k < 100000; ++k) {
+    const float f = static_cast<float>(k) * 1e-5f;
+    same_as_library(f);
+    same_as_library(std::nextafter(f, 0.0f));
+    same_as_library(-std::nextafter(f, 1.0f));
+  }
   // Odd multiples of 2^-(d+1): exact ties of the rounding to d decimals.
   for (int d = 0; d < 8; ++d) {
     for (std::int64_t k = 1; k < 4000; k += 2) {
