@@ -1,15 +1,14 @@
-// Looking for one byte value in a run of text, sixteen bytes at a time: line ends in the input,
-// the lines of a pre-scan. A library call per line spends most of its time setting up on a
-// survey's short lines; these run inline. The compiler's generic vector type (a lane of a
-// comparison is -1 where it holds, 0 elsewhere) serves every processor; where SSE2 is there (every
-// x86-64), its byte mask finds the first hit in one step.
+// Looking for one byte value in a run of text, sixteen bytes at a time: line ends in the input
+// and in the pre-scan's search for marked lines. A library call per line spends most of its time
+// setting up on a survey's short lines; these run inline. The compiler's generic vector type (a
+// lane of a comparison is -1 where it holds, 0 elsewhere) serves every processor; where SSE2 is
+// there (every x86-64), its byte mask finds the first hit in one step.
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -49,7 +48,24 @@ inline const char* find_portable(const char* data, std::size_t size, char c) {
   return nullptr;
 }
 
+// Bit k set where the byte at data + k is `c`, for the 16 bytes at `data`, on any processor.
+inline unsigned mask_portable(const char* data, char c) {
+  unsigned mask = 0;
+  for (unsigned k = 0; k < 16; ++k) mask |= static_cast<unsigned>(data[k] == c) << k;
+  return mask;
+}
+
 }  // namespace byte_scan
+
+// Bit k set where the byte at data + k is `c`, for the 16 bytes at `data`.
+inline unsigned byte_mask(const char* data, char c) {
+#if defined(__SSE2__)
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
+#else
+  return byte_scan::mask_portable(data, c);
+#endif
+}
 
 // The first `c` among `size` bytes at `data`, or nullptr: what memchr gives.
 inline const char* find_byte(const char* data, std::size_t size, char c) {
@@ -68,29 +84,6 @@ inline const char* find_byte(const char* data, std::size_t size, char c) {
 #else
   return byte_scan::find_portable(data, size, c);
 #endif
-}
-
-// How often `c` stands in `text`.
-inline std::size_t count_byte(std::string_view text, char c) {
-  const byte_scan::Bytes wanted = byte_scan::splat(c);
-  const char* const data = text.data();
-  std::size_t count = 0;
-  std::size_t k = 0;
-  while (k + 16 <= text.size()) {
-    // A lane counts up to 255 before the counts are added up.
-    const std::size_t stop = k + 16 * 255 < text.size() ? k + 16 * 255 : text.size();
-    byte_scan::Bytes counts{};
-    for (; k + 16 <= stop; k += 16) {
-      byte_scan::Bytes chunk;
-      std::memcpy(&chunk, data + k, 16);
-      counts -= chunk == wanted;
-    }
-    unsigned char lanes[16];
-    std::memcpy(lanes, &counts, 16);
-    for (const unsigned char lane : lanes) count += lane;
-  }
-  for (; k < text.size(); ++k) count += data[k] == c;
-  return count;
 }
 
 }  // namespace quillet
