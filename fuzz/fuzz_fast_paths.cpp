@@ -1,10 +1,12 @@
 // libFuzzer target that holds each fast path of the number reading and writing to the general
 // path it stands in for, on the same field or value: the word-wide reader of short I fields
 // against the general reader, whole records read through a layout against the engine's general
-// reader, the columns of a line classified 16 at a time against one at a time, GGA sentences
-// against their reading by layouts alone, the Fw.d writers of floats and doubles against the writer
-// that rounds from the exact binary value, the integer path of the shortest fixed notation against
-// std::to_chars, and the inline search of a byte against memchr. A difference stops the fuzzer.
+// reader and by the layout bound to an object's members, the columns of a line classified 16 at a
+// time against one at a time, GGA sentences against their reading by layouts alone, the Fw.d
+// writers of floats and doubles against the writer that rounds from the exact binary value, records
+// written through a layout's compiled plan against its general writer, the integer path of the
+// shortest fixed notation against std::to_chars, and the inline search of a byte against memchr. A
+// difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -81,6 +83,25 @@ void check_record(std::string_view line) {
       std::memcmp(chars[0], chars[1], sizeof chars[0]) != 0) {
     std::abort();
   }
+  // And through the layout bound to the members of an object.
+  struct Record {
+    std::int32_t i[15];
+    char c[2];
+  };
+  Record prototype{};
+  std::int32_t* i = prototype.i;
+  char* c = prototype.c;
+  static const quillet::Layout::Bound bound(
+      layout,
+      quillet::members_of(prototype, {i[0], i[1], i[2], i[3], i[4], c[0], i[5], c[1], i[6], i[7],
+                                      i[8], i[9], i[10], i[11], i[12], i[13], i[14]}));
+  Record record{};
+  const auto read = bound.read_all(line, &record);
+  if (read.status != general.status || read.item != general.item ||
+      std::memcmp(record.i, ints[1], sizeof record.i) != 0 ||
+      std::memcmp(record.c, chars[1], sizeof record.c) != 0) {
+    std::abort();
+  }
 }
 
 // The input as a line classified 16 columns at a time and one at a time.
@@ -123,6 +144,35 @@ void check_sentence(std::string_view body) {
       std::memcmp(&fast.GPS_ALT, &general.GPS_ALT, sizeof fast.GPS_ALT) != 0 ||
       fast_console.lines != general_console.lines) {
     std::abort();
+  }
+}
+
+// Values from the input written as records through the compiled plan and through the general
+// writer: every Fw.d and Iw shape of the fast paths, the bits as floats, doubles and integers.
+void check_written(std::uint32_t f, std::uint64_t d) {
+  static const quillet::Layout layout(
+      "(I1, I3, I12, F1.0, F3.0, F3.1, F4.2, F9.2, F5.3, F7.3, F9.6, F12.6, F8.1, F9.4, F14.8)");
+  float fv;
+  double dv;
+  std::memcpy(&fv, &f, 4);
+  std::memcpy(&dv, &d, 8);
+  // The logger's magnitudes too: integers in units of a few decimals.
+  const float scaled_f = static_cast<float>(static_cast<std::int32_t>(f)) / 1000.0f;
+  const double scaled_d = static_cast<double>(static_cast<std::int64_t>(d) >> 20) / 1e6;
+  const auto i = static_cast<std::int32_t>(f);
+  for (int pass = 0; pass < 4; ++pass) {
+    std::vector<quillet::Out> values{i, i >> (f & 31), -(i >> 12)};
+    for (int k = 0; k < 12; ++k) {
+      if ((k + pass) % 4 == 0) values.emplace_back(fv);
+      if ((k + pass) % 4 == 1) values.emplace_back(dv);
+      if ((k + pass) % 4 == 2) values.emplace_back(scaled_f);
+      if ((k + pass) % 4 == 3) values.emplace_back(scaled_d);
+    }
+    std::string compiled;
+    std::string general;
+    layout.write(compiled, values.data(), values.size());
+    layout.write_general(general, values.data(), values.size());
+    if (compiled != general) std::abort();
   }
 }
 
@@ -182,6 +232,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned fd = std::min(shape / 20 % 10, fw);
   check_fixed(fv, fw, fd);
   check_fixed(dv, fw, fd);
+  check_written(f, d);
   // Next to a decimal tie of that field: (m + 1/2) / 10^d from the input's integers, a few
   // units in the last place away.
   const double tie = (static_cast<double>(f % 100000000) + 0.5) / std::pow(10.0, fd);

@@ -35,24 +35,29 @@
 namespace quillet {
 
 // One value handed to a write. Integers go to Iw, reals to Fw.d, texts and characters to Aw/A.
+// Sixteen bytes, filled for every field of every record: a text keeps its length in 32 bits.
 struct Out {
   enum class Kind : std::uint8_t { Int, Real32, Real64, Text, Char };
-  Kind kind;
   union {
     std::int32_t i;
     float f;
     double d;
     char c;
+    const char* chars;  // Text: its first character
   };
-  std::string_view s;
+  std::uint32_t size;  // Text: its length
+  Kind kind;
 
-  constexpr Out(std::int32_t v) : kind(Kind::Int), i(v) {}
-  constexpr Out(char v) : kind(Kind::Char), c(v) {}  // a one-character text (a suffix letter)
-  constexpr Out(float v) : kind(Kind::Real32), f(v) {}
-  constexpr Out(double v) : kind(Kind::Real64), d(v) {}
-  constexpr Out(std::string_view v) : kind(Kind::Text), i(0), s(v) {}
-  constexpr Out(const char* v) : kind(Kind::Text), i(0), s(v) {}
-  Out(const std::string& v) : kind(Kind::Text), i(0), s(v) {}
+  constexpr Out(std::int32_t v) : i(v), kind(Kind::Int) {}
+  constexpr Out(char v) : c(v), kind(Kind::Char) {}  // a one-character text (a suffix letter)
+  constexpr Out(float v) : f(v), kind(Kind::Real32) {}
+  constexpr Out(double v) : d(v), kind(Kind::Real64) {}
+  constexpr Out(std::string_view v)
+      : chars(v.data()), size(static_cast<std::uint32_t>(v.size())), kind(Kind::Text) {}
+  constexpr Out(const char* v) : Out(std::string_view(v)) {}
+  Out(const std::string& v) : Out(std::string_view(v)) {}
+
+  std::string_view text() const { return {chars, size}; }
 };
 
 // One variable filled by a read. A texts take the field's characters as a view into the line
@@ -67,7 +72,25 @@ struct In {
   In(double& v) : kind(Kind::Real64), target(&v) {}
   In(std::string_view& v) : kind(Kind::Text), target(&v) {}
   In(char& v) : kind(Kind::Char), target(&v) {}  // A1: a blank when the line has ended
+  In(Kind k, void* t) : kind(k), target(t) {}    // a variable of that kind at `t`
 };
+
+// A variable that a bound layout (Layout::Bound) reads into: a member of the object it reads,
+// by its kind and its offset in the object; for a text (an A field's view into the line), the
+// index of the text among the texts of the call instead.
+struct InMember {
+  In::Kind kind;
+  std::uint32_t offset;
+};
+
+// The members of `object` behind `variables` (in their order), for a Layout::Bound built once.
+// Every variable lies inside the object but the texts, which are numbered in their order.
+std::vector<InMember> members_in(const void* object, std::size_t size, const In* variables,
+                                 std::size_t count);
+template <typename Object>
+std::vector<InMember> members_of(Object& object, std::initializer_list<In> variables) {
+  return members_in(&object, sizeof(Object), variables.begin(), variables.size());
+}
 
 enum class ReadStatus : std::uint8_t {
   Ok,
@@ -101,6 +124,9 @@ class Layout {
   // the record's length, and treats the values as the other forms do.
   std::size_t write_room(int n) const;
   std::size_t write(char* out, const Out* values, std::size_t count, int n = 0) const;
+  // The same record written by the engine's general writer alone, item by item without the
+  // compiled plan: what tests and the fuzz target hold the faster writing to.
+  void write_general(std::string& line, const Out* values, std::size_t count, int n = 0) const;
 
   // Reads one record from `line` into the variables in order. Variables before a failing field
   // keep what was read into them.
@@ -132,6 +158,8 @@ class Layout {
   Layout& operator=(Layout&& other) noexcept;
   ~Layout();
 
+  class Bound;  // a layout bound once to the members of one kind of object (below)
+
   struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
   struct WritePlan;  // a plan compiled for writing (layout_plan.hpp)
   struct Reading;    // a plan's data fields in the compact form the reader runs (layout_plan.hpp)
@@ -147,6 +175,39 @@ class Layout {
   std::vector<std::uint32_t> widths_;     // per plan: its record's columns; 0 where A varies it
   std::vector<WritePlan> write_plans_;    // per plan: its writing form where its width is fixed
   std::vector<Reading> readings_;         // per plan: its data fields for reading
+};
+
+// A layout bound once to variables of one kind of object, for records read line after line
+// into such an object: a read takes the object alone instead of a list of variables, and the
+// variables' kinds are checked against the fields once per plan instead of on every line. Reads
+// as Layout::read does, with the same results, errors included.
+class Layout::Bound {
+ public:
+  // `members`: the variables of a read in their order (members_of). Aborts beyond 64 members.
+  Bound(Layout layout, std::vector<InMember> members);
+
+  // Reads the first `count` members (no more than were bound) of `object`; the texts among
+  // them go to `texts`, which has room for every text member.
+  ReadResult read(std::string_view line, void* object, std::size_t count, int n = 0,
+                  std::string_view* texts = nullptr) const;
+  // Every member, for a layout without a run-time count.
+  ReadResult read_all(std::string_view line, void* object,
+                      std::string_view* texts = nullptr) const {
+    return read(line, object, members_.size(), 0, texts);
+  }
+
+  const Layout& layout() const { return layout_; }
+
+  Bound(const Bound&) = delete;
+  Bound& operator=(const Bound&) = delete;
+  ~Bound();
+
+  struct Form;  // how a read of one plan runs (layout_plan.hpp)
+
+ private:
+  Layout layout_;
+  std::vector<InMember> members_;
+  std::vector<Form> forms_;  // per plan of the layout
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

@@ -65,14 +65,22 @@ struct WriteStep {
   Kind kind = Kind::Literal;
   std::uint8_t d = 0;        // decimals of Fw.d
   std::uint32_t column = 0;  // first column of the field
+  std::uint32_t end = 0;     // the column after the field: its digits are written back from it
   std::uint32_t start = 0;   // first column of the blanks before it
   std::uint32_t w = 0;       // field width; Literal: length
   std::uint32_t link = 0;    // Literal: offset of its text in the plan's `texts`
+  // Iw, and Fw.d with d <= 8: the magnitudes (of a positive value, of a negative one), scaled by
+  // 10^d and rounded, that are written by digits alone: below 2^32, with a column left of the
+  // point and one for the minus sign. Larger ones (asterisks among them) and fields without a
+  // column for the zero before the point go the general way.
+  std::uint64_t fits[2] = {0, 0};
+  double sum_fits[2] = {0, 0};  // 2^52 + fits, exact
+  bool small = false;           // four columns left of the point (Iw: four columns) at least
 };
 
 // The bytes past a record that a write through its compiled plan may change: the blanks are laid
-// and literals of up to 16 characters copied 16 bytes at a time.
-constexpr std::size_t kWriteSlack = 16;
+// 32 bytes at a time, and literals of up to 16 characters copied 16 bytes at a time.
+constexpr std::size_t kWriteSlack = 32;
 
 }  // namespace layout_detail
 
@@ -110,6 +118,27 @@ struct Layout::Reading {
   std::uint64_t word_columns[2] = {0, 0};
   std::uint64_t inner_columns[2] = {0, 0};
   std::uint64_t last_columns[2] = {0, 0};
+};
+
+// A plan of a bound layout read with the members it holds: where every field up to `count`
+// takes its member without a check on the line (a word field an integer member, an A field a
+// text or character), a read of `count` members stores the word fields' values and the A fields'
+// columns directly once the scan shows the word fields plain.
+struct Layout::Bound::Form {
+  struct Word {
+    std::uint32_t offset = 0;  // of the member
+    std::uint16_t slot = 0;    // of the field among the plan's word fields
+  };
+  struct Text {
+    std::uint32_t column = 0;  // Char: the column it takes; Text: the field's first column
+    std::uint32_t width = 0;   // Text: the field's width, UINT32_MAX for the rest of the line
+    In::Kind kind = In::Kind::Text;
+    std::uint32_t offset = 0;  // of the member, or the index of the text
+  };
+  bool direct = false;
+  std::size_t count = 0;
+  std::vector<Word> words;
+  std::vector<Text> texts;
 };
 
 namespace layout_detail {

@@ -38,7 +38,7 @@ unsigned digit_count(u128 v) {
   return extra + digit_count(static_cast<std::uint64_t>(v));
 }
 
-[[gnu::always_inline]] inline char* put_pair(char* end, unsigned pair) {
+[[gnu::always_inline]] inline char* put_pair(char* end, std::size_t pair) {
   end -= 2;
   std::memcpy(end, kDigitPairs + 2 * pair, 2);
   return end;
@@ -423,7 +423,7 @@ inline void put_text_field(char* field, std::size_t w, std::string_view text) {
       return true;
     default:  // Text, TextAll
       if (v.kind == Out::Kind::Text) {
-        put_text(record, v.s, it);
+        put_text(record, v.text(), it);
       } else if (v.kind == Out::Kind::Char) {
         put_text(record, std::string_view(&v.c, 1), it);
       } else {
@@ -453,99 +453,237 @@ bool write_steps(Steps steps, const std::string& literals, std::string& line, co
 
 using StepKind = WriteStep::Kind;
 
-// Fw.d of a value that is not a float (a double, or a value that does not suit the field).
-bool put_other_fixed(char* field, const WriteStep& step, const Out& v) {
-  if (v.kind == Out::Kind::Real32) {
-    put_fixed(field, v.f, step.w, step.d);
-  } else if (v.kind == Out::Kind::Real64) {
-    put_fixed_double(field, v.d, step.w, step.d);
-  } else {
-    return false;
+// The digits of v, at least one, so that they end just before `end`; returns the first.
+[[gnu::always_inline]] inline char* put_whole(char* end, std::uint32_t v) {
+  while (v >= 100) {
+    end = put_pair(end, v % 100);
+    v /= 100;
   }
-  return true;
+  if (v >= 10) return put_pair(end, v);
+  *--end = static_cast<char>('0' + v);
+  return end;
 }
 
-// Fw.d with d = D, floats and doubles inline.
-template <unsigned D>
-[[gnu::always_inline]] inline bool put_fixed_step(char* field, const WriteStep& step,
-                                                  const Out& v) {
-  if (v.kind == Out::Kind::Real32) {
-    put_fixed<D>(field, v.f, step.w, D);
-  } else if (v.kind == Out::Kind::Real64) {
-    put_fixed_double(field, v.d, step.w, D);
-  } else {
-    return false;
+// Texts of four characters for the parts of a number that most fields hold, each written with
+// one store: a whole number below 1000 right-justified with its sign (" 123", "-123", "  -0"),
+// and the point with the decimals of F.1 to F.3 followed by blanks (".1  ", ".12 ", ".123").
+// A text that ends with blanks is written over the columns after its field, which a later step
+// writes, or the nX blanks that stay, or the slack past the record.
+using Chars4 = std::array<char, 4>;
+
+constexpr auto kSmallWhole = [] {
+  std::array<std::array<Chars4, 1000>, 2> texts{};
+  for (unsigned sign = 0; sign < 2; ++sign) {
+    for (unsigned v = 0; v < 1000; ++v) {
+      Chars4& text = texts[sign][v];
+      text.fill(' ');
+      int at = 3;
+      unsigned rest = v;
+      do {
+        text[at--] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+      } while (rest != 0);
+      if (sign != 0) text[at] = '-';
+    }
   }
-  return true;
+  return texts;
+}();
+
+template <unsigned D>
+constexpr auto kDecimals = [] {
+  constexpr unsigned kCount = D == 1 ? 10 : D == 2 ? 100 : 1000;
+  std::array<Chars4, kCount> texts{};
+  for (unsigned v = 0; v < kCount; ++v) {
+    Chars4& text = texts[v];
+    text.fill(' ');
+    text[0] = '.';
+    unsigned rest = v;
+    for (unsigned k = D; k > 0; --k, rest /= 10) text[k] = static_cast<char>('0' + rest % 10);
+  }
+  return texts;
+}();
+
+// q / 10^D written as a fixed-point number ending just before `end`, with the zero before the
+// point and the sign: the step has checked that they fit. `small`: the field has four columns
+// left of the point, which take any whole part below 1000 with its sign.
+template <unsigned D>
+[[gnu::always_inline]] inline void put_scaled(char* end, bool negative, std::uint32_t q,
+                                              bool small) {
+  constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
+  const std::uint32_t whole = q / kUnit;
+  std::uint32_t fraction = q - whole * kUnit;
+  char* const point = end - D - 1;
+  if constexpr (D >= 1 && D <= 3) {
+    std::memcpy(point, kDecimals<D>[fraction].data(), 4);
+  } else {
+    if constexpr (D == 6) {
+      end = put_pair(end, fraction % 100);
+      fraction /= 100;
+      end = put_pair(end, fraction % 100);
+      put_pair(end, fraction / 100);
+    }
+    *point = '.';
+  }
+  if (small && whole < 1000) {
+    std::memcpy(point - 4, kSmallWhole[negative][whole].data(), 4);
+    return;
+  }
+  char* const first = put_whole(point, whole);
+  if (negative) first[-1] = '-';
+}
+
+// The general writers of a field, out of the way of the common path.
+[[gnu::noinline]] void put_float_field(char* field, float v, std::uint32_t w, unsigned d) {
+  put_fixed(field, v, w, d);
+}
+
+[[gnu::noinline]] void put_double_field(char* field, double v, std::uint32_t w, unsigned d) {
+  put_fixed_double(field, v, w, d);
+}
+
+// Fw.D of a float: round(|v| * 10^D) in double arithmetic (see scaled_float), by digits where
+// the step says it fits. The sum 2^52 + round(|v| * 10^D) is compared with 2^52 + the bound, both
+// exact, so that NaN, infinities and every product too large for the sum fail the same test; the
+// low 32 bits of the sum are then the scaled value.
+template <unsigned D>
+[[gnu::always_inline]] inline void put_float_step(char* out, const WriteStep& step, float v) {
+  const auto negative = std::bit_cast<std::uint32_t>(v) >> 31;
+  const double sum = std::fabs(static_cast<double>(v)) * kScale[D] + 0x1p52;
+  if (sum < step.sum_fits[negative]) {
+    put_scaled<D>(out + step.end, negative != 0,
+                  static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)), step.small);
+    return;
+  }
+  put_float_field(out + step.column, v, step.w, D);
+}
+
+// Fw.D of a double: by digits where its rounded product is safe (see nearest_double) and fits.
+template <unsigned D>
+[[gnu::always_inline]] inline void put_double_step(char* out, const WriteStep& step, double v) {
+  bool negative;
+  std::uint64_t q;
+  if (nearest_double(v, D, negative, q) && q < step.fits[negative]) {
+    put_scaled<D>(out + step.end, negative, static_cast<std::uint32_t>(q), step.small);
+    return;
+  }
+  put_double_field(out + step.column, v, step.w, D);
+}
+
+// A field's kind and its value's kind as one number.
+constexpr unsigned dispatch(StepKind field, Out::Kind value) {
+  return static_cast<unsigned>(field) * 8 + static_cast<unsigned>(value);
+}
+
+[[gnu::always_inline]] inline void put_int_step(char* out, const WriteStep& step,
+                                                std::int32_t value) {
+  const bool negative = value < 0;
+  const std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  if (step.small && magnitude < 1000) {
+    std::memcpy(out + step.end - 4, kSmallWhole[negative][magnitude].data(), 4);
+    return;
+  }
+  if (magnitude >= step.fits[negative]) {
+    stars(out + step.column, step.w);
+    return;
+  }
+  char* const first = put_whole(out + step.end, magnitude);
+  if (negative) first[-1] = '-';
 }
 
 // Writes the steps of a record of fixed width into `out` (which has room for the record's
 // `width`); returns its length, or SIZE_MAX when a value does not suit its field or values are
-// left over. The record is blanked once, and each field written in place. `kEveryField`: the
-// values are as many as the data fields, so that none runs out on the way.
+// left over. The record is blanked once, and each field written in place, its digits from its
+// last column back. `kEveryField`: the values are as many as the data fields, so that none runs
+// out on the way.
 template <bool kEveryField>
 std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, char* const out,
                            const Out* values, std::size_t count) {
   constexpr std::size_t kUnsuited = SIZE_MAX;
-  static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  for (std::size_t k = 0; k < width; k += 16) std::memcpy(out + k, kBlanks, 16);
+  static constexpr char kBlanks[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  for (std::size_t k = 0; k < width; k += 32) std::memcpy(out + k, kBlanks, 32);
   const Out* v = values;
   const Out* const end = values + count;
   for (const WriteStep& step : plan.steps) {
-    char* const field = out + step.column;
+    if (step.kind == StepKind::Literal) {
+      // The blanks after a short literal's text fall on columns that later steps write, or
+      // past the record.
+      if (step.w <= 16) {
+        std::memcpy(out + step.column, plan.texts.data() + step.link, 16);
+      } else {
+        std::memcpy(out + step.column, plan.texts.data() + step.link, step.w);
+      }
+      continue;
+    }
     if constexpr (!kEveryField) {
       // Literals and blanks before a data field are written even when no value is left for it.
-      if (step.kind != StepKind::Literal && v == end) return step.start;
+      if (v == end) return step.start;
     }
-    bool suits = true;
-    switch (step.kind) {
-      case StepKind::Literal:
-        // The blanks after a short literal's text fall on columns that later steps write, or
-        // past the record.
-        if (step.w <= 16) {
-          std::memcpy(field, plan.texts.data() + step.link, 16);
-        } else {
-          std::memcpy(field, plan.texts.data() + step.link, step.w);
-        }
-        continue;
-      case StepKind::Int:
-        suits = v->kind == Out::Kind::Int;
-        if (suits) put_int(field, v->i, step.w);
+    // One jump per field on its kind and its value's kind together.
+    switch (dispatch(step.kind, v->kind)) {
+      case dispatch(StepKind::Int, Out::Kind::Int):
+        put_int_step(out, step, v->i);
         break;
       // The decimals the logger's records use most, with their digit loops unrolled.
-      case StepKind::Fixed0:
-        suits = put_fixed_step<0>(field, step, *v);
+      case dispatch(StepKind::Fixed0, Out::Kind::Real32):
+        put_float_step<0>(out, step, v->f);
         break;
-      case StepKind::Fixed1:
-        suits = put_fixed_step<1>(field, step, *v);
+      case dispatch(StepKind::Fixed0, Out::Kind::Real64):
+        put_double_step<0>(out, step, v->d);
         break;
-      case StepKind::Fixed2:
-        suits = put_fixed_step<2>(field, step, *v);
+      case dispatch(StepKind::Fixed1, Out::Kind::Real32):
+        put_float_step<1>(out, step, v->f);
         break;
-      case StepKind::Fixed3:
-        suits = put_fixed_step<3>(field, step, *v);
+      case dispatch(StepKind::Fixed1, Out::Kind::Real64):
+        put_double_step<1>(out, step, v->d);
         break;
-      case StepKind::Fixed6:
-        suits = put_fixed_step<6>(field, step, *v);
+      case dispatch(StepKind::Fixed2, Out::Kind::Real32):
+        put_float_step<2>(out, step, v->f);
         break;
-      case StepKind::Fixed:
-        suits = put_other_fixed(field, step, *v);
+      case dispatch(StepKind::Fixed2, Out::Kind::Real64):
+        put_double_step<2>(out, step, v->d);
         break;
-      default:  // Text: a plan of fixed width has no A alone
-        if (v->kind == Out::Kind::Text) {
-          put_text_field(field, step.w, v->s);
-        } else if (v->kind == Out::Kind::Char) {
-          put_text_field(field, step.w, std::string_view(&v->c, 1));
-        } else {
-          suits = false;
-        }
+      case dispatch(StepKind::Fixed3, Out::Kind::Real32):
+        put_float_step<3>(out, step, v->f);
         break;
+      case dispatch(StepKind::Fixed3, Out::Kind::Real64):
+        put_double_step<3>(out, step, v->d);
+        break;
+      case dispatch(StepKind::Fixed6, Out::Kind::Real32):
+        put_float_step<6>(out, step, v->f);
+        break;
+      case dispatch(StepKind::Fixed6, Out::Kind::Real64):
+        put_double_step<6>(out, step, v->d);
+        break;
+      case dispatch(StepKind::Fixed, Out::Kind::Real32):
+        put_fixed(out + step.column, v->f, step.w, step.d);
+        break;
+      case dispatch(StepKind::Fixed, Out::Kind::Real64):
+        put_fixed_double(out + step.column, v->d, step.w, step.d);
+        break;
+      case dispatch(StepKind::Text, Out::Kind::Char):
+        put_text_field(out + step.column, step.w, std::string_view(&v->c, 1));
+        break;
+      case dispatch(StepKind::Text, Out::Kind::Text):
+        put_text_field(out + step.column, step.w, v->text());
+        break;
+      default:  // a value that does not suit its field
+        return kUnsuited;
     }
-    if (!suits) return kUnsuited;
     ++v;
   }
   return v == end ? width : kUnsuited;
+}
+
+// The magnitudes that a field of `columns` columns for digits, sign included, and `decimals`
+// decimals writes by digits alone (see WriteStep::fits): 0 where it has no column left of the
+// point.
+std::uint64_t digits_fit(std::int64_t columns, unsigned decimals) {
+  if (columns < static_cast<std::int64_t>(decimals) + 1) return 0;
+  const auto digits = static_cast<std::uint64_t>(columns);
+  return digits >= 10 ? std::uint64_t{1} << 32 : kPow10_64[digits];
 }
 
 }  // namespace
@@ -556,6 +694,7 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
   for (const Item& item : plan) {
     WriteStep step;
     step.column = item.column;
+    step.end = item.column + item.w;
     step.start = item.column - item.blanks;
     step.w = item.w;
     step.d = item.d;
@@ -563,8 +702,20 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
     switch (item.op) {
       case Op::Int:
         step.kind = StepKind::Int;
+        step.fits[0] = digits_fit(item.w, 0);
+        step.fits[1] = digits_fit(std::int64_t{item.w} - 1, 0);
+        step.small = item.w >= 4;
         break;
       case Op::Fixed:
+        if (item.d <= 8) {
+          // The point takes a column; the zero before it must have one.
+          step.fits[0] = digits_fit(std::int64_t{item.w} - 1, item.d);
+          step.fits[1] = digits_fit(std::int64_t{item.w} - 2, item.d);
+          step.small = item.w >= item.d + 5u;
+          for (int sign = 0; sign < 2; ++sign) {
+            step.sum_fits[sign] = 0x1p52 + static_cast<double>(step.fits[sign]);
+          }
+        }
         step.kind = item.d == 0   ? StepKind::Fixed0
                     : item.d == 1 ? StepKind::Fixed1
                     : item.d == 2 ? StepKind::Fixed2
@@ -619,6 +770,12 @@ std::size_t Layout::write(char* out, const Out* values, std::size_t count, int n
                                  : write_compiled<false>(plan, widths_[index], out, values, count);
   if (length == SIZE_MAX) bad_values(text_, count, n);
   return length;
+}
+
+void Layout::write_general(std::string& line, const Out* values, std::size_t count, int n) const {
+  if (!write_steps(StepWalker(items_, n), literals_, line, values, count)) {
+    bad_values(text_, count, n);
+  }
 }
 
 void Layout::write(std::string& line, const Out* values, std::size_t count, int n) const {

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,6 +114,70 @@ TEST(LayoutInPlace, RecordsWrittenInPlaceMatchTheStringFormAndStayInTheirRoom) {
       const std::size_t length = records.write(buffer.data(), values.data(), count, n);
       EXPECT_EQ(buffer.substr(0, length), line) << n << " " << count;
       EXPECT_EQ(buffer.substr(room), std::string(8, '#')) << n << " " << count;
+    }
+  }
+}
+
+// A value of the kind a field takes: mostly the logger's magnitudes, and the edges of each rule
+// (decimal ties, the sign and zero columns, asterisks, NaN and infinities, the 32-bit bounds).
+Out field_value(std::mt19937_64& rng, const Layout::Field& field) {
+  const auto pick = rng() % 16;
+  if (field.kind == Layout::Field::Kind::Int) {
+    constexpr std::int32_t kEdges[] = {0,   -1,  9,      -9,     10,        99,
+                                       -99, 100, 999999, -99999, INT32_MAX, INT32_MIN};
+    if (pick < 4) return kEdges[rng() % std::size(kEdges)];
+    const auto magnitude = static_cast<std::int32_t>(rng() % 1000000000 >> (rng() % 30));
+    return rng() % 2 == 0 ? magnitude : -magnitude;
+  }
+  if (field.kind == Layout::Field::Kind::Text) return 'x';
+  const double scale = std::pow(10.0, field.decimals);
+  double v;
+  if (pick < 5) {
+    // Next to the decimal tie (m + 1/2) / 10^d, of the field's width at most.
+    const double m = std::floor(std::ldexp(static_cast<double>(rng() >> 11), -53) *
+                                std::pow(10.0, rng() % (field.width + 1)));
+    v = (m + 0.5) / scale;
+  } else if (pick < 7) {
+    constexpr double kEdges[] = {0.0, -0.0,         0.004, -0.004,   0.005,     -0.005,
+                                 1e9, 4294967295.5, NAN,   INFINITY, -INFINITY, 1e300};
+    v = kEdges[rng() % std::size(kEdges)];
+  } else {
+    v = static_cast<double>(static_cast<std::int64_t>(rng() % 20000001) - 10000000) /
+        std::pow(10.0, rng() % 9);
+  }
+  if (rng() % 2 == 0) return static_cast<float>(v);
+  // Doubles a few units in the last place away from v.
+  for (int k = static_cast<int>(rng() % 7) - 3; k != 0; k += k > 0 ? -1 : 1) {
+    v = std::nextafter(v, k > 0 ? INFINITY : -INFINITY);
+  }
+  return v;
+}
+
+// The compiled plan, by which every record of fixed width is written, against the general writer
+// that walks the layout item by item, on the program's field shapes and the edges of the rules.
+TEST(LayoutInPlace, RecordsOfTheCompiledPlanMatchTheGeneralWriter) {
+  const Layout layouts[] = {
+      Layout("(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, "
+             "I12, F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)"),
+      Layout("(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)"),
+      Layout("(I1, I2, F1.0, F2.0, F3.1, F4.2, F5.3, F4.0, F8.6, F9.6, F3.2, F2.1, F10.0)"),
+      Layout("(F9.5, F9.0, F7.2, F6.2, F10.3, F12.6, F14.8, F20.8, F25.9, I10, I11, F13.8)"),
+      Layout("('S', A1, '10', I6, '.000', 2F10.3, F8.4, F9.7, F10.5)"),
+  };
+  std::mt19937_64 rng(2703);
+  for (const Layout& layout : layouts) {
+    for (int n = 0; n < 4; ++n) {
+      std::size_t columns = 0;
+      const std::vector<Layout::Field> fields = layout.fields(n, columns);
+      for (int k = 0; k < 3000; ++k) {
+        std::vector<Out> values;
+        for (const Layout::Field& field : fields) values.push_back(field_value(rng, field));
+        std::string compiled;
+        std::string general;
+        layout.write(compiled, values.data(), values.size(), n);
+        layout.write_general(general, values.data(), values.size(), n);
+        ASSERT_EQ(compiled, general) << layout.text() << " n = " << n;
+      }
     }
   }
 }
