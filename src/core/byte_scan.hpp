@@ -72,6 +72,17 @@ inline const char* find_byte(const char* data, std::size_t size, char c) {
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi8(c);
   std::size_t k = 0;
+  // Thirty-two bytes a step while neither half holds `c`: a survey line takes two or three.
+  for (; k + 32 <= size; k += 32) {
+    const __m128i low =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k)), wanted);
+    const __m128i high =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k + 16)), wanted);
+    if (_mm_movemask_epi8(_mm_or_si128(low, high)) == 0) continue;
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(low)) |
+                      static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
+    return data + k + std::countr_zero(mask);
+  }
   for (; k + 16 <= size; k += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k));
     const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted));
