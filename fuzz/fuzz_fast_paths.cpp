@@ -4,8 +4,9 @@
 // reader and by the layout bound to an object's members, the columns of a line classified 16 at a
 // time against one at a time, GGA sentences against their reading by layouts alone, the Fw.d
 // writers of floats and doubles against the writer that rounds from the exact binary value, records
-// written through a layout's compiled plan against its general writer, and the integer path of the
-// shortest fixed notation against std::to_chars. A difference stops the fuzzer.
+// written through a layout's compiled plan against its general writer, the integer path of the
+// shortest fixed notation against std::to_chars, and the inline search of a byte against memchr. A
+// difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
 #include "common/shortest_fixed.hpp"
+#include "core/byte_scan.hpp"
 #include "positioning/gga.hpp"
 
 namespace {
@@ -182,6 +184,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_record(text);
   check_scan(text);
   check_sentence(text);
+  // Line ends found inline against memchr, the first byte being the one looked for.
+  const char* const found = quillet::find_byte(text.data() + 1, size - 1, text[0]);
+  if (found != std::memchr(text.data() + 1, text[0], size - 1) ||
+      found != quillet::byte_scan::find_portable(text.data() + 1, size - 1, text[0])) {
+    std::abort();
+  }
   // The first byte gives the field's width (1 to 8); its columns follow, blanks where the input
   // ends. The engine loads them as one word with blanks before the field.
   const std::size_t w = data[0] % 8 + 1;
