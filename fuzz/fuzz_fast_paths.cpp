@@ -1,11 +1,12 @@
 // libFuzzer target that holds each fast path of the number reading and writing to the general
 // path it stands in for, on the same field or value: the word-wide reader of short I fields
 // against the general reader, whole records read through a layout against the engine's general
-// reader, the columns of a line classified 16 at a time against one at a time, GGA sentences
-// against their reading by layouts alone, the Fw.d writers of floats and doubles against the writer
-// that rounds from the exact binary value, records written through a layout's compiled plan
-// against its general writer, and the integer path of the shortest fixed notation against
-// std::to_chars. A difference stops the fuzzer.
+// reader and by the layout bound to an object's members, the columns of a line classified 16 at a
+// time against one at a time, GGA sentences against their reading by layouts alone, the Fw.d
+// writers of floats and doubles against the writer that rounds from the exact binary value, records
+// written through a layout's compiled plan against its general writer, the integer path of the
+// shortest fixed notation against std::to_chars, and the inline search of a byte against memchr. A
+// difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include "common/layout.hpp"
 #include "common/layout_fast_paths.hpp"
 #include "common/shortest_fixed.hpp"
+#include "core/byte_scan.hpp"
 #include "positioning/gga.hpp"
 
 namespace {
@@ -79,6 +81,25 @@ void check_record(std::string_view line) {
   if (fast.status != general.status || fast.item != general.item ||
       std::memcmp(ints[0], ints[1], sizeof ints[0]) != 0 ||
       std::memcmp(chars[0], chars[1], sizeof chars[0]) != 0) {
+    std::abort();
+  }
+  // And through the layout bound to the members of an object.
+  struct Record {
+    std::int32_t i[15];
+    char c[2];
+  };
+  Record prototype{};
+  std::int32_t* i = prototype.i;
+  char* c = prototype.c;
+  static const quillet::Layout::Bound bound(
+      layout,
+      quillet::members_of(prototype, {i[0], i[1], i[2], i[3], i[4], c[0], i[5], c[1], i[6], i[7],
+                                      i[8], i[9], i[10], i[11], i[12], i[13], i[14]}));
+  Record record{};
+  const auto read = bound.read_all(line, &record);
+  if (read.status != general.status || read.item != general.item ||
+      std::memcmp(record.i, ints[1], sizeof record.i) != 0 ||
+      std::memcmp(record.c, chars[1], sizeof record.c) != 0) {
     std::abort();
   }
 }
@@ -163,6 +184,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_record(text);
   check_scan(text);
   check_sentence(text);
+  // Line ends found inline against memchr, the first byte being the one looked for.
+  const char* const found = quillet::find_byte(text.data() + 1, size - 1, text[0]);
+  if (found != std::memchr(text.data() + 1, text[0], size - 1) ||
+      found != quillet::byte_scan::find_portable(text.data() + 1, size - 1, text[0])) {
+    std::abort();
+  }
   // The first byte gives the field's width (1 to 8); its columns follow, blanks where the input
   // ends. The engine loads them as one word with blanks before the field.
   const std::size_t w = data[0] % 8 + 1;

@@ -72,7 +72,25 @@ struct In {
   In(double& v) : kind(Kind::Real64), target(&v) {}
   In(std::string_view& v) : kind(Kind::Text), target(&v) {}
   In(char& v) : kind(Kind::Char), target(&v) {}  // A1: a blank when the line has ended
+  In(Kind k, void* t) : kind(k), target(t) {}    // a variable of that kind at `t`
 };
+
+// A variable that a bound layout (Layout::Bound) reads into: a member of the object it reads,
+// by its kind and its offset in the object; for a text (an A field's view into the line), the
+// index of the text among the texts of the call instead.
+struct InMember {
+  In::Kind kind;
+  std::uint32_t offset;
+};
+
+// The members of `object` behind `variables` (in their order), for a Layout::Bound built once.
+// Every variable lies inside the object but the texts, which are numbered in their order.
+std::vector<InMember> members_in(const void* object, std::size_t size, const In* variables,
+                                 std::size_t count);
+template <typename Object>
+std::vector<InMember> members_of(Object& object, std::initializer_list<In> variables) {
+  return members_in(&object, sizeof(Object), variables.begin(), variables.size());
+}
 
 enum class ReadStatus : std::uint8_t {
   Ok,
@@ -140,6 +158,8 @@ class Layout {
   Layout& operator=(Layout&& other) noexcept;
   ~Layout();
 
+  class Bound;  // a layout bound once to the members of one kind of object (below)
+
   struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
   struct WritePlan;  // a plan compiled for writing (layout_plan.hpp)
   struct Reading;    // a plan's data fields in the compact form the reader runs (layout_plan.hpp)
@@ -155,6 +175,39 @@ class Layout {
   std::vector<std::uint32_t> widths_;     // per plan: its record's columns; 0 where A varies it
   std::vector<WritePlan> write_plans_;    // per plan: its writing form where its width is fixed
   std::vector<Reading> readings_;         // per plan: its data fields for reading
+};
+
+// A layout bound once to variables of one kind of object, for records read line after line
+// into such an object: a read takes the object alone instead of a list of variables, and the
+// variables' kinds are checked against the fields once per plan instead of on every line. Reads
+// as Layout::read does, with the same results, errors included.
+class Layout::Bound {
+ public:
+  // `members`: the variables of a read in their order (members_of). Aborts beyond 64 members.
+  Bound(Layout layout, std::vector<InMember> members);
+
+  // Reads the first `count` members (no more than were bound) of `object`; the texts among
+  // them go to `texts`, which has room for every text member.
+  ReadResult read(std::string_view line, void* object, std::size_t count, int n = 0,
+                  std::string_view* texts = nullptr) const;
+  // Every member, for a layout without a run-time count.
+  ReadResult read_all(std::string_view line, void* object,
+                      std::string_view* texts = nullptr) const {
+    return read(line, object, members_.size(), 0, texts);
+  }
+
+  const Layout& layout() const { return layout_; }
+
+  Bound(const Bound&) = delete;
+  Bound& operator=(const Bound&) = delete;
+  ~Bound();
+
+  struct Form;  // how a read of one plan runs (layout_plan.hpp)
+
+ private:
+  Layout layout_;
+  std::vector<InMember> members_;
+  std::vector<Form> forms_;  // per plan of the layout
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

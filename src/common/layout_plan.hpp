@@ -123,6 +123,27 @@ struct Layout::Reading {
   std::uint64_t last_columns[2] = {0, 0};
 };
 
+// A plan of a bound layout read with the members it holds: where every field up to `count`
+// takes its member without a check on the line (a word field an integer member, an A field a
+// text or character), a read of `count` members stores the word fields' values and the A fields'
+// columns directly once the scan shows the word fields plain.
+struct Layout::Bound::Form {
+  struct Word {
+    std::uint32_t offset = 0;  // of the member
+    std::uint16_t slot = 0;    // of the field among the plan's word fields
+  };
+  struct Text {
+    std::uint32_t column = 0;  // Char: the column it takes; Text: the field's first column
+    std::uint32_t width = 0;   // Text: the field's width, UINT32_MAX for the rest of the line
+    In::Kind kind = In::Kind::Text;
+    std::uint32_t offset = 0;  // of the member, or the index of the text
+  };
+  bool direct = false;
+  std::size_t count = 0;
+  std::vector<Word> words;
+  std::vector<Text> texts;
+};
+
 namespace layout_detail {
 
 // The writing form of a plan of fixed width (no A alone) whose literals' texts are in `literals`.

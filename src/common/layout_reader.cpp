@@ -2,8 +2,12 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <span>
 #include <system_error>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -315,12 +319,10 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
 }
 #endif
 
-// A plan's compact form read on a line whose word fields are all plain: their values combined
-// from the scanned columns first, every other field then read by the plan's item.
-ReadResult read_scanned(const Layout::Reading& reading, const std::vector<Item>& plan,
-                        const ScannedColumns& scanned, std::string_view line, const In* targets,
-                        std::size_t count) {
-  alignas(16) std::int32_t values[kScannedColumns];  // no more word fields than columns
+// The values of a plan's word fields on a line whose word fields are all plain, by slot.
+[[gnu::always_inline]] inline void combine_fields(const Layout::Reading& reading,
+                                                  const ScannedColumns& scanned,
+                                                  std::int32_t* values) {
   const Layout::Reading::Word* word = reading.words.data();
   const Layout::Reading::Word* const words_end = word + reading.words.size();
   const auto load = [&](const Layout::Reading::Word& w) {
@@ -339,6 +341,15 @@ ReadResult read_scanned(const Layout::Reading& reading, const std::vector<Item>&
     for (int k = 0; k < 4; ++k) out[k] = combine_word(load(word[k]));
 #endif
   }
+}
+
+// A plan's compact form read on a line whose word fields are all plain: their values combined
+// from the scanned columns first, every other field then read by the plan's item.
+ReadResult read_scanned(const Layout::Reading& reading, const std::vector<Item>& plan,
+                        const ScannedColumns& scanned, std::string_view line, const In* targets,
+                        std::size_t count) {
+  alignas(16) std::int32_t values[kScannedColumns];  // no more word fields than columns
+  combine_fields(reading, scanned, values);
   const std::size_t fields = reading.fields.size();
   const std::size_t read = count < fields ? count : fields;
   const Layout::Reading::Field* field = reading.fields.data();
@@ -450,6 +461,111 @@ bool layout_detail::read_int_word(std::uint64_t word, std::int32_t& out) {
 
 bool layout_detail::read_int_general(std::string_view field, std::int32_t& out) {
   return get_int(field, out);
+}
+
+std::vector<InMember> members_in(const void* object, std::size_t size, const In* variables,
+                                 std::size_t count) {
+  std::vector<InMember> members;
+  std::uint32_t texts = 0;
+  for (const In& variable : std::span(variables, count)) {
+    if (variable.kind == In::Kind::Text) {
+      members.push_back({variable.kind, texts++});
+      continue;
+    }
+    const auto at = reinterpret_cast<std::uintptr_t>(variable.target);
+    const auto first = reinterpret_cast<std::uintptr_t>(object);
+    if (at < first || at - first >= size) {
+      std::fprintf(stderr, "members_in: a variable outside its object\n");
+      std::abort();
+    }
+    members.push_back({variable.kind, static_cast<std::uint32_t>(at - first)});
+  }
+  return members;
+}
+
+namespace {
+constexpr std::size_t kMaxBoundMembers = 64;
+}  // namespace
+
+Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
+    : layout_(std::move(layout)), members_(std::move(members)) {
+  if (members_.size() > kMaxBoundMembers) {
+    std::fprintf(stderr, "Layout::Bound: more than %zu members\n", kMaxBoundMembers);
+    std::abort();
+  }
+  for (std::size_t p = 0; p < layout_.plans_.size(); ++p) {
+    const std::vector<Item>& plan = layout_.plans_[p];
+    const Reading& reading = layout_.readings_[p];
+    Form& form = forms_.emplace_back();
+    form.count = std::min(members_.size(), reading.fields.size());
+    form.direct = reading.blocks != 0;
+    for (std::size_t k = 0; k < form.count && form.direct; ++k) {
+      const Reading::Field& field = reading.fields[k];
+      const Item& step = plan[field.step];
+      const InMember& member = members_[k];
+      const bool text = step.op == Op::Text || step.op == Op::TextAll;
+      if (field.word && member.kind == In::Kind::Int) {
+        form.words.push_back({member.offset, field.slot});
+      } else if (text && member.kind == In::Kind::Text) {
+        form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
+                              member.kind, member.offset});
+      } else if (text && member.kind == In::Kind::Char) {
+        // A one-character variable takes the last column of an Aw field, the first of A alone.
+        form.texts.push_back({step.op == Op::TextAll ? step.column : step.column + step.w - 1, 1,
+                              member.kind, member.offset});
+      } else {
+        form.direct = false;  // a field whose reading may fail: read field by field
+      }
+    }
+  }
+}
+
+Layout::Bound::~Bound() = default;
+
+ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t count, int n,
+                               std::string_view* texts) const {
+  char* const base = static_cast<char*>(object);
+  if (count > members_.size()) {
+    std::fprintf(stderr, "Layout::Bound: a read of more members than were bound\n");
+    std::abort();
+  }
+  if (layout_.plan(n) != nullptr) {
+    const std::size_t p = layout_.plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
+    const Form& form = forms_[p];
+    const Reading& reading = layout_.readings_[p];
+    if (form.direct && count == form.count) {
+      ScannedColumns scanned;
+      scan_columns(line, reading.blocks, scanned);
+      if (plain_word_fields(reading, scanned)) {
+        alignas(16) std::int32_t values[kScannedColumns];
+        combine_fields(reading, scanned, values);
+        for (const Form::Word& word : form.words) {
+          std::memcpy(base + word.offset, &values[word.slot], sizeof(std::int32_t));
+        }
+        for (const Form::Text& text : form.texts) {
+          if (text.kind == In::Kind::Char) {
+            base[text.offset] = text.column < line.size() ? line[text.column] : ' ';
+          } else {
+            texts[text.offset] = field_at(
+                line, text.column, text.width == UINT32_MAX ? std::string_view::npos : text.width);
+          }
+        }
+        return {};
+      }
+    }
+  }
+  // Any other read goes through the layout with the members as variables.
+  union Variables {
+    char none;
+    In in[kMaxBoundMembers];
+  } variables{};
+  for (std::size_t k = 0; k < count; ++k) {
+    const InMember& member = members_[k];
+    variables.in[k] =
+        In(member.kind, member.kind == In::Kind::Text ? static_cast<void*>(texts + member.offset)
+                                                      : static_cast<void*>(base + member.offset));
+  }
+  return layout_.read(line, variables.in, count, n);
 }
 
 ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {

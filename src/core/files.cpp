@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "core/byte_scan.hpp"
+
 namespace quillet {
 
 namespace {
@@ -92,7 +94,8 @@ bool InputFile::fill() {
     begin_ = 0;
   }
   while (end_ < capacity_) {
-    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+    const std::size_t wanted = std::min(capacity_ - end_, read_size_);
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, wanted);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
       return true;
@@ -115,10 +118,9 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
   }
   std::size_t scanned = begin_;
   for (;;) {
-    const void* found = std::memchr(buffer_.get() + scanned, line_end_, end_ - scanned);
+    const char* const found = find_byte(buffer_.get() + scanned, end_ - scanned, line_end_);
     if (found != nullptr) {
-      const std::size_t at =
-          static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get());
+      const auto at = static_cast<std::size_t>(found - buffer_.get());
       std::size_t stop = at;
       if (stop > begin_ && buffer_[stop - 1] == '\r') --stop;
       line = std::string_view(buffer_.get() + begin_, stop - begin_);
@@ -134,9 +136,9 @@ InputFile::Read InputFile::next_line(std::string_view& line) {
           if (error_status_ != 0) return Read::Error;
           break;
         }
-        const void* nl = std::memchr(buffer_.get(), line_end_, end_);
+        const char* const nl = find_byte(buffer_.get(), end_, line_end_);
         if (nl != nullptr) {
-          begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buffer_.get()) + 1;
+          begin_ = static_cast<std::size_t>(nl - buffer_.get()) + 1;
           break;
         }
       }

@@ -27,7 +27,9 @@ namespace quillet {
 
 // The input file, read sequentially with one large buffer. Lines come without their line feed and
 // without the carriage return of a Windows line end; a line longer than the buffer keeps only its
-// first part (no handler looks beyond column 120). A file whose first 64 KiB (the whole file when
+// first part (no handler looks beyond column 120). The buffer is filled `read_size` bytes at a
+// time: the lines are taken while the bytes just read still sit in the processor's cache, and
+// what lines come never depends on it. A file whose first 64 KiB (the whole file when
 // smaller) hold a carriage return and no line feed was written with CR line ends: it is read line
 // by line at its carriage returns. Elsewhere a carriage return stays part of its line. The choice
 // is made once at open and kept by rewind, so every pass over the file sees the same lines.
@@ -35,7 +37,9 @@ class InputFile {
  public:
   enum class Read : std::uint8_t { Line, End, Error };
 
-  explicit InputFile(std::size_t buffer_size = std::size_t{1} << 20) : buffer_size_(buffer_size) {}
+  explicit InputFile(std::size_t buffer_size = std::size_t{1} << 20,
+                     std::size_t read_size = std::size_t{128} << 10)
+      : buffer_size_(buffer_size), read_size_(read_size) {}
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -75,6 +79,7 @@ class InputFile {
   char find_line_end();
 
   std::size_t buffer_size_;
+  std::size_t read_size_;  // bytes asked of one read(2)
   std::size_t capacity_ = 0;
   int fd_ = -1;
   dev_t device_ = 0;

@@ -1,7 +1,8 @@
 #include "core/line_reader.hpp"
 
-#include <algorithm>
-#include <cstring>
+#include <bit>
+
+#include "core/byte_scan.hpp"
 
 namespace quillet {
 
@@ -30,70 +31,46 @@ Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line) {
   return flow;
 }
 
-namespace {
-
-// How often `c` stands in `text`: sixteen bytes at a time through the compiler's vector type
-// (each lane of a comparison is -1 where it holds), the rest byte by byte.
-std::size_t count_byte(std::string_view text, char c) {
-  using Bytes = signed char __attribute__((vector_size(16)));
-  const Bytes wanted = Bytes{} + static_cast<signed char>(c);
-  const char* const data = text.data();
-  std::size_t count = 0;
-  std::size_t k = 0;
-  while (k + 16 <= text.size()) {
-    // A lane counts up to 255 before the counts are added up.
-    const std::size_t stop = std::min(text.size(), k + 16 * 255);
-    Bytes counts{};
-    for (; k + 16 <= stop; k += 16) {
-      Bytes chunk;
-      std::memcpy(&chunk, data + k, 16);
-      counts -= chunk == wanted;
-    }
-    unsigned char lanes[16];
-    std::memcpy(lanes, &counts, 16);
-    for (const unsigned char lane : lanes) count += lane;
-  }
-  for (; k < text.size(); ++k) count += data[k] == c;
-  return count;
-}
-
-}  // namespace
-
 Flow read_next_marked_line(InputFile& input, std::int32_t& line_number, std::string_view marker,
                            std::string_view& raw) {
   const char end = input.line_end();
-  const auto count_lines = [end](std::string_view text) {
-    return static_cast<std::int32_t>(count_byte(text, end));
-  };
   for (;;) {
-    // The lines complete in the buffer: a marked one holds the marker in its first two columns.
+    // The lines complete in the buffer, taken at their ends sixteen bytes at a time: only a line
+    // with the marker's first character in one of its first two columns is looked at.
     const std::string_view text = input.buffered();
-    const std::size_t last_end = text.rfind(end);
-    if (last_end != std::string_view::npos) {
-      const std::string_view lines = text.substr(0, last_end + 1);
-      for (std::size_t at = lines.find(marker); at != std::string_view::npos;
-           at = lines.find(marker, at + 1)) {
-        std::size_t start;
-        if (at == 0 || lines[at - 1] == end) {
-          start = at;
-        } else if (at == 1 || lines[at - 2] == end) {
-          start = at - 1;
-        } else {
-          continue;
-        }
-        const std::size_t stop = lines.find(end, at);
+    const char* const data = text.data();
+    std::int32_t counted = 0;  // lines passed over
+    std::size_t start = 0;     // of the next line
+    std::size_t k = 0;
+    // A line ending at `stop` that holds the marker is given; false to go on.
+    const auto take = [&](std::size_t stop) {
+      const bool candidate = (start < stop && data[start] == marker[0]) ||
+                             (start + 1 < stop && data[start + 1] == marker[0]);
+      if (candidate) {
         // Without the carriage return of a Windows line end, as next_line gives it.
-        const std::size_t length = stop - start - (stop > start && lines[stop - 1] == '\r');
-        const std::string_view line = lines.substr(start, length);
-        if (!raw_line_has_marker(line, marker)) continue;
-        line_number += count_lines(lines.substr(0, start)) + 1;
-        input.skip_buffered(stop + 1);
-        raw = line;
-        return Flow::NextLine;
+        const std::size_t length = stop - start - (stop > start && data[stop - 1] == '\r');
+        const std::string_view line = text.substr(start, length);
+        if (raw_line_has_marker(line, marker)) {
+          line_number += counted + 1;
+          input.skip_buffered(stop + 1);
+          raw = line;
+          return true;
+        }
       }
-      line_number += count_lines(lines);
-      input.skip_buffered(lines.size());
+      ++counted;
+      start = stop + 1;
+      return false;
+    };
+    for (; k + 16 <= text.size(); k += 16) {
+      for (unsigned ends = byte_mask(data + k, end); ends != 0; ends &= ends - 1) {
+        if (take(k + static_cast<std::size_t>(std::countr_zero(ends)))) return Flow::NextLine;
+      }
     }
+    for (; k < text.size(); ++k) {
+      if (data[k] == end && take(k)) return Flow::NextLine;
+    }
+    line_number += counted;
+    input.skip_buffered(start);
     // The next line is not complete in the buffer: read it as ever.
     const Flow flow = read_next_raw_line(input, line_number, raw);
     if (flow != Flow::NextLine || raw_line_has_marker(raw, marker)) return flow;

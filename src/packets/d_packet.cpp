@@ -36,32 +36,36 @@ DLayout layout_of(float SW_VERSION, std::size_t length) {
 ReadResult read_d_layout(DLayout layout, std::string_view line, StationRecord& s) {
   switch (layout) {
     case DLayout::Version0: {
-      static const Layout kVersion0("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6)");
-      return kVersion0.read(
-          line, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION, s.STN_SUFFIX,
-                 s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]});
+      static const Layout::Bound kVersion0(
+          Layout("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6)"),
+          members_of(s,
+                     {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION, s.STN_SUFFIX,
+                      s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]}));
+      return kVersion0.read_all(line, &s);
     }
     case DLayout::Housekeeping: {
-      static const Layout kHousekeeping(
-          "(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I6))");
-      return kHousekeeping.read(line, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX,
-                                       s.STATION, s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0],
-                                       s.RAW_PQ[0], s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW});
+      static const Layout::Bound kHousekeeping(
+          Layout("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I6))"),
+          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
+                         s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
+                         s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW}));
+      return kHousekeeping.read_all(line, &s);
     }
     case DLayout::Attitude: {
-      static const Layout kAttitude(
-          "(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)");
-      return kAttitude.read(line, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
-                                   s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
-                                   s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW});
+      static const Layout::Bound kAttitude(
+          Layout("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)"),
+          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
+                         s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
+                         s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW}));
+      return kAttitude.read_all(line, &s);
     }
     case DLayout::Milliseconds: {
-      static const Layout kMilliseconds(
-          "(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)");
-      return kMilliseconds.read(
-          line, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.LINENO, s.LINE_SUFFIX, s.STATION,
-                 s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0],
-                 s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW});
+      static const Layout::Bound kMilliseconds(
+          Layout("(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)"),
+          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.LINENO, s.LINE_SUFFIX, s.STATION,
+                         s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
+                         s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW}));
+      return kMilliseconds.read_all(line, &s);
     }
     case DLayout::None:
       break;

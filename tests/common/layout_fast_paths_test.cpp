@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -61,46 +62,54 @@ TEST(LayoutFastPaths, ShortIntegerFieldsReadAsTheGeneralReaderReadsThem) {
 
 // Whole records: the engine's reading (the compact form of a plan, word-wide I fields) against
 // its general reader alone, on lines of the logger's shape, damaged ones and short ones.
-TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
-  struct Shape {
-    std::string_view layout;
-    int n;
-  };
-  const Shape shapes[] = {
-      {"(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)", 0},
-      {"(3X, 3I2, 1X, (N-1)(4I6))", 3},
-      {"(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))", 2},
-      {"(I3, 'ab', F6.2, A3, I9, I2, A, I4)", 0},
-      {"(N(I8, 1X), I12)", 4},
-      {"(3X, 3I2, 1X, I3, I7, 1X, A4, 8I6, 2I4)", 0},
-      // Fields past the columns that are classified at once, and fields reaching their end.
-      {"(10X, 4I8, 50X, 2I8, I6, 3I4)", 0},
-      {"(N(1X, I7))", 8},
-  };
-  std::mt19937_64 rng(26);
+struct Shape {
+  std::string_view layout;
+  int n;
+};
+constexpr Shape kShapes[] = {
+    {"(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)", 0},
+    {"(3X, 3I2, 1X, (N-1)(4I6))", 3},
+    {"(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))", 2},
+    {"(I3, 'ab', F6.2, A3, I9, I2, A, I4)", 0},
+    {"(N(I8, 1X), I12)", 4},
+    {"(3X, 3I2, 1X, I3, I7, 1X, A4, 8I6, 2I4)", 0},
+    // Fields past the columns that are classified at once, and fields reaching their end.
+    {"(10X, 4I8, 50X, 2I8, I6, 3I4)", 0},
+    {"(N(1X, I7))", 8},
+    {"(2X, A1, I2, A, I3)", 0},
+};
+
+// Numbers right-justified in their fields, then perhaps a few characters changed and the line
+// cut short.
+std::string record_line(const std::vector<Layout::Field>& fields, std::size_t columns, int k,
+                        std::mt19937_64& rng) {
   constexpr char kAlphabet[] = "   -+0123456789.x";
+  std::string line(columns + rng() % 4, ' ');
+  for (const Layout::Field& field : fields) {
+    if (field.width == 0) continue;
+    std::string value = std::to_string(static_cast<std::int64_t>(rng() % 2000000) - 1000000);
+    if (rng() % 16 == 0) value = value[0] == '-' ? value : '+' + value;
+    value = value.substr(0, std::min<std::size_t>(value.size(), field.width));
+    line.replace(field.column + field.width - value.size(), value.size(), value);
+  }
+  if (k % 3 != 0) {
+    for (int n = static_cast<int>(rng() % 3); n > 0; --n) {
+      line[rng() % line.size()] = kAlphabet[rng() % (sizeof kAlphabet - 1)];
+    }
+  }
+  if (k % 7 == 0) line.resize(rng() % (line.size() + 1));
+  return line;
+}
+
+TEST(LayoutFastPaths, RecordsReadAsTheGeneralReaderReadsThem) {
+  std::mt19937_64 rng(26);
   int whole = 0;
-  for (const Shape& shape : shapes) {
+  for (const Shape& shape : kShapes) {
     const Layout layout(shape.layout);
     std::size_t columns = 0;
     const std::vector<Layout::Field> fields = layout.fields(shape.n, columns);
     for (int k = 0; k < 20000; ++k) {
-      // Numbers right-justified in their fields, then perhaps a few characters changed and the
-      // line cut short.
-      std::string line(columns + rng() % 4, ' ');
-      for (const Layout::Field& field : fields) {
-        if (field.width == 0) continue;
-        std::string value = std::to_string(static_cast<std::int64_t>(rng() % 2000000) - 1000000);
-        if (rng() % 16 == 0) value = value[0] == '-' ? value : '+' + value;
-        value = value.substr(0, std::min<std::size_t>(value.size(), field.width));
-        line.replace(field.column + field.width - value.size(), value.size(), value);
-      }
-      if (k % 3 != 0) {
-        for (int n = static_cast<int>(rng() % 3); n > 0; --n) {
-          line[rng() % line.size()] = kAlphabet[rng() % (sizeof kAlphabet - 1)];
-        }
-      }
-      if (k % 7 == 0) line.resize(rng() % (line.size() + 1));
+      const std::string line = record_line(fields, columns, k, rng);
       // Every variable an integer but the texts and reals the layout's fields ask for.
       std::int32_t ints[2][40];
       float reals[2][40];
@@ -225,6 +234,102 @@ TEST(LayoutFastPaths, ColumnsScanAsTheyDoOneAtATime) {
   EXPECT_EQ(s.numeric[0] >> 16 & 0b111, 0b111u);
   EXPECT_EQ(s.plain[0] >> 24 & 1, 0u);                       // the letter
   EXPECT_EQ(s.plain[0] >> 25, (std::uint64_t{1} << 7) - 1);  // blanks past the line's end
+}
+
+// The same records read through layouts bound to the members of an object, now and then with a
+// member of a kind its field cannot take, and fewer members than fields.
+TEST(LayoutFastPaths, BoundRecordsReadAsTheGeneralReaderReadsThem) {
+  struct Variables {
+    std::int32_t ints[40];
+    float reals[40];
+    char chars[40];
+  };
+  std::mt19937_64 rng(30);
+  int whole = 0;
+  for (const Shape& shape : kShapes) {
+    for (int variant = 0; variant < 3; ++variant) {
+      const Layout layout(shape.layout);
+      std::size_t columns = 0;
+      const std::vector<Layout::Field> fields = layout.fields(shape.n, columns);
+      // Variant 1 gives one integer field a real; variant 2 binds fewer members than fields.
+      const std::size_t wrong = variant == 1 ? rng() % fields.size() : fields.size();
+      const std::size_t bound = variant == 2 ? 1 + rng() % fields.size() : fields.size();
+      const auto variables_of = [&](Variables& v, std::string_view* texts) {
+        std::vector<In> in;
+        for (std::size_t f = 0; f < bound; ++f) {
+          if (fields[f].kind == Layout::Field::Kind::Fixed || f == wrong) {
+            in.emplace_back(v.reals[f]);
+          } else if (fields[f].kind == Layout::Field::Kind::Text) {
+            if (fields[f].width == 1) {
+              in.emplace_back(v.chars[f]);
+            } else {
+              in.emplace_back(texts[f]);
+            }
+          } else {
+            in.emplace_back(v.ints[f]);
+          }
+        }
+        return in;
+      };
+      Variables prototype{};
+      std::string_view prototype_texts[40];
+      const std::vector<In> prototype_in = variables_of(prototype, prototype_texts);
+      const std::vector<InMember> members =
+          members_in(&prototype, sizeof prototype, prototype_in.data(), prototype_in.size());
+      const Layout::Bound bound_layout(layout, members);
+      for (int k = 0; k < 3000; ++k) {
+        const std::string line = record_line(fields, columns, k, rng);
+        Variables fast;
+        Variables general;
+        std::memset(&fast, 0x55, sizeof fast);
+        std::memset(&general, 0x55, sizeof general);
+        std::string_view fast_texts[40];
+        std::string_view general_views[40];
+        std::vector<In> general_in = variables_of(general, general_views);
+        const std::size_t count = k % 5 == 0 ? rng() % (bound + 1) : bound;
+        const ReadResult a = bound_layout.read(line, &fast, count, shape.n, fast_texts);
+        const ReadResult b = layout.read_general(line, general_in.data(), count, shape.n);
+        ASSERT_EQ(a.status, b.status) << shape.layout << " \"" << line << '"';
+        ASSERT_EQ(a.item, b.item) << shape.layout << " \"" << line << '"';
+        ASSERT_EQ(0, std::memcmp(&fast, &general, sizeof fast))
+            << shape.layout << " \"" << line << '"';
+        // Texts are numbered among the texts in the bound form, by field in the general one.
+        std::size_t t = 0;
+        for (std::size_t f = 0; f < count; ++f) {
+          if (general_in[f].kind == In::Kind::Text) {
+            ASSERT_EQ(fast_texts[t++], general_views[f]) << shape.layout << " \"" << line << '"';
+          }
+        }
+        if (a.ok()) ++whole;
+      }
+    }
+  }
+  EXPECT_GT(whole, 20000);
+}
+
+// A bound layout's members come from the variables of one object, texts numbered apart.
+TEST(LayoutFastPaths, MembersOfAnObject) {
+  struct Record {
+    std::int32_t a = 0;
+    char b = ' ';
+    std::int32_t c[3] = {};
+  } record;
+  std::string_view tag;
+  const std::vector<InMember> members = members_of(record, {record.c[2], tag, record.b, record.a});
+  ASSERT_EQ(members.size(), 4u);
+  EXPECT_EQ(members[0].offset, offsetof(Record, c) + 8);
+  EXPECT_EQ(members[1].kind, In::Kind::Text);
+  EXPECT_EQ(members[1].offset, 0u);
+  EXPECT_EQ(members[2].kind, In::Kind::Char);
+  EXPECT_EQ(members[2].offset, offsetof(Record, b));
+  EXPECT_EQ(members[3].offset, 0u);
+  const Layout::Bound layout(Layout("(I2, A4, A1, I3)"), members);
+  Record other;
+  EXPECT_TRUE(layout.read_all("12CONVx-45", &other, &tag).ok());
+  EXPECT_EQ(other.c[2], 12);
+  EXPECT_EQ(tag, "CONV");
+  EXPECT_EQ(other.b, 'x');
+  EXPECT_EQ(other.a, -45);
 }
 
 }  // namespace

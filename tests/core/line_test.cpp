@@ -120,6 +120,54 @@ TEST(InputFile, FileWithCrAloneInItsFirst64KiBIsReadAtItsCrs) {
   EXPECT_EQ(all_lines(input), (std::vector<std::string>{"only"}));
 }
 
+// The buffer is filled a part at a time: lines, long ones cut at the buffer's size, CR line ends
+// and last lines without a line end come out the same whatever a read brings, again after a
+// rewind, and so do the marked lines of the pre-scan.
+TEST(InputFile, LinesDoNotDependOnHowMuchOneReadBrings) {
+  testing::TempDir dir;
+  std::mt19937_64 rng(2026);
+  for (int k = 0; k < 60; ++k) {
+    const char* const end = k % 3 == 0 ? "\r" : k % 3 == 1 ? "\r\n" : "\n";
+    std::string content;
+    for (int n = static_cast<int>(rng() % 40); n > 0; --n) {
+      content += rng() % 4 == 0 ? " G$GPGGA" : " D$1 2";
+      const std::size_t length = rng() % 8 == 0 ? rng() % 2000 : rng() % 90;
+      content += std::string(length, static_cast<char>('a' + rng() % 26));
+      if (rng() % 7 != 0) content += end;
+    }
+    const std::string path = dir.write("in.raw", content);
+    InputFile whole(600, 600);
+    ASSERT_TRUE(whole.open(path));
+    const std::vector<std::string> expected = all_lines(whole);
+    for (const std::size_t read_size : {1, 7, 64, 599, 4096}) {
+      InputFile parts(600, read_size);
+      ASSERT_TRUE(parts.open(path));
+      EXPECT_EQ(parts.cr_line_ends(), whole.cr_line_ends()) << k;
+      EXPECT_EQ(all_lines(parts), expected) << k << " read " << read_size;
+      ASSERT_TRUE(parts.rewind());
+      EXPECT_EQ(all_lines(parts), expected) << k << " read " << read_size << " again";
+      ASSERT_TRUE(parts.rewind());
+      std::int32_t number = 0;
+      std::int32_t every_number = 0;
+      std::string_view raw;
+      std::size_t at = 0;
+      for (;;) {
+        while (at < expected.size() && !raw_line_has_marker(expected[at], "G$")) ++at;
+        every_number = static_cast<std::int32_t>(std::min(at, expected.size())) + 1;
+        const Flow flow = read_next_marked_line(parts, number, "G$", raw);
+        if (at == expected.size()) {
+          EXPECT_EQ(flow, Flow::EndOfFile) << k << " read " << read_size;
+          break;
+        }
+        ASSERT_EQ(flow, Flow::NextLine) << k << " read " << read_size;
+        EXPECT_EQ(raw, expected[at]) << k << " read " << read_size;
+        EXPECT_EQ(number, every_number) << k << " read " << read_size;
+        ++at;
+      }
+    }
+  }
+}
+
 TEST(OutputFile, NeverOpensTheInputEvenUnderAnotherName) {
   testing::TempDir dir;
   const std::string path = dir.write("in.raw", "T$ data\n");
