@@ -75,7 +75,10 @@ struct WriteStep {
   // column for the zero before the point go the general way.
   std::uint64_t fits[2] = {0, 0};
   double sum_fits[2] = {0, 0};  // 2^52 + fits, exact
-  bool small = false;           // four columns left of the point (Iw: four columns) at least
+  // The whole parts (Iw: magnitudes) below small_below[negative] are written from a text of
+  // their digits and sign, its last `small` characters (4 or 2; 0: none are).
+  std::uint8_t small = 0;
+  std::uint32_t small_below[2] = {0, 0};
 };
 
 // The bytes past a record that a write through its compiled plan may change: the blanks are laid

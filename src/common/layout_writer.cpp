@@ -503,12 +503,26 @@ constexpr auto kDecimals = [] {
   return texts;
 }();
 
+// A whole number below the step's bound for its sign, right-justified with its sign so that it
+// ends just before `end`: the last four or two characters of its text, as the step's columns
+// allow. False for larger ones.
+[[gnu::always_inline]] inline bool put_small_whole(char* end, const WriteStep& step, bool negative,
+                                                   std::uint32_t v) {
+  if (v >= step.small_below[negative]) return false;
+  const char* const text = kSmallWhole[negative][v].data();
+  if (step.small == 4) {
+    std::memcpy(end - 4, text, 4);
+  } else {
+    std::memcpy(end - 2, text + 2, 2);
+  }
+  return true;
+}
+
 // q / 10^D written as a fixed-point number ending just before `end`, with the zero before the
-// point and the sign: the step has checked that they fit. `small`: the field has four columns
-// left of the point, which take any whole part below 1000 with its sign.
+// point and the sign: the step has checked that they fit.
 template <unsigned D>
 [[gnu::always_inline]] inline void put_scaled(char* end, bool negative, std::uint32_t q,
-                                              bool small) {
+                                              const WriteStep& step) {
   constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
   const std::uint32_t whole = q / kUnit;
   std::uint32_t fraction = q - whole * kUnit;
@@ -524,10 +538,7 @@ template <unsigned D>
     }
     *point = '.';
   }
-  if (small && whole < 1000) {
-    std::memcpy(point - 4, kSmallWhole[negative][whole].data(), 4);
-    return;
-  }
+  if (put_small_whole(point, step, negative, whole)) return;
   char* const first = put_whole(point, whole);
   if (negative) first[-1] = '-';
 }
@@ -551,7 +562,7 @@ template <unsigned D>
   const double sum = std::fabs(static_cast<double>(v)) * kScale[D] + 0x1p52;
   if (sum < step.sum_fits[negative]) {
     put_scaled<D>(out + step.end, negative != 0,
-                  static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)), step.small);
+                  static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)), step);
     return;
   }
   put_float_field(out + step.column, v, step.w, D);
@@ -563,7 +574,7 @@ template <unsigned D>
   bool negative;
   std::uint64_t q;
   if (nearest_double(v, D, negative, q) && q < step.fits[negative]) {
-    put_scaled<D>(out + step.end, negative, static_cast<std::uint32_t>(q), step.small);
+    put_scaled<D>(out + step.end, negative, static_cast<std::uint32_t>(q), step);
     return;
   }
   put_double_field(out + step.column, v, step.w, D);
@@ -579,10 +590,7 @@ constexpr unsigned dispatch(StepKind field, Out::Kind value) {
   const bool negative = value < 0;
   const std::uint32_t magnitude =
       negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  if (step.small && magnitude < 1000) {
-    std::memcpy(out + step.end - 4, kSmallWhole[negative][magnitude].data(), 4);
-    return;
-  }
+  if (put_small_whole(out + step.end, step, negative, magnitude)) return;
   if (magnitude >= step.fits[negative]) {
     stars(out + step.column, step.w);
     return;
@@ -677,6 +685,20 @@ std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, cha
   return v == end ? width : kUnsuited;
 }
 
+// The whole parts that a field of `columns` columns left of its point (an Iw field: w) writes
+// from their texts: any below 1000 in four columns, in two or three those below 100, or below 10
+// with a minus sign.
+void set_small_whole(WriteStep& step, std::int64_t columns) {
+  if (columns >= 4) {
+    step.small = 4;
+    step.small_below[0] = step.small_below[1] = 1000;
+  } else if (columns >= 2) {
+    step.small = 2;
+    step.small_below[0] = 100;
+    step.small_below[1] = 10;
+  }
+}
+
 // The magnitudes that a field of `columns` columns for digits, sign included, and `decimals`
 // decimals writes by digits alone (see WriteStep::fits): 0 where it has no column left of the
 // point.
@@ -704,14 +726,14 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
         step.kind = StepKind::Int;
         step.fits[0] = digits_fit(item.w, 0);
         step.fits[1] = digits_fit(std::int64_t{item.w} - 1, 0);
-        step.small = item.w >= 4;
+        set_small_whole(step, item.w);
         break;
       case Op::Fixed:
         if (item.d <= 8) {
           // The point takes a column; the zero before it must have one.
           step.fits[0] = digits_fit(std::int64_t{item.w} - 1, item.d);
           step.fits[1] = digits_fit(std::int64_t{item.w} - 2, item.d);
-          step.small = item.w >= item.d + 5u;
+          set_small_whole(step, std::int64_t{item.w} - 1 - item.d);
           for (int sign = 0; sign < 2; ++sign) {
             step.sum_fits[sign] = 0x1p52 + static_cast<double>(step.fits[sign]);
           }
