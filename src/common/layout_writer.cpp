@@ -341,11 +341,8 @@ constexpr double kScale[9] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
   return true;
 }
 
-// Fw.d of a float with d <= 8 (others go the general way); D is d where the caller knows it, so
-// that the digit loops unroll.
-template <unsigned D = 9>
+// Fw.d of a float with d <= 8 (others go the general way).
 [[gnu::always_inline]] inline void put_fixed(char* field, float v, std::uint32_t w, unsigned d) {
-  if constexpr (D < 9) d = D;
   bool negative;
   std::uint64_t q;
   if (d > 8 || !scaled_float(v, d, negative, q)) {
