@@ -235,8 +235,8 @@ char* integer_path(char* out, float value) {
   return p + d - zeros;
 }
 
-// `v` in decimal, most values here having one to four digits.
-char* put_whole(char* p, std::uint32_t v) {
+// `v` < 10000 in decimal.
+[[gnu::always_inline]] inline char* put_below_10000(char* p, std::uint32_t v) {
   using detail::kDigitPairs;
   if (v < 10) {
     *p = static_cast<char>('0' + v);
@@ -246,32 +246,45 @@ char* put_whole(char* p, std::uint32_t v) {
     std::memcpy(p, kDigitPairs + 2 * v, 2);
     return p + 2;
   }
-  if (v < 10000) {
-    const std::uint32_t high = v / 100;
-    const bool three = high < 10;
-    // Of three digits the first is the second character of its pair.
-    std::memcpy(p, kDigitPairs + 2 * high + three, 2);
-    std::memcpy(p + 2 - three, kDigitPairs + 2 * (v - high * 100), 2);
-    return p + 4 - three;
+  const std::uint32_t high = v / 100;
+  const bool three = high < 10;
+  // Of three digits the first is the second character of its pair.
+  std::memcpy(p, kDigitPairs + 2 * high + three, 2);
+  std::memcpy(p + 2 - three, kDigitPairs + 2 * (v - high * 100), 2);
+  return p + 4 - three;
+}
+
+// The `n` (1 to 4) digits of `v` < 10^n, zeros first.
+[[gnu::always_inline]] inline char* put_digits(char* p, std::uint32_t v, unsigned n) {
+  using detail::kDigitPairs;
+  if (n <= 2) {
+    // One digit is the second character of the pair of its tenfold.
+    std::memcpy(p, kDigitPairs + 2 * (n == 1 ? v * 10 : v), 2);
+    return p + n;
   }
-  const unsigned length = digit_count(v);
-  store_digits(p, eight_digits(v) >> (8 * (8 - length)));
-  return p + length;
+  const std::uint32_t high = v / 100;
+  std::memcpy(p, kDigitPairs + 2 * high + (n == 3), 2);
+  std::memcpy(p + n - 2, kDigitPairs + 2 * (v - high * 100), 2);
+  return p + n;
+}
+
+// `v` in decimal, most values here having one to four digits.
+[[gnu::always_inline]] inline char* put_whole(char* p, std::uint32_t v) {
+  if (v < 10000) return put_below_10000(p, v);
+  if (v < 100000000) {
+    const std::uint32_t high = v / 10000;
+    return put_digits(put_below_10000(p, high), v - high * 10000, 4);
+  }
+  const std::uint32_t high = v / 100000000;
+  p = put_below_10000(p, high);
+  store_digits(p, eight_digits(v - high * 100000000));
+  return p + 8;
 }
 
 // The point and the `d` (1 to 4) decimals of `v` < 10^d, zeros first.
-char* put_decimals(char* p, std::uint32_t v, unsigned d) {
-  using detail::kDigitPairs;
+[[gnu::always_inline]] inline char* put_decimals(char* p, std::uint32_t v, unsigned d) {
   *p++ = '.';
-  if (d <= 2) {
-    // One decimal is the second character of the pair of its tenfold.
-    std::memcpy(p, kDigitPairs + 2 * (d == 1 ? v * 10 : v), 2);
-    return p + d;
-  }
-  const std::uint32_t high = v / 100;
-  std::memcpy(p, kDigitPairs + 2 * high + (d == 3), 2);
-  std::memcpy(p + d - 2, kDigitPairs + 2 * (v - high * 100), 2);
-  return p + d;
+  return put_digits(p, v, d);
 }
 
 // 10^d as doubles, exact for every d here.
@@ -304,8 +317,9 @@ constexpr double kPow10Double[13] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
     const double off = std::fabs(x - q);
     const double bound = half * kPow10Double[d];
     if (off <= bound) {
-      // At an end of the interval, or q - 1 or q + 1 as near and reading back too.
-      if (off == bound || off == 0.5) return nullptr;
+      // At an end of the interval (off = bound), or q - 1 or q + 1 as near and reading back too
+      // (off = 0.5 < bound); off is at most 0.5.
+      if (off >= std::min(bound, 0.5)) return nullptr;
       if (q >= 100000000.0 || d > 4) {
         return put_fixed(out, bits >> 31, static_cast<std::uint64_t>(q), d, false);
       }
@@ -340,19 +354,27 @@ char* put_whole(char* p, std::uint64_t v) {
 // its zeros at the end, and without the point where none is left.
 char* put_long_decimals(char* p, std::uint64_t v, unsigned d, bool trim) {
   if (trim && v == 0) return p;
-  const std::uint64_t high = v / 100000000;
-  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(v - high * 100000000));
-  const std::uint64_t first = d > 8 ? eight_digits(static_cast<std::uint32_t>(high)) : 0;
-  const unsigned zeros =
-      !trim ? 0 : (low != 0 ? trailing_zero_digits(low) : 8 + trailing_zero_digits(first));
   *p++ = '.';
   if (d <= 8) {
-    store_digits(p, low >> (8 * (8 - d)));
-  } else {
-    store_digits(p, first >> (8 * (16 - d)));
-    store_digits(p + d - 8, low);
+    const std::uint64_t digits = eight_digits(static_cast<std::uint32_t>(v));
+    store_digits(p, digits >> (8 * (8 - d)));
+    return p + d - (trim ? trailing_zero_digits(digits) : 0);
   }
-  return p + d - zeros;
+  const std::uint64_t high = v / 100000000;
+  const auto rest = static_cast<std::uint32_t>(v - high * 100000000);
+  char* last = p + d - 8;
+  if (d <= 12) {
+    put_digits(p, static_cast<std::uint32_t>(high), d - 8);
+  } else {
+    store_digits(p, eight_digits(static_cast<std::uint32_t>(high)) >> (8 * (16 - d)));
+  }
+  const std::uint64_t digits = eight_digits(rest);
+  store_digits(last, digits);
+  if (!trim) return last + 8;
+  if (rest != 0) return last + 8 - trailing_zero_digits(digits);
+  // The last eight are zeros, and some digit before them is not.
+  while (last[-1] == '0') --last;
+  return last;
 }
 
 // A double of at least 1 below 2^52, whose integer part is `whole`: the candidates of 15, 16 and
