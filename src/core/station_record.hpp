@@ -93,6 +93,9 @@ void convert_scaled(StationRecord& station, ConversionVariant variant, ArrayFact
 // array 1.
 void convert_array(StationRecord& station, int array, ConversionVariant variant,
                    ArrayFactors factors, const std::array<float, 4>& offsets);
+// The same a channel at a time: what the vector form above is held to.
+void convert_array_scalar(StationRecord& station, int array, ConversionVariant variant,
+                          ArrayFactors factors, const std::array<float, 4>& offsets);
 
 // The ppm variant of $PDLMT packets: in-phase from RAW_HI/RAW_PI, conductivities from the packet's
 // own quadrature fields (which do not enter the station record); no user offsets.
