@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -108,9 +109,9 @@ TEST(ChannelConversion, AnyArrayWithTheOffsetsAndFactorsGiven) {
   EXPECT_EQ(s.PC[1], -4.0f);  // 0 - 1.0 / 0.25
 }
 
-// The four channels converted at once against one at a time, bit for bit: raw values of every
-// size, factors of the instruments' kind, 0, negative zero, tiny, huge and NaN, offsets likewise;
-// the other arrays keep what they held.
+// The channels converted four or twelve at a time against one at a time, bit for bit: raw values
+// of every size, factors of the instruments' kind, 0, negative zero, tiny, huge and NaN, offsets
+// likewise; the other arrays keep what they held.
 TEST(ChannelConversion, VectorFormGivesTheBitsOfTheScalarForm) {
   std::mt19937 rng(31);
   const float specials[] = {0.0f,   -0.0f, 1.0f,  0.01776529f,   0.2842446f, 1e-30f,
@@ -168,6 +169,31 @@ TEST(ChannelConversion, VectorFormGivesTheBitsOfTheScalarForm) {
     ASSERT_EQ(bits(vector), bits(scalar))
         << "round " << round << " array " << array << " raw " << s.RAW_HQ[array - 1] << ' '
         << s.RAW_PQ[array - 1] << " factors " << factors.F_HC << ' ' << factors.F_PC;
+    // Every array from 1 on with the same factors and offsets (a D$ line).
+    StationRecord shared = s;
+    scalar = s;
+    convert_arrays(shared, array, variant, factors, offsets);
+    for (int k = 1; k <= array; ++k) convert_array_scalar(scalar, k, variant, factors, offsets);
+    ASSERT_EQ(bits(shared), bits(scalar)) << "round " << round << " arrays 1.." << array;
+    // A range of arrays, each with its own (an X$ line); the others keep their values.
+    const int first = static_cast<int>(rng() % 4);
+    const int last = static_cast<int>(rng() % 4);
+    std::array<float, kStationArrays> hcp;
+    std::array<float, kStationArrays> prp;
+    std::array<std::array<float, 4>, kStationArrays> own;
+    for (int k = 0; k < kStationArrays; ++k) {
+      hcp[k] = some_float();
+      prp[k] = some_float();
+      for (float& offset : own[k]) offset = some_float();
+    }
+    StationRecord ranged = s;
+    scalar = s;
+    convert_arrays(ranged, first, last, variant, hcp, prp, own);
+    for (int k = std::max(first, 1); k <= last; ++k) {
+      convert_array_scalar(scalar, k, variant, {hcp[k - 1], prp[k - 1]}, own[k - 1]);
+    }
+    ASSERT_EQ(bits(ranged), bits(scalar))
+        << "round " << round << " arrays " << first << ".." << last;
   }
 }
 
