@@ -4,7 +4,8 @@
 // reader and by the layout bound to an object's members, the columns of a line classified 16 at a
 // time against one at a time, GGA sentences against their reading by layouts alone, the Fw.d
 // writers of floats and doubles against the writer that rounds from the exact binary value, records
-// written through a layout's compiled plan against its general writer, the integer path of the
+// written through a layout's compiled plan and by a layout bound to members against its general
+// writer, the integer path of the
 // shortest fixed notation against std::to_chars, and the inline search of a byte against memchr. A
 // difference stops the fuzzer.
 #include <algorithm>
@@ -172,11 +173,43 @@ void check_sentence(std::string_view body) {
   }
 }
 
-// Values from the input written as records through the compiled plan and through the general
-// writer: every Fw.d and Iw shape of the fast paths, the bits as floats, doubles and integers.
+// The values of a record of check_written as members of an object, one slot of each kind per
+// field.
+struct Written {
+  std::int32_t ints[15];
+  float floats[15];
+  double doubles[15];
+};
+
+constexpr std::string_view kWrittenLayout =
+    "(I1, I3, I12, F1.0, F3.0, F3.1, F4.2, F9.2, F5.3, F7.3, F9.6, F12.6, F8.1, F9.4, F14.8)";
+
+// The layout bound to the members of pass `pass` of check_written: its k-th real field takes a
+// float where (k + pass) % 4 is 0 or 2, else a double.
+quillet::RecordWriter<Written> bound_layout(int pass) {
+  const Written prototype{};
+  return quillet::RecordWriter<Written>(
+      kWrittenLayout, 0, 0,
+      [pass](quillet::OutMembers& v, int, const Written& r) {
+        v << r.ints[0] << r.ints[1] << r.ints[2];
+        for (int k = 0; k < 12; ++k) {
+          if ((k + pass) % 2 == 0) {
+            v << r.floats[3 + k];
+          } else {
+            v << r.doubles[3 + k];
+          }
+        }
+      },
+      prototype);
+}
+
+// Values from the input written as records through the compiled plan, through the general
+// writer and by the layout bound to members: every Fw.d and Iw shape of the fast paths, the bits
+// as floats, doubles and integers.
 void check_written(std::uint32_t f, std::uint64_t d) {
-  static const quillet::Layout layout(
-      "(I1, I3, I12, F1.0, F3.0, F3.1, F4.2, F9.2, F5.3, F7.3, F9.6, F12.6, F8.1, F9.4, F14.8)");
+  static const quillet::Layout layout(kWrittenLayout);
+  static const quillet::RecordWriter<Written> bound_layouts[4] = {bound_layout(0), bound_layout(1),
+                                                                  bound_layout(2), bound_layout(3)};
   float fv;
   double dv;
   std::memcpy(&fv, &f, 4);
@@ -198,6 +231,17 @@ void check_written(std::uint32_t f, std::uint64_t d) {
     layout.write(compiled, values.data(), values.size());
     layout.write_general(general, values.data(), values.size());
     if (compiled != general) std::abort();
+    // And by the layout bound to the members of an object that holds the same values.
+    Written record{};
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      const quillet::Out& v = values[k];
+      if (v.kind == quillet::Out::Kind::Int) record.ints[k] = v.i;
+      if (v.kind == quillet::Out::Kind::Real32) record.floats[k] = v.f;
+      if (v.kind == quillet::Out::Kind::Real64) record.doubles[k] = v.d;
+    }
+    std::string bound;
+    bound_layouts[pass].write(bound, 0, record);
+    if (bound != general) std::abort();
   }
 }
 

@@ -30,6 +30,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -58,6 +59,41 @@ struct Out {
   Out(const std::string& v) : Out(std::string_view(v)) {}
 
   std::string_view text() const { return {chars, size}; }
+};
+
+// A value that a bound writer (Layout::Writer) takes from one of the objects it writes from: its
+// kind (Int, Real32, Real64 or Char), the place of its object among them and its offset there.
+struct OutMember {
+  Out::Kind kind;
+  std::uint8_t object;
+  std::uint32_t offset;
+};
+
+// The values of one record named as members of the objects a bound writer writes from, in
+// record order: `members << s.STATION << s.HC[0]`. Only the offsets are kept, so any objects of
+// the same types serve. A value outside every object (a temporary, a constant) aborts: values
+// computed per record go into an object of their own.
+class OutMembers {
+ public:
+  template <typename... Objects>
+  explicit OutMembers(const Objects&... objects)
+      : objects_{{static_cast<const void*>(&objects), sizeof(Objects)}...} {}
+
+  OutMembers& operator<<(const std::int32_t& v) { return add(Out::Kind::Int, &v, sizeof v); }
+  OutMembers& operator<<(const float& v) { return add(Out::Kind::Real32, &v, sizeof v); }
+  OutMembers& operator<<(const double& v) { return add(Out::Kind::Real64, &v, sizeof v); }
+  OutMembers& operator<<(const char& v) { return add(Out::Kind::Char, &v, sizeof v); }
+  // Values of other types would be converted into temporaries.
+  template <typename T>
+  OutMembers& operator<<(const T&) = delete;
+
+  std::vector<OutMember> take() { return std::move(members_); }
+
+ private:
+  OutMembers& add(Out::Kind kind, const void* value, std::size_t size);
+
+  std::vector<std::pair<const void*, std::size_t>> objects_;
+  std::vector<OutMember> members_;
 };
 
 // One variable filled by a read. A texts take the field's characters as a view into the line
@@ -158,7 +194,8 @@ class Layout {
   Layout& operator=(Layout&& other) noexcept;
   ~Layout();
 
-  class Bound;  // a layout bound once to the members of one kind of object (below)
+  class Bound;   // a layout bound once to the members of one kind of object (below)
+  class Writer;  // a layout bound once to members of objects, for writing (below)
 
   struct Item;  // one parsed descriptor or group marker, or one step of a plan (layout_plan.hpp)
   struct WritePlan;  // a plan compiled for writing (layout_plan.hpp)
@@ -208,6 +245,78 @@ class Layout::Bound {
   Layout layout_;
   std::vector<InMember> members_;
   std::vector<Form> forms_;  // per plan of the layout
+};
+
+// A layout bound once to members of a few kinds of object, for records written again and again
+// from such objects: a write takes the objects alone instead of a list of values, the kinds are
+// checked against the fields once, and the literals and blanks of a record are laid from its
+// image at once. Writes what Layout::write writes from the same values. Every record of a bound
+// count has a fixed width (no A alone).
+class Layout::Writer {
+ public:
+  // `members[k]`: the values of a record of the run-time count first + k, as many as its data
+  // fields and each of a kind its field takes (Int for Iw, Real32 or Real64 for Fw.d, Char for
+  // Aw). Anything else aborts, as a malformed layout text does.
+  Writer(Layout layout, int first, std::vector<std::vector<OutMember>> members);
+
+  // The bytes from `out` on that a write of a record of `n` may change (its columns and a few
+  // after them); 0 when no record of `n` was bound.
+  std::size_t write_room(int n) const;
+  // Writes the record of the bound count `n` from `objects` (as many as were bound, in their
+  // order) into `out`, which has write_room(n) bytes; returns the record's length. An unbound
+  // count aborts.
+  std::size_t write(char* out, const void* const* objects, int n) const;
+
+  const Layout& layout() const { return layout_; }
+
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer();
+
+  struct Form;  // how the records of one count are written (layout_plan.hpp)
+
+ private:
+  const Form& form(int n) const;
+
+  Layout layout_;
+  int first_;
+  std::vector<Form> forms_;  // per count from first_
+};
+
+// A Layout::Writer with the types of its objects: records of the counts first..last, written
+// from objects of these types in this order.
+template <typename... Objects>
+class RecordWriter {
+ public:
+  // `bind(members, n, objects...)` names the values of a record of `n` as members of `objects`
+  // (any objects of these types: only their offsets are kept).
+  template <typename Bind>
+  RecordWriter(std::string_view text, int first, int last, Bind bind, const Objects&... objects)
+      : writer_(Layout(text), first, [&] {
+          std::vector<std::vector<OutMember>> members;
+          for (int n = first; n <= last; ++n) {
+            OutMembers named(objects...);
+            bind(named, n, objects...);
+            members.push_back(named.take());
+          }
+          return members;
+        }()) {}
+
+  std::size_t write_room(int n) const { return writer_.write_room(n); }
+  std::size_t write(char* out, int n, const Objects&... objects) const {
+    const void* const bases[] = {static_cast<const void*>(&objects)...};
+    return writer_.write(out, bases, n);
+  }
+  // The same into a string (which keeps its capacity).
+  void write(std::string& line, int n, const Objects&... objects) const {
+    line.resize(write_room(n));
+    line.resize(write(line.data(), n, objects...));
+  }
+
+  const Layout& layout() const { return writer_.layout(); }
+
+ private:
+  Layout::Writer writer_;
 };
 
 // `text` blank-padded or cut to exactly `width` characters (for A fields read into fixed texts).

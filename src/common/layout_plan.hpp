@@ -81,6 +81,43 @@ struct WriteStep {
   std::uint32_t small_below[2] = {0, 0};
 };
 
+// A step of a bound writer: a literal that a field before it may have written over, or a field
+// with the member it takes, the pair of field kind and value kind decided once.
+struct BoundStep {
+  enum class Op : std::uint8_t {
+    Int,
+    Float0,
+    Float1,
+    Float2,
+    Float3,
+    Float6,
+    Float,  // any other d
+    Double0,
+    Double1,
+    Double2,
+    Double3,
+    Double6,
+    Double,
+    Char,     // Aw of one character: it stands in the field's last column
+    Literal,  // the 16 columns of the record's image from the field's column laid again
+  };
+  Op op = Op::Literal;
+  std::uint8_t object = 0;   // of the member among the objects written from
+  std::uint32_t offset = 0;  // of the member in its object
+  // Float0..6, Double0..6: the magnitudes, scaled by 10^d and rounded (of a positive value, of a
+  // negative one), whose whole part comes from a text of four characters and whose decimals from
+  // one of four (one of two, d = 6): those with a small whole part (WriteStep::small) that fit
+  // (0: none); as 2^52 + that bound, exact, for floats. The text of the whole part is laid from
+  // `whole_at`, from its character `whole_skip` on (in fields with two columns for it, the
+  // point and the decimals are laid over its last two characters afterwards).
+  std::uint64_t quick[2] = {0, 0};
+  double quick_sum[2] = {0, 0};
+  std::uint32_t point = 0;  // the column of the point
+  std::uint32_t whole_at = 0;
+  std::uint8_t whole_skip = 0;
+  WriteStep field;
+};
+
 // The bytes past a record that a write through its compiled plan may change: the blanks are laid
 // 32 bytes at a time, and literals of up to 16 characters copied 16 bytes at a time.
 constexpr std::size_t kWriteSlack = 32;
@@ -91,6 +128,15 @@ struct Layout::WritePlan {
   std::vector<layout_detail::WriteStep> steps;  // empty where the record's width varies (A alone)
   std::size_t fields = 0;                       // its data fields
   std::string texts;                            // the literals' texts, each followed by 16 blanks
+};
+
+// How a bound writer writes the records of one run-time count: their image (the literals in
+// their columns, blanks elsewhere, as long as the 32-byte steps that lay it reach and 16 bytes
+// more), then each field from its member.
+struct Layout::Writer::Form {
+  std::size_t width = 0;  // the record's columns; 0 where the count was not bound
+  std::string image;
+  std::vector<layout_detail::BoundStep> steps;
 };
 
 // A plan's data fields as the reader runs them on a line that reaches every column it loads:

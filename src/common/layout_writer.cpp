@@ -468,11 +468,13 @@ using StepKind = WriteStep::Kind;
 // writes, or the nX blanks that stay, or the slack past the record.
 using Chars4 = std::array<char, 4>;
 
+// The whole numbers below 1000 without a sign, then with a minus sign, then four blanks, so that
+// four characters may be taken from two columns into any text.
 constexpr auto kSmallWhole = [] {
-  std::array<std::array<Chars4, 1000>, 2> texts{};
+  std::array<Chars4, 2001> texts{};
   for (unsigned sign = 0; sign < 2; ++sign) {
     for (unsigned v = 0; v < 1000; ++v) {
-      Chars4& text = texts[sign][v];
+      Chars4& text = texts[1000 * sign + v];
       text.fill(' ');
       int at = 3;
       unsigned rest = v;
@@ -483,6 +485,7 @@ constexpr auto kSmallWhole = [] {
       if (sign != 0) text[at] = '-';
     }
   }
+  texts[2000].fill(' ');
   return texts;
 }();
 
@@ -506,7 +509,7 @@ constexpr auto kDecimals = [] {
 [[gnu::always_inline]] inline bool put_small_whole(char* end, const WriteStep& step, bool negative,
                                                    std::uint32_t v) {
   if (v >= step.small_below[negative]) return false;
-  const char* const text = kSmallWhole[negative][v].data();
+  const char* const text = kSmallWhole[1000 * negative + v].data();
   if (step.small == 4) {
     std::memcpy(end - 4, text, 4);
   } else {
@@ -682,6 +685,149 @@ std::size_t write_compiled(const Layout::WritePlan& plan, std::size_t width, cha
   return v == end ? width : kUnsuited;
 }
 
+// A member of the objects a bound writer writes from.
+template <typename T>
+[[gnu::always_inline]] inline T member(const void* const* objects, const BoundStep& step) {
+  T value;
+  std::memcpy(&value, static_cast<const char*>(objects[step.object]) + step.offset, sizeof value);
+  return value;
+}
+
+using BoundOp = BoundStep::Op;
+
+// The step that writes a value of `value` kind into a field of `field` kind; false where the
+// field does not take such values.
+bool bound_op(StepKind field, Out::Kind value, BoundOp& op) {
+  constexpr BoundOp kFloats[] = {BoundOp::Float0, BoundOp::Float1, BoundOp::Float2,
+                                 BoundOp::Float3, BoundOp::Float6, BoundOp::Float};
+  constexpr BoundOp kDoubles[] = {BoundOp::Double0, BoundOp::Double1, BoundOp::Double2,
+                                  BoundOp::Double3, BoundOp::Double6, BoundOp::Double};
+  switch (field) {
+    case StepKind::Int:
+      op = BoundOp::Int;
+      return value == Out::Kind::Int;
+    case StepKind::Text:
+      op = BoundOp::Char;
+      return value == Out::Kind::Char;
+    case StepKind::Literal:
+      return false;
+    default: {
+      const auto k = static_cast<std::size_t>(field) - static_cast<std::size_t>(StepKind::Fixed0);
+      if (value == Out::Kind::Real32) {
+        op = kFloats[k];
+        return true;
+      }
+      op = kDoubles[k];
+      return value == Out::Kind::Real64;
+    }
+  }
+}
+
+// The columns past its field that a step may write blanks on (the point and decimals of F.1 and
+// F.2 are laid as four characters).
+std::uint32_t overrun(BoundOp op) {
+  switch (op) {
+    case BoundOp::Float1:
+    case BoundOp::Double1:
+      return 2;
+    case BoundOp::Float2:
+    case BoundOp::Double2:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// The general ways of a bound step's field, out of the way of the quick one.
+template <typename Real>
+[[gnu::noinline]] void put_rest(char* out, const WriteStep& field, Real v) {
+  const auto put = [&]<unsigned D>() {
+    if constexpr (sizeof(Real) == 4) {
+      put_float_step<D>(out, field, v);
+    } else {
+      put_double_step<D>(out, field, v);
+    }
+  };
+  switch (field.d) {
+    case 0:
+      return put.template operator()<0>();
+    case 1:
+      return put.template operator()<1>();
+    case 2:
+      return put.template operator()<2>();
+    case 3:
+      return put.template operator()<3>();
+    default:
+      return put.template operator()<6>();
+  }
+}
+
+// q / 10^D of a bound step's quick magnitudes: the whole part's text, then the point and the
+// decimals (over the text's last two characters where the whole part has two columns).
+template <unsigned D>
+[[gnu::always_inline]] inline void put_quick(char* out, const BoundStep& step, unsigned negative,
+                                             std::uint32_t q) {
+  constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
+  const std::uint32_t whole = q / kUnit;
+  const std::uint32_t fraction = q - whole * kUnit;
+  std::memcpy(out + step.whole_at, kSmallWhole[1000 * negative + whole].data() + step.whole_skip,
+              4);
+  char* const point = out + step.point;
+  if constexpr (D == 0) {
+    *point = '.';
+  } else if constexpr (D <= 3) {
+    std::memcpy(point, kDecimals<D>[fraction].data(), 4);
+  } else {
+    static_assert(D == 6);
+    // The last three decimals as a point and three digits from the third decimal's column, then
+    // the first three over that point.
+    const std::uint32_t high = fraction / 1000;
+    std::memcpy(point + 3, kDecimals<3>[fraction - high * 1000].data(), 4);
+    std::memcpy(point, kDecimals<3>[high].data(), 4);
+  }
+}
+
+template <unsigned D>
+[[gnu::always_inline]] inline void put_bound_float(char* out, const BoundStep& step, float v) {
+  const auto negative = std::bit_cast<std::uint32_t>(v) >> 31;
+  const double sum = std::fabs(static_cast<double>(v)) * kScale[D] + 0x1p52;
+  if (sum < step.quick_sum[negative]) {
+    put_quick<D>(out, step, negative,
+                 static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)));
+    return;
+  }
+  put_rest(out, step.field, v);
+}
+
+template <unsigned D>
+[[gnu::always_inline]] inline void put_bound_double(char* out, const BoundStep& step, double v) {
+  bool negative;
+  std::uint64_t q;
+  if (nearest_double(v, D, negative, q) && q < step.quick[negative]) {
+    put_quick<D>(out, step, negative ? 1 : 0, static_cast<std::uint32_t>(q));
+    return;
+  }
+  put_rest(out, step.field, v);
+}
+
+// The quick magnitudes of a bound step of Fw.d with d <= 8 (see BoundStep::quick).
+void set_quick(BoundStep& step) {
+  const WriteStep& field = step.field;
+  step.point = field.end - field.d - 1;
+  if (field.small == 4) {
+    step.whole_at = step.point - 4;
+  } else if (field.small == 2 && field.d != 0) {
+    step.whole_at = step.point - 2;
+    step.whole_skip = 2;
+  } else {
+    return;  // F.0 lays no point over the text's last columns
+  }
+  for (int sign = 0; sign < 2; ++sign) {
+    step.quick[sign] = std::min(field.fits[sign], field.small_below[sign] * kPow10_64[field.d]);
+    step.quick_sum[sign] = 0x1p52 + static_cast<double>(step.quick[sign]);
+  }
+}
+
 // The whole parts that a field of `columns` columns left of its point (an Iw field: w) writes
 // from their texts: any below 1000 in four columns, in two or three those below 100, or below 10
 // with a minus sign.
@@ -756,6 +902,131 @@ Layout::WritePlan layout_detail::compile_write_plan(const std::vector<Item>& pla
     compiled.steps.push_back(step);
   }
   return compiled;
+}
+
+OutMembers& OutMembers::add(Out::Kind kind, const void* value, std::size_t size) {
+  const auto at = reinterpret_cast<std::uintptr_t>(value);
+  for (std::size_t k = 0; k < objects_.size(); ++k) {
+    const auto first = reinterpret_cast<std::uintptr_t>(objects_[k].first);
+    if (k <= UINT8_MAX && at >= first && objects_[k].second >= size &&
+        at - first <= objects_[k].second - size) {
+      members_.push_back(
+          {kind, static_cast<std::uint8_t>(k), static_cast<std::uint32_t>(at - first)});
+      return *this;
+    }
+  }
+  std::fprintf(stderr, "OutMembers: a value outside its objects\n");
+  std::abort();
+}
+
+Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMember>> members)
+    : layout_(std::move(layout)), first_(first) {
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    const int n = first + static_cast<int>(k);
+    const std::vector<OutMember>& values = members[k];
+    if (layout_.write_room(n) == 0) bad_values(layout_.text_, values.size(), n);
+    const std::size_t index = layout_.plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
+    const WritePlan& plan = layout_.write_plans_[index];
+    if (values.size() != plan.fields) bad_values(layout_.text_, values.size(), n);
+    Form& form = forms_.emplace_back();
+    form.width = layout_.widths_[index];
+    form.image.assign((form.width + 31) / 32 * 32 + 16, ' ');
+    std::uint32_t reach = 0;  // the fields so far may have written up to here
+    std::size_t next = 0;
+    for (const WriteStep& field : plan.steps) {
+      BoundStep step;
+      step.field = field;
+      if (field.kind == StepKind::Literal) {
+        std::memcpy(form.image.data() + field.column, plan.texts.data() + field.link, field.w);
+        if (field.column < reach) form.steps.push_back(step);
+        continue;
+      }
+      const OutMember& value = values[next++];
+      if (!bound_op(field.kind, value.kind, step.op)) bad_values(layout_.text_, values.size(), n);
+      step.object = value.object;
+      step.offset = value.offset;
+      if (step.op != BoundOp::Int && step.op != BoundOp::Char && step.op != BoundOp::Float &&
+          step.op != BoundOp::Double) {
+        set_quick(step);
+      }
+      reach = std::max(reach, field.end + overrun(step.op));
+      if (step.op == BoundOp::Char && field.w == 0) continue;  // A0 writes nothing
+      form.steps.push_back(step);
+    }
+  }
+}
+
+Layout::Writer::~Writer() = default;
+
+const Layout::Writer::Form& Layout::Writer::form(int n) const {
+  const auto k = static_cast<std::size_t>(static_cast<unsigned>(n - first_));
+  if (k >= forms_.size()) bad_values(layout_.text_, 0, n);
+  return forms_[k];
+}
+
+std::size_t Layout::Writer::write_room(int n) const {
+  const auto k = static_cast<std::size_t>(static_cast<unsigned>(n - first_));
+  return k < forms_.size() ? forms_[k].width + kWriteSlack : 0;
+}
+
+std::size_t Layout::Writer::write(char* const out, const void* const* objects, int n) const {
+  const Form& f = form(n);
+  const char* const image = f.image.data();
+  for (std::size_t k = 0; k < f.width; k += 32) std::memcpy(out + k, image + k, 32);
+  for (const BoundStep& step : f.steps) {
+    const WriteStep& field = step.field;
+    switch (step.op) {
+      case BoundOp::Int:
+        put_int_step(out, field, member<std::int32_t>(objects, step));
+        break;
+      case BoundOp::Float0:
+        put_bound_float<0>(out, step, member<float>(objects, step));
+        break;
+      case BoundOp::Float1:
+        put_bound_float<1>(out, step, member<float>(objects, step));
+        break;
+      case BoundOp::Float2:
+        put_bound_float<2>(out, step, member<float>(objects, step));
+        break;
+      case BoundOp::Float3:
+        put_bound_float<3>(out, step, member<float>(objects, step));
+        break;
+      case BoundOp::Float6:
+        put_bound_float<6>(out, step, member<float>(objects, step));
+        break;
+      case BoundOp::Float:
+        put_fixed(out + field.column, member<float>(objects, step), field.w, field.d);
+        break;
+      case BoundOp::Double0:
+        put_bound_double<0>(out, step, member<double>(objects, step));
+        break;
+      case BoundOp::Double1:
+        put_bound_double<1>(out, step, member<double>(objects, step));
+        break;
+      case BoundOp::Double2:
+        put_bound_double<2>(out, step, member<double>(objects, step));
+        break;
+      case BoundOp::Double3:
+        put_bound_double<3>(out, step, member<double>(objects, step));
+        break;
+      case BoundOp::Double6:
+        put_bound_double<6>(out, step, member<double>(objects, step));
+        break;
+      case BoundOp::Double:
+        put_fixed_double(out + field.column, member<double>(objects, step), field.w, field.d);
+        break;
+      case BoundOp::Char:
+        out[field.end - 1] = member<char>(objects, step);
+        break;
+      case BoundOp::Literal:
+        // Laid again over the blanks that a field before it wrote past its last column.
+        std::memcpy(out + field.column, image + field.column, 16);
+        break;
+      default:
+        __builtin_unreachable();
+    }
+  }
+  return f.width;
 }
 
 void detail::write_fixed_float(char* field, unsigned w, unsigned d, float value) {

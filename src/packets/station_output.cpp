@@ -1,5 +1,7 @@
 #include "packets/station_output.hpp"
 
+#include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "common/free_form.hpp"
@@ -13,14 +15,30 @@ namespace quillet {
 
 namespace {
 
-// A suffix letter as a one-character text (A fields).
-std::string_view letter(const char& c) {
-  return {&c, 1};
-}
+// The values of a record that no long-lived object holds, computed per record: the bound
+// writers take them as members of this.
+struct Computed {
+  float seconds = 0.0f;       // the seconds of the time stamp as a real, with their fraction
+  std::int32_t stn_code = 0;  // the suffix letters as character codes (I fields): a blank is 32
+  std::int32_t line_code = 0;
+  float aux1 = 0.0f;  // the auxiliary integers as reals without decimals
+  float aux2 = 0.0f;
+  float height = 0.0f;  // the run's sensor height
+  float zero = 0.0f;
+  std::int32_t zero_int = 0;
+  std::array<float, 4 * kStationArrays> ppm{};  // per array: HCP, PRP in-phase and quadrature
+  char vertical = 'V';                          // the DAT31 station records' dipole letters
+  char horizontal = 'H';
+};
 
-// A suffix letter as its character code (I fields): a blank gives 32.
-std::int32_t letter_code(char c) {
-  return static_cast<unsigned char>(c);
+// A record layout bound to the members of the program state and of the computed values.
+using StationLayout = RecordWriter<ProgramState, Computed>;
+using Binding = void (*)(OutMembers&, int, const ProgramState&, const Computed&);
+
+// A station layout with its values for every number of coil arrays.
+StationLayout station_layout(std::string_view text, Binding bind, const ProgramState& program,
+                             const Computed& c) {
+  return StationLayout(text, 1, kStationArrays, bind, program, c);
 }
 
 // Seconds of a T$ time stamp with their fraction.
@@ -28,13 +46,22 @@ float seconds_with_fraction(const StationRecord& s) {
   return static_cast<float>(s.SECOND) + static_cast<float>(s.MSEC) / 1000.0f;
 }
 
+// The seconds of the record of a packet: T$, D$ and X$ seconds carry their milliseconds, $PDLMT
+// and N$ seconds are whole.
+float record_seconds(PacketKind kind, const StationRecord& s) {
+  return kind == PacketKind::Pdlmt || kind == PacketKind::N ? static_cast<float>(s.SECOND)
+                                                            : seconds_with_fraction(s);
+}
+
 // The four channels of arrays 1..n in the order HC, HI, PC, PI.
-void add_channels(RecordValues& v, const StationRecord& s, int n) {
+template <typename Values>
+void add_channels(Values& v, const StationRecord& s, int n) {
   for (int k = 0; k < n; ++k) v << s.HC[k] << s.HI[k] << s.PC[k] << s.PI[k];
 }
 
 // The closing columns of the log, XYZ and Geosoft records: the current fix.
-void add_fix(RecordValues& v, const GpsFix& fix) {
+template <typename Values>
+void add_fix(Values& v, const GpsFix& fix) {
   v << fix.GPS_TIME << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE;
 }
 
@@ -64,10 +91,6 @@ void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, Out
   file.write_line(run.record);
 }
 
-void emit(const RecordValues& v, const Layout& layout, int n, RunState& run, FileUnits& files) {
-  emit(v, layout, n, run, files.main);
-}
-
 // The same for a record of a layout without run-time counts, from a list of values.
 void emit(std::initializer_list<Out> values, const Layout& layout, RunState& run,
           OutputFile& file) {
@@ -81,137 +104,162 @@ void emit(std::initializer_list<Out> values, const Layout& layout, RunState& run
   file.write_line(run.record);
 }
 
+// The same for a record of a bound layout, straight from the members.
+void emit(const StationLayout& layout, int n, const ProgramState& program, const Computed& c,
+          RunState& run, OutputFile& file) {
+  if (char* space = file.line_space(layout.write_room(n))) {
+    file.end_line(layout.write(space, n, program, c));
+    return;
+  }
+  layout.write(run.record, n, program, c);
+  file.write_line(run.record);
+}
+
+// The layout of the records of a packet kind, among those of T$, D$ and X$ (`arrays`), N$ and
+// $PDLMT records, and the record written into the main file: a $PDLMT packet carries array 1
+// only, whatever N is.
+void emit_station(PacketKind kind, const StationLayout& t, const StationLayout& arrays,
+                  const StationLayout& n, const StationLayout& pdlmt, const ProgramState& program,
+                  const Computed& c, RunState& run, FileUnits& files) {
+  const StationLayout& layout = kind == PacketKind::T                            ? t
+                                : kind == PacketKind::D || kind == PacketKind::X ? arrays
+                                : kind == PacketKind::N                          ? n
+                                                                                 : pdlmt;
+  emit(layout, kind == PacketKind::Pdlmt ? 1 : program.coils.N, program, c, run, files.main);
+}
+
+// The log columns of a T$, D$ or X$ record (with the auxiliary columns for T$), an N$ record or
+// a $PDLMT record.
+template <PacketKind kKind>
+void log_columns(OutMembers& v, int n, const ProgramState& program, const Computed& c) {
+  const StationRecord& s = program.station;
+  v << s.STATION;
+  add_channels(v, s, kKind == PacketKind::Pdlmt ? 1 : n);
+  v << s.N_DIGIT << c.stn_code << s.LINENO << c.line_code << s.HOUR << s.MINUTE;
+  if (kKind == PacketKind::T || kKind == PacketKind::D) {
+    v << c.seconds << s.VOLTAGE << s.TEMPERATURE_K;
+    if (kKind == PacketKind::T) v << c.aux1 << c.aux2;
+  } else {
+    v << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K;
+    if (kKind == PacketKind::Pdlmt) v << c.aux1 << c.aux2;
+  }
+  v << program.CN << s.PITCH << s.ROLL;
+  add_fix(v, program.gps.current_fix);
+}
+
 void write_log_record(PacketKind kind, const ProgramState& program, RunState& run,
                       FileUnits& files) {
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.gps.current_fix;
-  // The auxiliary integers are shown as reals without decimals.
-  const float aux1 = static_cast<float>(s.AUX1);
-  const float aux2 = static_cast<float>(s.AUX2);
-  RecordValues v;
-  if (kind == PacketKind::T || kind == PacketKind::D || kind == PacketKind::X) {
-    // D$ and X$ records have no auxiliary columns and show the attitude in F7.2.
-    static const Layout kLogT(
-        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
-        "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
-    static const Layout kLogArrays(
-        "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
-        "F12.6, 1X, F7.1, 1X, I2)");
-    const bool t = kind == PacketKind::T;
-    v << s.STATION;
-    add_channels(v, s, program.coils.N);
-    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
-      << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K;
-    if (t) v << aux1 << aux2;
-    v << program.CN << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, t ? kLogT : kLogArrays, program.coils.N, run, files);
-  } else if (kind == PacketKind::N) {
-    static const Layout kLogN(
-        "(I6, (4N)F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
-        "F12.6, 1X, F7.1, 1X, I2)");
-    v << s.STATION;
-    add_channels(v, s, program.coils.N);
-    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
-      << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, kLogN, program.coils.N, run, files);
-  } else {
-    static const Layout kLogPdlmt(
-        "(I6, 4F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.2, 2F10.0, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
-        "F12.6, 1X, F7.1, 1X, I2)");
-    v << s.STATION;
-    add_channels(v, s, 1);
-    v << s.N_DIGIT << letter_code(s.STN_SUFFIX) << s.LINENO << letter_code(s.LINE_SUFFIX) << s.HOUR
-      << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << aux1 << aux2 << program.CN
-      << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, kLogPdlmt, 1, run, files);
-  }
+  Computed c;
+  c.seconds = seconds_with_fraction(s);
+  c.stn_code = static_cast<unsigned char>(s.STN_SUFFIX);
+  c.line_code = static_cast<unsigned char>(s.LINE_SUFFIX);
+  c.aux1 = static_cast<float>(s.AUX1);
+  c.aux2 = static_cast<float>(s.AUX2);
+  // D$ and X$ records have no auxiliary columns and show the attitude in F7.2.
+  static const StationLayout kLogT = station_layout(
+      "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)",
+      log_columns<PacketKind::T>, program, c);
+  static const StationLayout kLogArrays = station_layout(
+      "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+      "F12.6, 1X, F7.1, 1X, I2)",
+      log_columns<PacketKind::D>, program, c);
+  static const StationLayout kLogN = station_layout(
+      "(I6, (4N)F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+      "F12.6, 1X, F7.1, 1X, I2)",
+      log_columns<PacketKind::N>, program, c);
+  static const StationLayout kLogPdlmt = station_layout(
+      "(I6, 4F9.2, I2, I4, I6, I4, 3I3, F7.3, F7.2, 2F10.0, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, "
+      "F12.6, 1X, F7.1, 1X, I2)",
+      log_columns<PacketKind::Pdlmt>, program, c);
+  emit_station(kind, kLogT, kLogArrays, kLogN, kLogPdlmt, program, c, run, files);
 }
 
-void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& run,
-                      FileUnits& files) {
+// The XYZ columns: T$, D$ and X$ seconds carry their milliseconds, N$ and $PDLMT seconds are an
+// integer.
+template <PacketKind kKind>
+void xyz_columns(OutMembers& v, int n, const ProgramState& program, const Computed& c) {
   const StationRecord& s = program.station;
-  const GpsFix& fix = program.gps.current_fix;
-  RecordValues v;
-  if (kind == PacketKind::T || kind == PacketKind::D || kind == PacketKind::X) {
-    // D$ and X$ records show the attitude in F7.2, T$ records in F8.2.
-    static const Layout kXyzT(
-        "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
-        "1X, F7.1, 1X, I2)");
-    static const Layout kXyzArrays(
-        "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
-        "1X, F7.1, 1X, I2)");
-    v << s.STATION << s.LINENO;
-    add_channels(v, s, program.coils.N);
-    v << s.N_DIGIT << s.HOUR << s.MINUTE << seconds_with_fraction(s) << s.VOLTAGE << s.TEMPERATURE_K
-      << program.CN << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, kind == PacketKind::T ? kXyzT : kXyzArrays, program.coils.N, run, files);
-  } else if (kind == PacketKind::N) {
-    static const Layout kXyzN(
-        "(I6, I6, (4N)F9.2, I2, 1X, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
-        "1X, F7.1, 1X, I2)");
-    v << s.STATION << s.LINENO;
-    add_channels(v, s, program.coils.N);
-    v << s.N_DIGIT << s.HOUR << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN
-      << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, kXyzN, program.coils.N, run, files);
-  } else {
-    static const Layout kXyzPdlmt(
-        "(I6, I6, 4F9.2, I2, 3I3, F7.3, F7.2, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, "
-        "1X, I2)");
-    v << s.STATION << s.LINENO;
-    add_channels(v, s, 1);
-    v << s.N_DIGIT << s.HOUR << s.MINUTE << s.SECOND << s.VOLTAGE << s.TEMPERATURE_K << program.CN
-      << s.PITCH << s.ROLL;
-    add_fix(v, fix);
-    emit(v, kXyzPdlmt, 1, run, files);
-  }
-}
-
-// The Geosoft columns of the current station, with the channels of `arrays` arrays. The records
-// of the XYX side file begin with the same columns.
-void add_geosoft_columns(RecordValues& v, PacketKind kind, const ProgramState& program,
-                         int arrays) {
-  const StationRecord& s = program.station;
-  v << s.STATION << letter(s.STN_SUFFIX) << s.LINENO << letter(s.LINE_SUFFIX);
-  add_channels(v, s, arrays);
+  v << s.STATION << s.LINENO;
+  add_channels(v, s, kKind == PacketKind::Pdlmt ? 1 : n);
   v << s.N_DIGIT << s.HOUR << s.MINUTE;
-  // T$, D$ and X$ seconds carry their milliseconds, $PDLMT seconds are whole and N$ seconds an
-  // integer.
-  if (kind == PacketKind::N) {
+  if (kKind == PacketKind::N || kKind == PacketKind::Pdlmt) {
     v << s.SECOND;
   } else {
-    v << (kind == PacketKind::Pdlmt ? static_cast<float>(s.SECOND) : seconds_with_fraction(s));
+    v << c.seconds;
   }
   v << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
   add_fix(v, program.gps.current_fix);
 }
 
+void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& run,
+                      FileUnits& files) {
+  Computed c;
+  c.seconds = seconds_with_fraction(program.station);
+  // D$ and X$ records show the attitude in F7.2, T$ records in F8.2.
+  static const StationLayout kXyzT = station_layout(
+      "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, F12.6, 1X, F12.6, "
+      "1X, F7.1, 1X, I2)",
+      xyz_columns<PacketKind::T>, program, c);
+  static const StationLayout kXyzArrays = station_layout(
+      "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
+      "1X, F7.1, 1X, I2)",
+      xyz_columns<PacketKind::D>, program, c);
+  static const StationLayout kXyzN = station_layout(
+      "(I6, I6, (4N)F9.2, I2, 1X, 3I3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
+      "1X, F7.1, 1X, I2)",
+      xyz_columns<PacketKind::N>, program, c);
+  static const StationLayout kXyzPdlmt = station_layout(
+      "(I6, I6, 4F9.2, I2, 3I3, F7.3, F7.2, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, "
+      "1X, I2)",
+      xyz_columns<PacketKind::Pdlmt>, program, c);
+  emit_station(kind, kXyzT, kXyzArrays, kXyzN, kXyzPdlmt, program, c, run, files);
+}
+
+// The Geosoft columns of the current station, with the channels of `arrays` arrays and the
+// seconds of `c` (N$ seconds: the integer). The records of the XYX side file begin with the same
+// columns.
+template <typename Values>
+void add_geosoft_columns(Values& v, PacketKind kind, const ProgramState& program, const Computed& c,
+                         int arrays) {
+  const StationRecord& s = program.station;
+  v << s.STATION << s.STN_SUFFIX << s.LINENO << s.LINE_SUFFIX;
+  add_channels(v, s, arrays);
+  v << s.N_DIGIT << s.HOUR << s.MINUTE;
+  if (kind == PacketKind::N) {
+    v << s.SECOND;
+  } else {
+    v << c.seconds;
+  }
+  v << s.VOLTAGE << s.TEMPERATURE_K << program.CN << s.PITCH << s.ROLL;
+  add_fix(v, program.gps.current_fix);
+}
+
+template <PacketKind kKind>
+void geosoft_columns(OutMembers& v, int n, const ProgramState& program, const Computed& c) {
+  add_geosoft_columns(v, kKind, program, c, n);
+}
+
 void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
                           FileUnits& files) {
-  // A $PDLMT packet carries array 1 only, whatever N is.
-  const int arrays = kind == PacketKind::Pdlmt ? 1 : program.coils.N;
-  static const Layout kGeosoft(
+  Computed c;
+  c.seconds = record_seconds(kind, program.station);
+  static const StationLayout kGeosoft = station_layout(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
-      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)",
+      geosoft_columns<PacketKind::T>, program, c);
   // D$ and X$ records show the attitude in F7.2.
-  static const Layout kGeosoftArrays(
+  static const StationLayout kGeosoftArrays = station_layout(
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, "
-      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)");
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)",
+      geosoft_columns<PacketKind::D>, program, c);
   // N$ records: whole seconds, and wider housekeeping columns.
-  static const Layout kGeosoftN(
+  static const StationLayout kGeosoftN = station_layout(
       "(I6, 1X, A1, I6, 1X, A1, (4N)F9.2, I2, 1X, 3I3, F9.3, F8.2, 1X, I4, 2F7.2, 1X, I12, F12.6, "
-      "1X, F12.6, 1X, F7.1, 1X, I2)");
-  const Layout& layout = kind == PacketKind::D || kind == PacketKind::X ? kGeosoftArrays
-                         : kind == PacketKind::N                        ? kGeosoftN
-                                                                        : kGeosoft;
-  RecordValues v;
-  add_geosoft_columns(v, kind, program, arrays);
-  emit(v, layout, arrays, run, files);
+      "1X, F12.6, 1X, F7.1, 1X, I2)",
+      geosoft_columns<PacketKind::N>, program, c);
+  emit_station(kind, kGeosoft, kGeosoftArrays, kGeosoftN, kGeosoft, program, c, run, files);
 }
 
 // The sensor-definition file: the number of receivers, then one record per receiver of arrays
@@ -243,20 +291,27 @@ Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files) {
     if (flow != Flow::NextLine) return flow;
     program.names.SDF_PENDING = false;
   }
-  const GpsFix& fix = program.gps.current_fix;
-  static const Layout kPpm(
-      "(I6, F6.2, 2F7.2, N(4F9.0), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)");
-  RecordValues v;
-  v << s.STATION << run.sensor_height << s.PITCH << s.ROLL;
   // In-phase and quadrature of both receivers in ppm, the quadratures taken back from the
   // conductivities.
+  Computed c;
+  c.height = run.sensor_height;
   for (int k = 0; k < coils.N; ++k) {
-    v << 1000.0f * s.HI[k] << 1000.0f * s.HC[k] * coils.F_HC[k] << 1000.0f * s.PI[k]
-      << 1000.0f * s.PC[k] * coils.F_PC[k];
+    c.ppm[4 * k] = 1000.0f * s.HI[k];
+    c.ppm[4 * k + 1] = 1000.0f * s.HC[k] * coils.F_HC[k];
+    c.ppm[4 * k + 2] = 1000.0f * s.PI[k];
+    c.ppm[4 * k + 3] = 1000.0f * s.PC[k] * coils.F_PC[k];
   }
-  v << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE << fix.GPS_TIME << 0 << 0 << fix.GPS_SATS
-    << fix.GPS_HDOP;
-  emit(v, kPpm, coils.N, run, files);
+  static const StationLayout kPpm = station_layout(
+      "(I6, F6.2, 2F7.2, N(4F9.0), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)",
+      [](OutMembers& v, int n, const ProgramState& p, const Computed& x) {
+        const GpsFix& fix = p.gps.current_fix;
+        v << p.station.STATION << x.height << p.station.PITCH << p.station.ROLL;
+        for (int k = 0; k < 4 * n; ++k) v << x.ppm[k];
+        v << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE << fix.GPS_TIME << x.zero_int
+          << x.zero_int << fix.GPS_SATS << fix.GPS_HDOP;
+      },
+      program, c);
+  emit(kPpm, coils.N, program, c, run, files.main);
   return Flow::NextLine;
 }
 
@@ -264,17 +319,29 @@ void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files)
   const StationRecord& s = program.station;
   if (s.LINENO != program.DAT31_LAST_LINE) {
     static const Layout kLine("('L', I5, 7X, 'BB', I1, A3, A2, F4.1)");
-    emit({s.LINENO, s.N_DIGIT, letter(s.LINE_SUFFIX), letter(s.STN_SUFFIX), 1.0f}, kLine, run,
-         files.main);
+    emit({s.LINENO, s.N_DIGIT, s.LINE_SUFFIX, s.STN_SUFFIX, 1.0f}, kLine, run, files.main);
     static const Layout kTime("('T', I5, ':', I2, I3, '-', I2, '-', I2)");
     emit({s.HOUR, s.MINUTE, program.names.FILE_DAY, program.names.FILE_MONTH,
           program.names.FILE_YEAR},
          kTime, run, files.main);
     program.DAT31_LAST_LINE = s.LINENO;
   }
-  static const Layout kStation("('S', A1, '10', I6, '.000', 2F10.3)");
-  emit({"V", s.STATION, s.HC[0], s.HI[0]}, kStation, run, files.main);
-  emit({"H", s.STATION, s.PC[0], s.PI[0]}, kStation, run, files.main);
+  const Computed c;
+  static constexpr std::string_view kStation = "('S', A1, '10', I6, '.000', 2F10.3)";
+  static const StationLayout kVertical(
+      kStation, 0, 0,
+      [](OutMembers& v, int, const ProgramState& p, const Computed& x) {
+        v << x.vertical << p.station.STATION << p.station.HC[0] << p.station.HI[0];
+      },
+      program, c);
+  static const StationLayout kHorizontal(
+      kStation, 0, 0,
+      [](OutMembers& v, int, const ProgramState& p, const Computed& x) {
+        v << x.horizontal << p.station.STATION << p.station.PC[0] << p.station.PI[0];
+      },
+      program, c);
+  emit(kVertical, 0, program, c, run, files.main);
+  emit(kHorizontal, 0, program, c, run, files.main);
 }
 
 StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files) {
@@ -313,16 +380,18 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
     emit({-9, run.sensor_height}, kHeader, run, files.main);
     run.SANTOS_HEADER_DUE = false;
   }
-  const StationRecord& s = program.station;
-  const GpsFix& fix = program.gps.current_fix;
-  const StationPosition xy = station_position(program, run, files);
-  const int arrays = program.coils.N;
-  static const Layout kData("(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)");
-  RecordValues v;
-  v << xy.x << xy.y << 0.0f;
-  for (int k = 0; k < arrays; ++k) v << s.HC[k] << s.PC[k];
-  v << fix.LAT << fix.LON << fix.GPS_TIME;
-  emit(v, kData, arrays, run, files);
+  // The position stands in utm_easting and utm_northing.
+  station_position(program, run, files);
+  const Computed c;
+  static const StationLayout kData = station_layout(
+      "(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)",
+      [](OutMembers& v, int n, const ProgramState& p, const Computed& x) {
+        v << p.gps.utm_easting << p.gps.utm_northing << x.zero;
+        for (int k = 0; k < n; ++k) v << p.station.HC[k] << p.station.PC[k];
+        v << p.gps.current_fix.LAT << p.gps.current_fix.LON << p.gps.current_fix.GPS_TIME;
+      },
+      program, c);
+  emit(kData, program.coils.N, program, c, run, files.main);
 }
 
 void write_aux_record(const AuxReading& aux, const ProgramState& program, RunState& run,
@@ -331,8 +400,10 @@ void write_aux_record(const AuxReading& aux, const ProgramState& program, RunSta
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F8.2, 1X, I12, "
       "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, 3F9.5, 3F9.0, F7.2)");
   const int arrays = program.coils.N;
+  Computed c;
+  c.seconds = seconds_with_fraction(program.station);
   RecordValues v;
-  add_geosoft_columns(v, PacketKind::T, program, arrays);
+  add_geosoft_columns(v, PacketKind::T, program, c, arrays);
   for (const std::int32_t a : aux.a) v << static_cast<float>(a) / 10000.0f;
   // Ten times b, in the order the logger's software computes it, so the last digit agrees.
   for (const std::int32_t b : aux.b) v << static_cast<float>(b) / 10000.0f * 100000.0f;

@@ -184,3 +184,116 @@ TEST(LayoutInPlace, RecordsOfTheCompiledPlanMatchTheGeneralWriter) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// The members a bound writer takes, in two objects so that the object of each value counts too.
+struct Members {
+  std::int32_t ints[64];
+  float floats[64];
+  double doubles[64];
+  char chars[64];
+};
+struct Others {
+  float floats[64];
+};
+
+// Layouts bound to members, written from them, against the general writer given the same values:
+// the program's shapes, literals after fields (F.1 and F.2 write blanks past their last column,
+// which a literal there must not keep), and constant and run-time counts.
+TEST(LayoutWriter, RecordsFromBoundMembersMatchTheGeneralWriter) {
+  const std::string_view texts[] = {
+      "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, "
+      "F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)",
+      "(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)",
+      "(I1, I2, F1.0, F2.0, F3.1, F4.2, F5.3, F4.0, F8.6, F9.6, F3.2, F2.1, F10.0)",
+      "(F9.5, F9.0, F7.2, F6.2, F10.3, F12.6, F14.8, F20.8, F25.9, I10, I11, F13.8)",
+      "('S', A1, '10', I6, '.000', 2F10.3, F8.4, F9.7, F10.5)",
+      "('L', I5, 7X, 'BB', I1, A3, A2, F4.1)",
+      "('T', I5, ':', I2, I3, '-', I2, '-', I2, 2X)",
+      "(F5.2, 'AB', F6.1, ':', F4.1, 'a literal longer than sixteen', F3.2, '-', F6.1, 1X, 'q', "
+      "N(F5.2, '|'), A4, 'z')",
+  };
+  std::mt19937_64 rng(2704);
+  for (const std::string_view text : texts) {
+    const Layout layout(text);
+    // Every field's member, by its kind: reals alternately float and double, every third float
+    // in the second object.
+    const auto bind = [&layout](OutMembers& v, int n, const Members& m, const Others& o) {
+      std::size_t columns = 0;
+      const std::vector<Layout::Field> fields = layout.fields(n, columns);
+      for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (fields[k].kind == Layout::Field::Kind::Int) {
+          v << m.ints[k];
+        } else if (fields[k].kind == Layout::Field::Kind::Text) {
+          v << m.chars[k];
+        } else if (k % 2 == 1) {
+          v << m.doubles[k];
+        } else {
+          v << (k % 3 == 0 ? o.floats[k] : m.floats[k]);
+        }
+      }
+    };
+    Members m{};
+    Others o{};
+    const RecordWriter<Members, Others> writer(text, 0, 3, bind, m, o);
+    for (int n = 0; n < 4; ++n) {
+      std::size_t columns = 0;
+      const std::vector<Layout::Field> fields = layout.fields(n, columns);
+      const std::size_t room = writer.write_room(n);
+      ASSERT_EQ(room, layout.write_room(n)) << text;
+      for (int pass = 0; pass < 2000; ++pass) {
+        std::vector<Out> values;
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+          const Out v = field_value(rng, fields[k]);
+          const double real = v.kind == Out::Kind::Real32 ? v.f : v.d;
+          if (fields[k].kind == Layout::Field::Kind::Int) {
+            values.emplace_back(m.ints[k] = v.i);
+          } else if (fields[k].kind == Layout::Field::Kind::Text) {
+            m.chars[k] = static_cast<char>('A' + rng() % 26);
+            values.emplace_back(m.chars[k]);
+          } else if (k % 2 == 1) {
+            values.emplace_back(m.doubles[k] = real);
+          } else {
+            values.emplace_back((k % 3 == 0 ? o.floats[k] : m.floats[k]) =
+                                    static_cast<float>(real));
+          }
+        }
+        std::string general;
+        layout.write_general(general, values.data(), values.size(), n);
+        std::string buffer(room + 8, '#');
+        const std::size_t length = writer.write(buffer.data(), n, m, o);
+        ASSERT_EQ(buffer.substr(0, length), general) << text << " n = " << n;
+        ASSERT_EQ(buffer.substr(room), std::string(8, '#')) << text;
+        std::string line;
+        writer.write(line, n, m, o);
+        ASSERT_EQ(line, general);
+      }
+    }
+  }
+}
+
+TEST(LayoutWriterDeathTest, AbortsOnMembersThatDoNotSuitTheLayout) {
+  Members m{};
+  const auto ints = [](OutMembers& v, int, const Members& x) { v << x.ints[0] << x.ints[1]; };
+  // A real for an I field, a value too few, a value outside the object, an unbound count.
+  EXPECT_DEATH(RecordWriter<Members>("(I3, F5.1)", 0, 0, ints, m), "do not suit");
+  EXPECT_DEATH(RecordWriter<Members>("(2I3, I2)", 0, 0, ints, m), "do not suit");
+  const auto outside = [](OutMembers& v, int, const Members&) {
+    static const std::int32_t elsewhere = 0;
+    v << elsewhere;
+  };
+  EXPECT_DEATH(RecordWriter<Members>("(I3)", 0, 0, outside, m), "outside");
+  const RecordWriter<Members> writer("(N(I3))", 2, 2, ints, m);
+  EXPECT_EQ(writer.write_room(1), 0u);
+  std::string line;
+  EXPECT_DEATH(writer.write(line, 1, m), "do not suit");
+  m.ints[0] = 7;
+  m.ints[1] = -1234;
+  writer.write(line, 2, m);
+  EXPECT_EQ(line, "  7***");
+}
+
+}  // namespace
+}  // namespace quillet
