@@ -67,6 +67,13 @@ inline unsigned byte_mask(const char* data, char c) {
 #endif
 }
 
+// Bit k set where the byte at data + k is `c`, for the 64 bytes at `data`.
+inline std::uint64_t byte_mask64(const char* data, char c) {
+  return std::uint64_t{byte_mask(data, c)} | std::uint64_t{byte_mask(data + 16, c)} << 16 |
+         std::uint64_t{byte_mask(data + 32, c)} << 32 |
+         std::uint64_t{byte_mask(data + 48, c)} << 48;
+}
+
 // The first `c` among `size` bytes at `data`, or nullptr: what memchr gives.
 inline const char* find_byte(const char* data, std::size_t size, char c) {
 #if defined(__SSE2__)

@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "common/replacement_file.hpp"
+#include "core/byte_scan.hpp"
 #include "core/unit99.hpp"
 
 namespace quillet {
@@ -56,7 +58,24 @@ class InputFile {
   bool is_open() const { return fd_ >= 0; }
   // Next line into `line` (a view valid until the next call). On Read::Error, `error_status`
   // holds the system's error number.
-  Read next_line(std::string_view& line);
+  Read next_line(std::string_view& line) {
+    // The common case inline: the next line end lies in the open window or in one of the next
+    // windows of 64 bytes that the buffer holds whole.
+    for (;;) {
+      if (ends_ != 0) {
+        const std::size_t at = window_ + static_cast<std::size_t>(std::countr_zero(ends_));
+        ends_ &= ends_ - 1;
+        std::size_t stop = at;
+        if (stop > begin_ && buffer_[stop - 1] == '\r') --stop;
+        line = std::string_view(buffer_.get() + begin_, stop - begin_);
+        begin_ = at + 1;
+        return Read::Line;
+      }
+      if (!window_open_ || window_ + 128 > end_) return next_line_scanning(line);
+      window_ += 64;
+      ends_ = byte_mask64(buffer_.get() + window_, line_end_);
+    }
+  }
   int error_status() const { return error_status_; }
   // For a reader that looks for a few lines among many: the bytes read ahead and not yet
   // returned as lines (they begin a line; a view valid until the next read), the character
@@ -66,7 +85,11 @@ class InputFile {
     return buffer_ ? std::string_view(buffer_.get() + begin_, end_ - begin_) : std::string_view();
   }
   char line_end() const { return line_end_; }
-  void skip_buffered(std::size_t count) { begin_ += count; }
+  void skip_buffered(std::size_t count) {
+    begin_ += count;
+    ends_ = 0;
+    window_open_ = false;
+  }
   bool rewind();
   void close();
   // Device and inode of the open file, to refuse it as an output.
@@ -74,6 +97,7 @@ class InputFile {
   ino_t inode() const { return inode_; }
 
  private:
+  Read next_line_scanning(std::string_view& line);
   bool fill();
   // The line end of the open file, decided from its first 64 KiB (read through the buffer).
   char find_line_end();
@@ -92,6 +116,13 @@ class InputFile {
   std::string long_line_;  // the kept start of a line longer than the buffer
   std::size_t begin_ = 0;  // first unread byte in buffer_
   std::size_t end_ = 0;    // one past the last valid byte in buffer_
+  // The line ends of the 64 bytes from `window_` (bit k: the byte at window_ + k) that no line
+  // returned yet: while a window is open, every line end from begin_ up to window_ + 64 is among
+  // them. Once they are all taken, next_line looks on from the window's end; with no window open
+  // (after a fill, a skip, a rewind), from begin_.
+  std::uint64_t ends_ = 0;
+  std::size_t window_ = 0;
+  bool window_open_ = false;
 };
 
 enum class Disposition : std::uint8_t { Keep, Delete };

@@ -231,5 +231,48 @@ TEST(InputFile, MarkedLinesAreThoseThatReadingEveryLineFinds) {
   }
 }
 
+// Line ends are found for many lines at once: the lines are still those of a plain split at
+// every line feed (less a carriage return before it), whatever the lengths, and when one reader
+// takes some lines one by one and passes over others to the next marked one.
+TEST(InputFile, LinesAreThoseOfAPlainSplitWhenEveryAndMarkedReadsMix) {
+  testing::TempDir dir;
+  std::mt19937_64 rng(77);
+  for (int k = 0; k < 300; ++k) {
+    std::vector<std::string> expected;
+    std::string content;
+    for (int n = static_cast<int>(rng() % 80); n > 0; --n) {
+      std::string line(rng() % 4 == 0 ? rng() % 200 : rng() % 70, 'x');
+      for (char& c : line) c = "ab G$\r 7"[rng() % 9];
+      const bool crlf = rng() % 3 == 0;
+      content += line + (crlf ? "\r\n" : "\n");
+      if (!crlf && !line.empty() && line.back() == '\r') line.pop_back();
+      expected.push_back(line);
+    }
+    const std::string path = dir.write("in.raw", content);
+    InputFile input(k % 2 == 0 ? 512 : 1 << 20, k % 3 == 0 ? 100 : 4096);
+    ASSERT_TRUE(input.open(path));
+    std::int32_t number = 0;
+    std::size_t at = 0;
+    std::string_view raw;
+    for (;;) {
+      if (rng() % 3 == 0) {
+        while (at < expected.size() && !raw_line_has_marker(expected[at], "G$")) ++at;
+        const Flow flow = read_next_marked_line(input, number, "G$", raw);
+        if (at == expected.size()) {
+          ASSERT_EQ(flow, Flow::EndOfFile) << k;
+          break;
+        }
+        ASSERT_EQ(flow, Flow::NextLine) << k;
+      } else if (read_next_raw_line(input, number, raw) != Flow::NextLine) {
+        ASSERT_EQ(at, expected.size()) << k;
+        break;
+      }
+      ASSERT_LT(at, expected.size()) << k;
+      ASSERT_EQ(raw, expected[at]) << k << " line " << at;
+      ASSERT_EQ(number, static_cast<std::int32_t>(++at)) << k;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillet
