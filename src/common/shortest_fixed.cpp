@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -207,11 +208,8 @@ unsigned first_decimal(const Binary& b, unsigned last) {
                 : shortest_from<u128>(out, b, k + 5, 3);
 }
 
-}  // namespace
-
-namespace shortest_fixed_detail {
-
-char* fast(char* out, float value) {
+// The integer path of a float: the candidate of 6 significant digits first, then float_rest.
+char* integer_path(char* out, float value) {
   const Binary b = split(value);
   if (!b.usable) return nullptr;
   const std::uint64_t whole = b.m >> b.s;
@@ -237,14 +235,190 @@ char* fast(char* out, float value) {
   return p + d - zeros;
 }
 
+// `v` in decimal, most values here having one to four digits.
+char* put_whole(char* p, std::uint32_t v) {
+  using detail::kDigitPairs;
+  if (v < 10) {
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+  }
+  if (v < 100) {
+    std::memcpy(p, kDigitPairs + 2 * v, 2);
+    return p + 2;
+  }
+  if (v < 10000) {
+    const std::uint32_t high = v / 100;
+    const bool three = high < 10;
+    // Of three digits the first is the second character of its pair.
+    std::memcpy(p, kDigitPairs + 2 * high + three, 2);
+    std::memcpy(p + 2 - three, kDigitPairs + 2 * (v - high * 100), 2);
+    return p + 4 - three;
+  }
+  const unsigned length = digit_count(v);
+  store_digits(p, eight_digits(v) >> (8 * (8 - length)));
+  return p + length;
+}
+
+// The point and the `d` (1 to 4) decimals of `v` < 10^d, zeros first.
+char* put_decimals(char* p, std::uint32_t v, unsigned d) {
+  using detail::kDigitPairs;
+  *p++ = '.';
+  if (d <= 2) {
+    // One decimal is the second character of the pair of its tenfold.
+    std::memcpy(p, kDigitPairs + 2 * (d == 1 ? v * 10 : v), 2);
+    return p + d;
+  }
+  const std::uint32_t high = v / 100;
+  std::memcpy(p, kDigitPairs + 2 * high + (d == 3), 2);
+  std::memcpy(p + d - 2, kDigitPairs + 2 * (v - high * 100), 2);
+  return p + d;
+}
+
+// 10^d as doubles, exact for every d here.
+constexpr double kPow10Double[13] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
+                                     1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+
+// A float's magnitude v times 10^d is exact in a double for d <= 12 (24 bits of mantissa times
+// 5^d below 2^29), and so is half its unit in the last place times 10^d. So the decimals d = 0,
+// 1, 2, ... can be tried in turn, each with a few double operations: q = v * 10^d rounded to an
+// integer reads back as the value when |q - v * 10^d| is below that half unit (the interval's
+// ends, where the mantissa's parity would decide, and exact ties between two candidates go to
+// the integer path). The first d that reads back gives the shortest text, and its q has no zero
+// at the end (q / 10 would have read back with d - 1 decimals). The logger's values, tenths and
+// hundredths, stop after one to three tries.
+[[gnu::always_inline]] inline char* float_by_double(char* out, float value) {
+#if FLT_EVAL_METHOD == 0
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  const unsigned biased = (bits >> 23) & 0xFF;
+  // Normal, below 2^23 (below 1/2 a unit in the last place), and not a power of two, whose
+  // lower neighbour is nearer than the upper one.
+  if (biased == 0 || biased >= 150 || (bits & 0x7FFFFF) == 0) return nullptr;
+  const double v = std::fabs(static_cast<double>(value));
+  // Half a unit in the last place: 2^(biased - 151).
+  const double half = std::bit_cast<double>(std::uint64_t{biased + 1023 - 151} << 52);
+  // Adding and taking away 2^52 rounds a double in [0, 2^52) to the nearest integer.
+  constexpr double kRound = 4503599627370496.0;
+  for (unsigned d = 0; d < 13; ++d) {
+    const double x = v * kPow10Double[d];
+    const double q = (x + kRound) - kRound;
+    const double off = std::fabs(x - q);
+    const double bound = half * kPow10Double[d];
+    if (off <= bound) {
+      // At an end of the interval, or q - 1 or q + 1 as near and reading back too.
+      if (off == bound || off == 0.5) return nullptr;
+      if (q >= 100000000.0 || d > 4) {
+        return put_fixed(out, bits >> 31, static_cast<std::uint64_t>(q), d, false);
+      }
+      // No decimal that reads back lies across an integer from the value (that integer is a
+      // float of its own below 2^23), so the integer part is the value's.
+      const auto whole = static_cast<std::uint32_t>(v);
+      const auto decimals = static_cast<std::uint32_t>(q) - whole * kPow10[d];
+      char* p = out;
+      *p = '-';
+      p += bits >> 31;
+      p = put_whole(p, whole);
+      return d == 0 ? p : put_decimals(p, decimals, d);
+    }
+  }
+#else
+  (void)out;
+  (void)value;
+#endif
+  return nullptr;
+}
+
+// `v` < 10^15 in decimal.
+char* put_whole(char* p, std::uint64_t v) {
+  if (v < 100000000) return put_whole(p, static_cast<std::uint32_t>(v));
+  const std::uint64_t high = v / 100000000;
+  p = put_whole(p, static_cast<std::uint32_t>(high));
+  store_digits(p, eight_digits(static_cast<std::uint32_t>(v - high * 100000000)));
+  return p + 8;
+}
+
+// The point and the `d` (1 to 16) decimals of `v` < 10^d, zeros first; with `trim`, without
+// its zeros at the end, and without the point where none is left.
+char* put_long_decimals(char* p, std::uint64_t v, unsigned d, bool trim) {
+  if (trim && v == 0) return p;
+  const std::uint64_t high = v / 100000000;
+  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(v - high * 100000000));
+  const std::uint64_t first = d > 8 ? eight_digits(static_cast<std::uint32_t>(high)) : 0;
+  const unsigned zeros =
+      !trim ? 0 : (low != 0 ? trailing_zero_digits(low) : 8 + trailing_zero_digits(first));
+  *p++ = '.';
+  if (d <= 8) {
+    store_digits(p, low >> (8 * (8 - d)));
+  } else {
+    store_digits(p, first >> (8 * (16 - d)));
+    store_digits(p + d - 8, low);
+  }
+  return p + d - zeros;
+}
+
+// A double of at least 1 below 2^52, whose integer part is `whole`: the candidates of 15, 16 and
+// 17 significant digits as shortest_from takes them, written as that integer part (no decimal
+// that reads back lies across an integer from the value: the integer is a double of its own)
+// and the decimals.
+char* double_from_one(char* out, const Binary& b, std::uint64_t whole) {
+  const unsigned digits = digit_count(whole);
+  if (digits > 15) return nullptr;
+  const unsigned first = 15 - digits;
+  for (unsigned d = first; d <= first + 2; ++d) {
+    std::uint64_t q = 0;
+    switch (nearest<u128>(b, d, q)) {
+      case Candidate::ReadsBack: {
+        // A zero at the end would have read back with fewer digits already.
+        if (d != first && q % 10 == 0) return nullptr;
+        const std::uint64_t decimals = q - whole * kPow10[d];
+        if (decimals >= kPow10[d]) return nullptr;
+        char* p = out;
+        *p = '-';
+        p += b.negative;
+        p = put_whole(p, whole);
+        return d == 0 ? p : put_long_decimals(p, decimals, d, d == first);
+      }
+      case Candidate::Undecided:
+        return nullptr;
+      case Candidate::Not:
+        break;
+    }
+  }
+  return nullptr;
+}
+
+// The shortest text of a double of thousandths: the decimal itself, which has fewer than 15
+// significant digits, and any two such decimals read back as different doubles.
+[[gnu::always_inline]] inline char* thousandths_direct(char* out, double thousandths) {
+  if (!(thousandths >= 0.0 && thousandths < 4e9) || std::signbit(thousandths)) return nullptr;
+  const auto k = static_cast<std::uint32_t>(thousandths);
+  if (static_cast<double>(k) != thousandths) return nullptr;
+  const std::uint32_t whole = k / 1000;
+  const std::uint32_t rest = k - whole * 1000;
+  char* p = put_whole(out, whole);
+  if (rest == 0) return p;
+  // Without the zeros at the end.
+  const unsigned d = rest % 100 == 0 ? 1 : (rest % 10 == 0 ? 2 : 3);
+  return put_decimals(p, d == 1 ? rest / 100 : (d == 2 ? rest / 10 : rest), d);
+}
+
+}  // namespace
+
+namespace shortest_fixed_detail {
+
+char* by_double(char* out, float value) {
+  return float_by_double(out, value);
+}
+
+char* fast(char* out, float value) {
+  if (char* end = float_by_double(out, value)) return end;
+  return integer_path(out, value);
+}
+
 char* fast(char* out, double value) {
   const Binary b = split(value);
   if (!b.usable) return nullptr;
   const std::uint64_t whole = b.m >> b.s;
-  if (whole != 0) {
-    const unsigned digits = digit_count(whole);
-    return digits > 15 ? nullptr : shortest_from<u128>(out, b, 15 - digits, 2);
-  }
+  if (whole != 0) return double_from_one(out, b, whole);
   // Below 1 (s is at most 60 here: down to 2^-8), as for float with 15 significant digits.
   const unsigned k = first_decimal(b, 19 - 16);
   return k == 0 ? nullptr : shortest_from<u128>(out, b, k + 14, 2);
@@ -265,9 +439,28 @@ char* put_zero(char* out, Real value) {
 }  // namespace
 
 char* write_shortest_fixed(char* out, float value) {
+  if (char* end = float_by_double(out, value)) return end;
   if (value == 0.0f) return put_zero(out, value);
-  if (char* end = shortest_fixed_detail::fast(out, value)) return end;
+  if (char* end = integer_path(out, value)) return end;
   return std::to_chars(out, out + kShortestFixedRoom, value, std::chars_format::fixed).ptr;
+}
+
+char* write_shortest_fields(char* out, const float* values, std::size_t count, char separator) {
+  for (std::size_t k = 0; k < count; ++k) {
+    *out++ = separator;
+    const float value = values[k];
+    if (char* end = float_by_double(out, value)) {
+      out = end;
+    } else if (std::isfinite(value)) {
+      out = write_shortest_fixed(out, value);
+    }
+  }
+  return out;
+}
+
+char* write_shortest_thousandths(char* out, double thousandths) {
+  if (char* end = thousandths_direct(out, thousandths)) return end;
+  return write_shortest_fixed(out, thousandths / 1000.0);
 }
 
 char* write_shortest_fixed(char* out, double value) {

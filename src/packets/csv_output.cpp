@@ -22,6 +22,15 @@ void append_real(std::string& out, Real value) {
 // `value` in decimal, with zeros before it up to `width` (at most 8) characters; `out` has room
 // for 16 characters, whatever the length of the text.
 char* put_integer(char* out, std::int32_t value, int width = 0) {
+  if (static_cast<std::uint32_t>(value) < 100 && width <= 2) {
+    // Most integers of a row: a time's hours and minutes, a zone, a fix quality.
+    if (value < 10 && width < 2) {
+      *out = static_cast<char>('0' + value);
+      return out + 1;
+    }
+    std::memcpy(out, detail::kDigitPairs + 2 * value, 2);
+    return out + 2;
+  }
   if (value >= 0) {
     // Digit pairs from the end; the 16 places after the first digit are copied in one piece.
     char text[32] = {};
@@ -366,16 +375,15 @@ Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUn
     std::memcpy(p, ",,,,,,", 6);
     p += 6;
   }
+  float readings[4 * kStationArrays + 4];
+  std::size_t count = 0;
   for (int k = 0; k < columns.arrays; ++k) {
-    for (const float value : {s.HC[k], s.PC[k], s.HI[k], s.PI[k]}) {
-      *p++ = ',';
-      p = put_real(p, value);
-    }
+    for (const float value : {s.HC[k], s.PC[k], s.HI[k], s.PI[k]}) readings[count++] = value;
   }
   for (const float value : {s.VOLTAGE, s.TEMPERATURE_K, s.PITCH, s.ROLL}) {
-    *p++ = ',';
-    p = put_real(p, value);
+    readings[count++] = value;
   }
+  p = write_shortest_fields(p, readings, count, ',');
   *p++ = ',';
   // Comment numbers start at 1; 0 (and -1 before any file) mean the station has none.
   if (program.CN > 0) p = put_integer(p, program.CN);
@@ -391,7 +399,11 @@ Flow write_csv_row(PacketKind kind, ProgramState& program, RunState& run, FileUn
   std::memcpy(p, word.data(), word.size());
   p += word.size();
   *p++ = ',';
-  if (at.kind != PositionKind::None) p = put_real(p, std::round(at.fix_age * 1000.0) / 1000.0);
+  if (at.kind != PositionKind::None) {
+    // The age rounded to the millisecond.
+    const double thousandths = std::round(at.fix_age * 1000.0);
+    if (std::isfinite(thousandths)) p = write_shortest_thousandths(p, thousandths);
+  }
   *p++ = ',';
   const std::string_view comment =
       program.CN > 0 ? std::string_view(program.typed_comment) : std::string_view();

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "core/byte_scan.hpp"
 
 namespace quillet {
 
@@ -72,7 +76,12 @@ bool read_angle(std::string_view text, std::string_view hemisphere, char positiv
   double minutes = 0.0;
   if (!read_decimal(text.substr(whole - 2), minutes) || minutes >= 60.0) return false;
   std::int32_t whole_degrees = 0;
-  if (std::from_chars(text.data(), text.data() + whole - 2, whole_degrees).ec != std::errc()) {
+  if (whole - 2 <= 9) {
+    // Digits all (checked above), too few to overflow.
+    for (std::size_t k = 0; k < whole - 2; ++k)
+      whole_degrees = whole_degrees * 10 + (text[k] - '0');
+  } else if (std::from_chars(text.data(), text.data() + whole - 2, whole_degrees).ec !=
+             std::errc()) {
     return false;
   }
   degrees = whole_degrees + minutes / 60.0;
@@ -99,7 +108,21 @@ bool read_precise_gga(std::string_view sentence, PreciseFix& fix) {
   int sum = 0;
   std::array<std::size_t, 11> comma{};
   std::size_t commas = 0;
-  for (std::size_t k = 0; k < body.size(); ++k) {
+  std::size_t k = 0;
+  // Sixteen bytes at a time: their XOR folded into the sum at the end, their commas from a mask.
+  std::uint64_t folded = 0;
+  for (; k + 16 <= body.size(); k += 16) {
+    for (unsigned mask = byte_mask(body.data() + k, ','); mask != 0 && commas < comma.size();
+         mask &= mask - 1) {
+      comma[commas++] = k + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+    std::uint64_t words[2];
+    std::memcpy(words, body.data() + k, 16);
+    folded ^= words[0] ^ words[1];
+  }
+  for (int shift = 32; shift >= 8; shift /= 2) folded ^= folded >> shift;
+  sum = static_cast<int>(folded & 0xFF);
+  for (; k < body.size(); ++k) {
     sum ^= static_cast<unsigned char>(body[k]);
     if (body[k] == ',' && commas < comma.size()) comma[commas++] = k;
   }

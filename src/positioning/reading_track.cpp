@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <vector>
 
+#include "core/byte_scan.hpp"
 #include "core/files.hpp"
 #include "core/line.hpp"
 #include "core/line_reader.hpp"
@@ -59,17 +62,21 @@ bool read_field(std::string_view text, std::int32_t& value) {
 // HHMMSS: seconds since midnight; false when it is not a time of day.
 bool read_clock(std::string_view text, double& seconds) {
   if (text.size() == 6) {
-    // Six digits, as nearly every stamp has them: no blank to weigh.
-    std::int32_t digit[6];
-    bool digits = true;
-    for (std::size_t k = 0; k < 6; ++k) {
-      digit[k] = text[k] - '0';
-      digits = digits && digit[k] >= 0 && digit[k] <= 9;
-    }
-    if (digits) {
-      const std::int32_t h = digit[0] * 10 + digit[1];
-      const std::int32_t m = digit[2] * 10 + digit[3];
-      const std::int32_t s = digit[4] * 10 + digit[5];
+    // Six digits, as nearly every stamp has them, checked at once: no blank to weigh.
+    std::uint64_t bytes = 0x3030303030303030ULL;
+    std::memcpy(&bytes, text.data(), 6);
+    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+    // Every byte 0x30 to 0x39: its high half 3, and still 3 with 6 added.
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+    constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
+    if ((bytes & kHigh) == kZeros && ((bytes + 0x0606060606060606ULL) & kHigh) == kZeros) {
+      const std::uint64_t d = bytes - kZeros;  // digit k in byte k
+      const auto digit = [d](unsigned k) {
+        return static_cast<std::int32_t>((d >> (8 * k)) & 0xF);
+      };
+      const std::int32_t h = digit(0) * 10 + digit(1);
+      const std::int32_t m = digit(2) * 10 + digit(3);
+      const std::int32_t s = digit(4) * 10 + digit(5);
       if (h > 23 || m > 59 || s > 60) return false;
       seconds = (h * 60 + m) * 60 + s;
       return true;
@@ -119,7 +126,15 @@ struct DayCache {
 // A time in seconds from midnight of `day` (days since 1970) as a date and a time of day, to the
 // millisecond.
 DateTime date_time_of(std::int64_t day, double seconds, DayCache& cache) {
-  const auto milliseconds = static_cast<std::int64_t>(std::llround(seconds * 1000.0));
+  const double scaled = seconds * 1000.0;
+  std::int64_t milliseconds = 0;
+  if (scaled >= 0.0 && scaled < 4503599627370496.0) {
+    // std::llround without the library call: the fraction below 2^52 is exact.
+    milliseconds = static_cast<std::int64_t>(scaled);
+    milliseconds += scaled - static_cast<double>(milliseconds) >= 0.5 ? 1 : 0;
+  } else {
+    milliseconds = static_cast<std::int64_t>(std::llround(scaled));
+  }
   std::int64_t days = milliseconds / 86400000;
   std::int64_t rest = milliseconds % 86400000;
   if (rest < 0) {
@@ -186,12 +201,19 @@ TrackLine classify(const Line& line, bool has_header_mark) {
   return TrackLine::Other;
 }
 
-// Whether a line as read may be one that `classify` tells apart from Other: most lines of a
-// survey (X$ and S$ lines, R$ copies) are passed over without being aligned. A header line is
-// one with "H$" anywhere in its first 120 columns, aligned.
-bool worth_loading(std::string_view raw, bool& has_header_mark) {
-  has_header_mark = raw.substr(0, kLineWidth + 1).find("H$") != std::string_view::npos;
-  if (has_header_mark) return true;
+// Whether `text` holds "H$".
+bool has_header_pair(std::string_view text) {
+  const char* const end = text.data() + text.size();
+  for (const char* h = text.data(); h < end; ++h) {
+    h = static_cast<const char*>(std::memchr(h, 'H', static_cast<std::size_t>(end - h)));
+    if (h == nullptr) return false;
+    if (h + 1 < end && h[1] == '$') return true;
+  }
+  return false;
+}
+
+// Whether the marker of a line as read is one that `classify` tells apart from Other.
+bool worth_by_marker(std::string_view raw) {
   const auto at = [raw](std::size_t k) { return k < raw.size() ? raw[k] : ' '; };
   const char marker = at(2) == '$' ? at(1) : (at(1) == '$' ? at(0) : ' ');
   switch (marker) {
@@ -207,6 +229,82 @@ bool worth_loading(std::string_view raw, bool& has_header_mark) {
   }
   return raw.substr(0, 6) == "$PDLMT";
 }
+
+}  // namespace
+
+namespace reading_track_detail {
+
+// Whether a line as read may be one that `classify` tells apart from Other: most lines of a
+// survey (X$ and S$ lines, R$ copies) are passed over without being aligned. A header line is
+// one with "H$" anywhere in its first 120 columns, aligned.
+bool worth_loading(std::string_view raw, bool& has_header_mark) {
+  has_header_mark = has_header_pair(raw.substr(0, kLineWidth + 1));
+  return has_header_mark || worth_by_marker(raw);
+}
+
+// The next line of `input` that worth_loading takes, with its "H$" mark, counting every line in
+// `line_number`; false at the end of the input or on a read error. The lines complete in the
+// buffer are taken at their ends sixteen bytes at a time, with the "H$" pairs of the same bytes;
+// a line that is not complete there is read as ever.
+bool next_worth_loading(InputFile& input, std::int32_t& line_number, std::string_view& raw,
+                        bool& has_header_mark) {
+  constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+  const char end = input.line_end();
+  for (;;) {
+    const std::string_view text = input.buffered();
+    const char* const data = text.data();
+    std::int32_t counted = 0;  // lines looked at
+    std::size_t start = 0;     // of the next line
+    std::size_t pair = kNone;  // the first "H$" of that line
+    // The line that ends at `stop` is given when worth_loading takes it; false to go on.
+    const auto take = [&](std::size_t stop) {
+      ++counted;
+      // Without the carriage return of a Windows line end, as next_line gives it.
+      const std::size_t length = stop - start - (stop > start && data[stop - 1] == '\r');
+      const std::string_view line = text.substr(start, length);
+      // "H$" in the first 121 columns.
+      const bool mark = pair != kNone && pair - start < kLineWidth;
+      if (mark || worth_by_marker(line)) {
+        line_number += counted;
+        input.skip_buffered(stop + 1);
+        raw = line;
+        has_header_mark = mark;
+        return true;
+      }
+      start = stop + 1;
+      pair = kNone;
+      return false;
+    };
+    std::size_t k = 0;
+    for (; k + 17 <= text.size(); k += 16) {
+      unsigned pairs = byte_mask(data + k, 'H') & byte_mask(data + k + 1, '$');
+      for (unsigned ends = byte_mask(data + k, end); ends != 0; ends &= ends - 1) {
+        const auto at = static_cast<unsigned>(std::countr_zero(ends));
+        const unsigned before = pairs & ((1u << at) - 1);
+        if (before != 0 && pair == kNone)
+          pair = k + static_cast<std::size_t>(std::countr_zero(before));
+        pairs &= ~((2u << at) - 1);
+        if (take(k + at)) return true;
+      }
+      if (pairs != 0 && pair == kNone) pair = k + static_cast<std::size_t>(std::countr_zero(pairs));
+    }
+    for (; k < text.size(); ++k) {
+      if (pair == kNone && data[k] == 'H' && k + 1 < text.size() && data[k + 1] == '$') pair = k;
+      if (data[k] == end && take(k)) return true;
+    }
+    line_number += counted;
+    input.skip_buffered(start);
+    // The next line is not complete in the buffer.
+    if (read_next_raw_line(input, line_number, raw) != Flow::NextLine) return false;
+    if (worth_loading(raw, has_header_mark)) return true;
+  }
+}
+
+}  // namespace reading_track_detail
+
+namespace {
+
+using reading_track_detail::next_worth_loading;
 
 // The time stamp of a reading line: seconds since midnight, and whether it holds milliseconds.
 bool reading_stamp(const Line& line, double& seconds, bool& milliseconds) {
@@ -313,13 +411,11 @@ class TimedLines {
  private:
   void read_line() {
     std::string_view raw;
-    const Flow flow = read_next_raw_line(input_, line_number_, raw);
-    if (flow != Flow::NextLine) {
+    bool has_header_mark = false;
+    if (!next_worth_loading(input_, line_number_, raw, has_header_mark)) {
       stop_ = Step::InputEnd;
       return;
     }
-    bool has_header_mark = false;
-    if (!worth_loading(raw, has_header_mark)) return;
     load_line(line_, raw);
     switch (classify(line_, has_header_mark)) {
       case TrackLine::Header:
@@ -360,7 +456,10 @@ class TimedLines {
       has_reference_ = true;
       reference_ = whole;
     }
-    const double day = kDay * std::round((reference_ - whole) / kDay);
+    // Within the day, as nearly every stamp is, the rounding gives 0 (43,000 s stays clear of
+    // half a day, where the quotient's own rounding could reach 0.5).
+    const double behind = reference_ - whole;
+    const double day = std::fabs(behind) < 43000.0 ? 0.0 : kDay * std::round(behind / kDay);
     reference_ = whole + day;
     Event reading;
     reading.line = line_number_;
@@ -668,6 +767,11 @@ struct ReadingTrack::Impl {
   Metres curve(double u, std::size_t origin) {
     std::size_t i = 0;
     fix_before(u, i);
+    return curve_at(u, i, origin);
+  }
+
+  // The same with the last fix at or before `u` known: fix `i`.
+  Metres curve_at(double u, std::size_t i, std::size_t origin) {
     if (!joined(i) && i > 0) --i;  // the end of a stretch: the interval before it
     const double t0 = fix(i).time;
     const double t1 = fix(i + 1).time;
@@ -739,7 +843,7 @@ struct ReadingTrack::Impl {
       place(out, i, {}, projection);
       return;
     }
-    Metres antenna = curve(u, i);
+    Metres antenna = curve_at(u, i, i);
     const TrackFix& after = fix(i + 1);
     const double s = (u - before.time) / (after.time - before.time);
     out.elevation = static_cast<float>(before.altitude + s * (after.altitude - before.altitude));

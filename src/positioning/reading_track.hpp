@@ -26,9 +26,12 @@
 // name one point (the map's own error over a few metres is below a micrometre).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "core/files.hpp"
 #include "core/reading_position.hpp"
 
 namespace quillet {
@@ -50,5 +53,14 @@ class ReadingTrack final : public PositionSource {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+namespace reading_track_detail {
+// Whether the track looks at a line as read (`has_header_mark`: it holds "H$" in its first 121
+// columns), and the next such line of `input`, every line counted in `line_number` (false at
+// the end or on a read error). For the tests that hold the second to the first line by line.
+bool worth_loading(std::string_view raw, bool& has_header_mark);
+bool next_worth_loading(InputFile& input, std::int32_t& line_number, std::string_view& raw,
+                        bool& has_header_mark);
+}  // namespace reading_track_detail
 
 }  // namespace quillet

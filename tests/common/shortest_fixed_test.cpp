@@ -123,5 +123,44 @@ TEST(ShortestFixed, EdgesAndBitPatterns) {
   }
 }
 
+// The double-arithmetic path of floats, which takes nearly every value the logger makes: all
+// floats of a few binades (in [2^-4, 2^-3), [1, 2), [256, 1024) and [2^22, 2^23), negative ones
+// in [8, 16)) and a stride through all the rest, against std::to_chars; where it declines, the
+// whole writer still gives the library's text.
+TEST(ShortestFixed, FloatsByDoubleArithmetic) {
+  const auto check = [](std::uint32_t bits) {
+    const float v = std::bit_cast<float>(bits);
+    if (!std::isfinite(v)) return false;
+    char text[kShortestFixedRoom];
+    const char* const end = shortest_fixed_detail::by_double(text, v);
+    if (end == nullptr) {
+      EXPECT_EQ(std::string(text, write_shortest_fixed(text, v)), library_text(v))
+          << std::hexfloat << v;
+      return false;
+    }
+    const std::string got(static_cast<const char*>(text), end);
+    if (got != library_text(v)) {
+      ADD_FAILURE() << std::hexfloat << v << ": " << got << " instead of " << library_text(v);
+      return false;
+    }
+    return true;
+  };
+  std::uint64_t taken = 0;
+  const auto binades = [&](float from, float to) {
+    for (auto b = std::bit_cast<std::uint32_t>(from); b < std::bit_cast<std::uint32_t>(to); ++b) {
+      taken += check(b);
+    }
+  };
+  binades(0.0625f, 0.125f);
+  binades(1.0f, 2.0f);
+  binades(256.0f, 1024.0f);
+  binades(4194304.0f, 8388608.0f);
+  binades(-8.0f, -16.0f);
+  EXPECT_GT(taken, 5u * (std::uint64_t{1} << 23));
+  for (std::uint64_t b = 0; b < (std::uint64_t{1} << 32); b += 4099) {
+    check(static_cast<std::uint32_t>(b));
+  }
+}
+
 }  // namespace
 }  // namespace quillet

@@ -93,5 +93,29 @@ TEST(PreciseGga, FieldsUpToTheAltitude) {
   EXPECT_FALSE(read_precise_gga(sentence("GPGGA,101405.5,5201.041,N,00539.607,E"), fix));
 }
 
+// The checksum and the commas, taken sixteen bytes at a time, with the fields moved over every
+// place: decimals added to the fix time and the minutes, fields after the tenth of every length;
+// the same fix each time, and none with the checksum one bit off.
+TEST(PreciseGga, ChecksumAndFieldsWhereverTheyFall) {
+  for (int time_zeros = 0; time_zeros < 9; ++time_zeros) {
+    for (int minute_zeros = 0; minute_zeros < 9; ++minute_zeros) {
+      for (int tail = 0; tail < 20; tail += 3) {
+        const std::string body = "GPGGA,101405.5" + std::string(time_zeros, '0') + ",5201.041" +
+                                 std::string(minute_zeros, '0') +
+                                 ",S,00539.607,E,1,09,0.8,-7.5,M,47.3,M," + std::string(tail, ',');
+        PreciseFix fix;
+        ASSERT_TRUE(read_precise_gga(sentence(body), fix)) << body;
+        EXPECT_EQ(fix.seconds, 36845.5);
+        EXPECT_EQ(fix.latitude, -(52 + 1.041 / 60.0));
+        EXPECT_EQ(fix.longitude, 5 + 39.607 / 60.0);
+        EXPECT_EQ(fix.altitude, -7.5);
+        std::string wrong = sentence(body);
+        wrong[wrong.size() - 1] ^= wrong.back() == '0' ? 1 : (wrong.back() == 'A' ? 3 : 1);
+        EXPECT_FALSE(read_precise_gga(wrong, fix)) << wrong;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillet

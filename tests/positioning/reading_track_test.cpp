@@ -1,15 +1,21 @@
 // The times and positions of the CSV file's readings on small hand-made surveys: dates over
 // midnight and damaged stamps, readings that share a stamp, logger files without fixes, gaps,
 // a standing antenna, a $PDLMT file without a date, and the options' warning without code C.
+#include "positioning/reading_track.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/files.hpp"
+#include "core/line_reader.hpp"
 #include "support/e2e.hpp"
 
 namespace quillet {
@@ -245,6 +251,55 @@ TEST(ReadingPositions, TheOptionsWithoutCodeCWarnOnce) {
   const auto with_c =
       run_quillet_process({"--batch", "--gps-offset=1", "s.raw", "XC"}, "", dir.path());
   EXPECT_EQ(with_c.console.find("apply to code C only"), std::string::npos);
+}
+
+// The track's scan of the input against the plain loop (every line read, then worth_loading):
+// lines of every kind and length around the scan's 16-byte steps and the buffer's refills, "H$"
+// ending at the 120th, 121st and 122nd column and across a step, marker letters in the first
+// three columns, empty lines, a line longer than the buffer, no line end at the end; with line
+// feeds, carriage returns and both.
+TEST(TrackLines, TheScanTakesTheLinesThatTheLineLoopTakes) {
+  std::mt19937 rng(31);
+  const std::vector<std::string> pieces = {
+      " D$", "D$", " X$", "$PDLMT",          " G$", "H$", "xH$", "H", "$", "\r", "  ", "Z$", " C$",
+      "T$",  "N$", "S$",  "abcdefghijklmnop"};
+  std::string lines;
+  for (int line = 0; line < 4000; ++line) {
+    std::string text;
+    if (line % 7 == 0) {
+      text = std::string(117 + rng() % 5, ' ') + "H$";
+    } else {
+      for (auto parts = rng() % 12; parts > 0; --parts) text += pieces[rng() % pieces.size()];
+    }
+    lines += text + '\n';
+  }
+  lines += std::string(5000, 'q') + "H$\n D$ the last line, without its end";
+  for (const std::string ending : {"\n", "\r\n", "\r"}) {
+    std::string text;
+    for (const char c : lines) text += c == '\n' ? ending : std::string(1, c);
+    const TempDir dir;
+    const std::string path = dir.write("lines.raw", text);
+    for (const std::size_t buffer : {std::size_t{1} << 18, std::size_t{256}}) {
+      using Taken = std::vector<std::tuple<std::int32_t, std::string, bool>>;
+      Taken plain, scanned;
+      InputFile a(buffer, buffer / 4), b(buffer, buffer / 4);
+      ASSERT_TRUE(a.open(path) && b.open(path));
+      std::int32_t number = 0;
+      std::string_view raw;
+      bool mark = false;
+      while (read_next_raw_line(a, number, raw) == Flow::NextLine) {
+        if (reading_track_detail::worth_loading(raw, mark)) {
+          plain.emplace_back(number, std::string(raw), mark);
+        }
+      }
+      number = 0;
+      while (reading_track_detail::next_worth_loading(b, number, raw, mark)) {
+        scanned.emplace_back(number, std::string(raw), mark);
+      }
+      EXPECT_GT(plain.size(), 2000u);
+      EXPECT_EQ(scanned, plain) << "buffer " << buffer << ", line end " << ending.size();
+    }
+  }
 }
 
 }  // namespace
