@@ -103,6 +103,31 @@ void check_record(std::string_view line) {
       std::memcmp(record.c, chars[1], sizeof record.c) != 0) {
     std::abort();
   }
+  // And bound to members in another order, as a station record holds them: runs of four, pairs
+  // and members alone, which are stored in groups of their own.
+  static constexpr int kPlace[15] = {0, 1, 2, 3, 16, 18, 7, 22, 25, 28, 31, 8, 9, 12, 13};
+  struct Scattered {
+    std::int32_t i[32];
+    char c[2];
+  };
+  Scattered scattered_prototype{};
+  std::int32_t* j = scattered_prototype.i;
+  char* d = scattered_prototype.c;
+  static const quillet::Layout::Bound scattered_bound(
+      layout, quillet::members_of(
+                  scattered_prototype,
+                  {j[kPlace[0]], j[kPlace[1]], j[kPlace[2]], j[kPlace[3]], j[kPlace[4]], d[0],
+                   j[kPlace[5]], d[1], j[kPlace[6]], j[kPlace[7]], j[kPlace[8]], j[kPlace[9]],
+                   j[kPlace[10]], j[kPlace[11]], j[kPlace[12]], j[kPlace[13]], j[kPlace[14]]}));
+  Scattered scattered{};
+  const auto scattered_read = scattered_bound.read_all(line, &scattered);
+  if (scattered_read.status != general.status || scattered_read.item != general.item ||
+      std::memcmp(scattered.c, chars[1], sizeof scattered.c) != 0) {
+    std::abort();
+  }
+  for (int k = 0; k < 15; ++k) {
+    if (scattered.i[kPlace[k]] != ints[1][k]) std::abort();
+  }
 }
 
 // The input as a line classified 16 columns at a time and one at a time.

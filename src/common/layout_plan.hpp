@@ -184,11 +184,21 @@ struct Layout::Reading {
 // A plan of a bound layout read with the members it holds: where every field up to `count`
 // takes its member without a check on the line (a word field an integer member, an A field a
 // text or character), a read of `count` members stores the word fields' values and the A fields'
-// columns directly once the scan shows the word fields plain.
+// columns directly once the scan shows the word fields plain. The word fields are combined four
+// at a time in groups ordered by their members, so that members that lie next to each other in
+// the object take their values in one store.
 struct Layout::Bound::Form {
-  struct Word {
-    std::uint32_t offset = 0;  // of the member
-    std::uint16_t slot = 0;    // of the field among the plan's word fields
+  struct Group {
+    // How a group's four values reach their members: all four at `offset[0]` on (members one
+    // after another in the object), or per half, the first two and the last two, the half's
+    // two at its first offset on (bit 0 for the first half, bit 1 for the second) or each alone.
+    enum class Store : std::uint8_t { Lanes = 0, LowPair = 1, HighPair = 2, Pairs = 3, Whole = 4 };
+    // Per field: the 8 scanned values that end with its last column (from kScanFront + its
+    // first column + its width - 8 on), and of those the bytes that are its own.
+    alignas(16) std::uint64_t keep[4] = {0, 0, 0, 0};
+    std::uint32_t at[4] = {0, 0, 0, 0};
+    std::uint32_t offset[4] = {0, 0, 0, 0};  // of the members
+    Store store = Store::Lanes;
   };
   struct Text {
     std::uint32_t column = 0;  // Char: the column it takes; Text: the field's first column
@@ -198,11 +208,19 @@ struct Layout::Bound::Form {
   };
   bool direct = false;
   std::size_t count = 0;
-  std::vector<Word> words;
+  std::size_t blocks = 0;  // as in the plan's Reading, and its masks
+  std::uint64_t word_columns[2] = {0, 0};
+  std::uint64_t inner_columns[2] = {0, 0};
+  std::uint64_t last_columns[2] = {0, 0};
+  std::vector<Group> groups;
   std::vector<Text> texts;
 };
 
 namespace layout_detail {
+
+// The bytes before column 0 in the buffer of scanned values that bound reads fill: a field's 8
+// values are loaded ending at its last column, so that a field near column 0 reaches into them.
+inline constexpr std::size_t kScanFront = 16;
 
 // The writing form of a plan of fixed width (no A alone) whose literals' texts are in `literals`.
 Layout::WritePlan compile_write_plan(const std::vector<Layout::Item>& plan,

@@ -269,12 +269,45 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
   return {};
 }
 
-// scan_columns, inlined where the reader calls it.
-[[gnu::always_inline]] inline void scan_line(std::string_view line, std::size_t blocks,
-                                             ScannedColumns& out) {
 #if defined(__SSE2__)
-  using Bytes = unsigned char __attribute__((vector_size(16)));
-  for (int h = 0; h < 2; ++h) out.plain[h] = out.numeric[h] = out.digit[h] = 0;
+using Bytes = unsigned char __attribute__((vector_size(16)));
+
+// The `n` (below 16) bytes at `p`, blanks after them, loaded without touching a byte past them.
+[[gnu::always_inline]] inline Bytes load_partial(const char* p, std::size_t n) {
+  using Words = std::uint64_t __attribute__((vector_size(16)));
+  constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+  std::uint64_t low = kBlanks;
+  std::uint64_t high = kBlanks;
+  if (n >= 8) {
+    std::memcpy(&low, p, 8);
+    if (n > 8) {
+      std::memcpy(&high, p + n - 8, 8);
+      high = (high >> (8 * (16 - n))) | (kBlanks << (8 * (n - 8)));
+    }
+  } else if (n >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, p, 4);
+    std::memcpy(&last, p + n - 4, 4);
+    low = (first | std::uint64_t{last} << (8 * (n - 4))) | kBlanks << (8 * n);
+  } else if (n > 0) {
+    const auto byte = [&](std::size_t k) {
+      return std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+    };
+    low = byte(0) | byte(n / 2) | byte(n - 1) | kBlanks << (8 * n);
+  }
+  const Words words = {low, high};
+  return reinterpret_cast<Bytes>(words);
+}
+#endif
+
+// Classifies the first 16 * `blocks` columns into the three masks and the digit values at
+// `values` (which has room for them).
+[[gnu::always_inline]] inline void scan_line(std::string_view line, std::size_t blocks,
+                                             std::uint64_t* plain, std::uint64_t* numeric,
+                                             std::uint64_t* digit, unsigned char* values) {
+#if defined(__SSE2__)
+  for (int h = 0; h < 2; ++h) plain[h] = numeric[h] = digit[h] = 0;
   // Each block's three masks land as 16 bits in their place of the two words per mask (the
   // machine is little-endian).
   const auto put = [](std::uint64_t* mask, std::size_t b, Bytes v) {
@@ -286,11 +319,11 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
     const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
     const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
     const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
-    const Bytes values = (value & is_digit) | (is_minus & 0x80);
-    std::memcpy(out.values + 16 * b, &values, 16);
-    put(out.digit, b, is_digit);
-    put(out.numeric, b, is_numeric);
-    put(out.plain, b, is_numeric | reinterpret_cast<Bytes>(c == ' '));
+    const Bytes v = (value & is_digit) | (is_minus & 0x80);
+    std::memcpy(values + 16 * b, &v, 16);
+    put(digit, b, is_digit);
+    put(numeric, b, is_numeric);
+    put(plain, b, is_numeric | reinterpret_cast<Bytes>(c == ' '));
   };
   const std::size_t whole = std::min(blocks, line.size() / 16);
   for (std::size_t b = 0; b < whole; ++b) {
@@ -300,34 +333,49 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
   }
   for (std::size_t b = whole; b < blocks; ++b) {
     // The line ends before this block does: the columns past it read as blanks.
-    unsigned char tail[16];
-    std::memset(tail, ' ', 16);
-    if (16 * b < line.size()) std::memcpy(tail, line.data() + 16 * b, line.size() - 16 * b);
-    Bytes c;
-    std::memcpy(&c, tail, 16);
-    scan(b, c);
+    const std::size_t first = 16 * b;
+    scan(b, load_partial(line.data() + first, first < line.size() ? line.size() - first : 0));
   }
-  std::memset(out.values + 16 * blocks, 0, 16);
 #else
-  scan_columns_scalar(line, blocks, out);
+  ScannedColumns scanned;
+  scan_columns_scalar(line, blocks, scanned);
+  std::memcpy(plain, scanned.plain, sizeof scanned.plain);
+  std::memcpy(numeric, scanned.numeric, sizeof scanned.numeric);
+  std::memcpy(digit, scanned.digit, sizeof scanned.digit);
+  std::memcpy(values, scanned.values, 16 * blocks);
 #endif
+}
+
+[[gnu::always_inline]] inline void scan_line(std::string_view line, std::size_t blocks,
+                                             ScannedColumns& out) {
+  scan_line(line, blocks, out.plain, out.numeric, out.digit, out.values);
+  std::memset(out.values + 16 * blocks, 0, 16);
 }
 
 // Whether every word field of the plan has the shape the scanned reader takes: blanks, then
 // perhaps a sign, then digits (or blanks alone). Within a field a digit or a sign is followed
 // by a digit, and a sign does not end the field.
-[[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
-                                                     const ScannedColumns& s) {
+[[gnu::always_inline]] inline bool plain_word_fields(const std::uint64_t* word_columns,
+                                                     const std::uint64_t* inner_columns,
+                                                     const std::uint64_t* last_columns,
+                                                     const std::uint64_t* plain,
+                                                     const std::uint64_t* numeric,
+                                                     const std::uint64_t* digit) {
   std::uint64_t bad = 0;
   std::uint64_t carry = 0;  // a digit or sign in the last column of the half before
   for (int h = 0; h < 2; ++h) {
-    const std::uint64_t after_numeric = (s.numeric[h] << 1) | carry;
-    carry = s.numeric[h] >> 63;
-    bad |= (reading.word_columns[h] & ~s.plain[h]) |
-           (reading.inner_columns[h] & after_numeric & ~s.digit[h]) |
-           (reading.last_columns[h] & s.numeric[h] & ~s.digit[h]);
+    const std::uint64_t after_numeric = (numeric[h] << 1) | carry;
+    carry = numeric[h] >> 63;
+    bad |= (word_columns[h] & ~plain[h]) | (inner_columns[h] & after_numeric & ~digit[h]) |
+           (last_columns[h] & numeric[h] & ~digit[h]);
   }
   return bad == 0;
+}
+
+[[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
+                                                     const ScannedColumns& s) {
+  return plain_word_fields(reading.word_columns, reading.inner_columns, reading.last_columns,
+                           s.plain, s.numeric, s.digit);
 }
 
 [[gnu::always_inline]] inline std::int32_t combine_word(std::uint64_t word) {
@@ -337,28 +385,29 @@ ReadResult read_compact(const Layout::Reading& reading, const std::vector<Item>&
 }
 
 #if defined(__SSE2__)
-// Four fields at once, two words per vector: digit pairs, fours and all eight combined by
-// multiply-adds, the sign applied where a byte of the field holds 0x80.
+// Four fields at once, two words per vector: digit pairs by one multiplication per 16-bit lane
+// (the first, more significant digit in the low byte: (lo + 256 hi) * 0x0A01 holds 10 lo + hi
+// in its high byte), fours and all eight by multiply-adds, the sign applied where a byte of the
+// field holds 0x80 (the sum of a field's bytes is then above 127: eight digits make at most 72).
 [[gnu::always_inline]] inline __m128i combine_four(__m128i ab, __m128i cd) {
+  using Lanes = std::uint16_t __attribute__((vector_size(16)));
   const __m128i zero = _mm_setzero_si128();
   const __m128i digits = _mm_set1_epi8(0x0F);
-  const __m128i minus = _mm_set1_epi8(static_cast<char>(0x80));
-  const __m128i low_byte = _mm_set1_epi16(0x00FF);
-  const __m128i ten = _mm_set1_epi16(10);
   const __m128i hundred_one = _mm_set1_epi32(100 | 1 << 16);
   const __m128i ten_thousand_one = _mm_set1_epi32(10000 | 1 << 16);
+  // One multiplication, which the compiler would otherwise spell out in shifts and additions.
+  __m128i times = _mm_set1_epi16(0x0A01);
+  asm("" : "+x"(times));
   const auto pairs = [&](__m128i v) {
-    // 16-bit lanes: the first (more significant) digit in the low byte.
-    const __m128i d = _mm_and_si128(v, digits);
-    return _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, low_byte), ten), _mm_srli_epi16(d, 8));
+    return reinterpret_cast<__m128i>(
+        reinterpret_cast<Lanes>(_mm_mullo_epi16(_mm_and_si128(v, digits), times)) >> 8);
   };
   const __m128i fours = _mm_packs_epi32(_mm_madd_epi16(pairs(ab), hundred_one),
                                         _mm_madd_epi16(pairs(cd), hundred_one));  // below 10^4
   const __m128i magnitude = _mm_madd_epi16(fours, ten_thousand_one);
-  // Per field the sum of its bytes' minus bits; 32-bit lanes in field order after the pack.
-  const __m128i signs = _mm_packs_epi32(_mm_sad_epu8(_mm_and_si128(ab, minus), zero),
-                                        _mm_sad_epu8(_mm_and_si128(cd, minus), zero));
-  const __m128i negative = _mm_cmpgt_epi32(signs, zero);
+  // Per field the sum of its bytes; 32-bit lanes in field order after the pack.
+  const __m128i sums = _mm_packs_epi32(_mm_sad_epu8(ab, zero), _mm_sad_epu8(cd, zero));
+  const __m128i negative = _mm_cmpgt_epi32(sums, _mm_set1_epi32(127));
   return _mm_sub_epi32(_mm_xor_si128(magnitude, negative), negative);
 }
 #endif
@@ -487,7 +536,132 @@ std::vector<InMember> members_in(const void* object, std::size_t size, const In*
 }
 
 namespace {
+
 constexpr std::size_t kMaxBoundMembers = 64;
+
+using Group = Layout::Bound::Form::Group;
+
+// A word field of a bound plan with its member: where its 8 values are loaded, which of them
+// are its own, and the member's offset.
+struct BoundWord {
+  std::uint32_t at;
+  std::uint64_t keep;
+  std::uint32_t offset;
+};
+
+// The groups of four that combine and store the word fields. Members that do not overlap are
+// taken in the order of their offsets, so that runs of four and pairs of neighbouring members
+// take their values in one store each; members that overlap keep the record's order, so that the
+// last field read into a member wins as in a read field by field. A group short of fields is
+// completed by its last one again, which stores the same value twice.
+std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
+  std::vector<BoundWord> words = in_record_order;
+  std::sort(words.begin(), words.end(),
+            [](const BoundWord& a, const BoundWord& b) { return a.offset < b.offset; });
+  bool disjoint = true;
+  for (std::size_t k = 1; k < words.size(); ++k) {
+    disjoint = disjoint && words[k].offset >= words[k - 1].offset + 4;
+  }
+  if (!disjoint) words = in_record_order;
+  std::vector<Group> groups;
+  const auto add = [&](Group::Store store, std::initializer_list<const BoundWord*> lanes) {
+    Group& group = groups.emplace_back();
+    group.store = store;
+    int k = 0;
+    for (const BoundWord* word : lanes) {
+      group.at[k] = word->at;
+      group.keep[k] = word->keep;
+      group.offset[k] = word->offset;
+      ++k;
+    }
+  };
+  const auto next_to = [&](std::size_t k, std::size_t count) {
+    if (!disjoint || k + count > words.size()) return false;
+    for (std::size_t j = 1; j < count; ++j) {
+      if (words[k + j].offset != words[k].offset + 4 * j) return false;
+    }
+    return true;
+  };
+  // The rest in halves of a group: a pair of neighbouring members, or two members apart.
+  std::vector<const BoundWord*> pairs;
+  std::vector<const BoundWord*> singles;
+  for (std::size_t k = 0; k < words.size();) {
+    if (next_to(k, 4)) {
+      add(Group::Store::Whole, {&words[k], &words[k + 1], &words[k + 2], &words[k + 3]});
+      k += 4;
+    } else if (next_to(k, 2)) {
+      pairs.push_back(&words[k]);
+      pairs.push_back(&words[k + 1]);
+      k += 2;
+    } else {
+      singles.push_back(&words[k]);
+      k += 1;
+    }
+  }
+  if (singles.size() % 2 != 0) singles.push_back(singles.back());
+  struct Half {
+    bool pair;
+    const BoundWord* words[2];
+  };
+  std::vector<Half> halves;
+  for (std::size_t k = 0; k < pairs.size(); k += 2)
+    halves.push_back({true, {pairs[k], pairs[k + 1]}});
+  for (std::size_t k = 0; k < singles.size(); k += 2) {
+    halves.push_back({false, {singles[k], singles[k + 1]}});
+  }
+  if (halves.size() % 2 != 0) halves.push_back(halves.back());
+  for (std::size_t k = 0; k < halves.size(); k += 2) {
+    const Half& low = halves[k];
+    const Half& high = halves[k + 1];
+    const auto store = static_cast<Group::Store>((low.pair ? 1 : 0) | (high.pair ? 2 : 0));
+    add(store, {low.words[0], low.words[1], high.words[0], high.words[1]});
+  }
+  return groups;
+}
+
+// Combines a group's four fields from the scanned values and stores them in their members.
+[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* values,
+                                               char* base) {
+#if defined(__SSE2__)
+  const auto pair = [&](int k) {
+    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + group.at[k]));
+    const __m128d both = _mm_loadh_pd(_mm_castsi128_pd(low),
+                                      reinterpret_cast<const double*>(values + group.at[k + 1]));
+    return _mm_and_si128(_mm_castpd_si128(both),
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(group.keep + k)));
+  };
+  const __m128i four = combine_four(pair(0), pair(2));
+  const auto put = [&](int k, __m128i v) {
+    const std::int32_t value = _mm_cvtsi128_si32(v);
+    std::memcpy(base + group.offset[k], &value, sizeof value);
+  };
+  if (group.store == Group::Store::Whole) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(base + group.offset[0]), four);
+    return;
+  }
+  if ((static_cast<unsigned>(group.store) & 1) != 0) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(base + group.offset[0]), four);
+  } else {
+    put(0, four);
+    put(1, _mm_shuffle_epi32(four, 1));
+  }
+  const __m128i high = _mm_unpackhi_epi64(four, four);
+  if ((static_cast<unsigned>(group.store) & 2) != 0) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(base + group.offset[2]), high);
+  } else {
+    put(2, high);
+    put(3, _mm_shuffle_epi32(four, 3));
+  }
+#else
+  for (int k = 0; k < 4; ++k) {
+    std::uint64_t word;
+    std::memcpy(&word, values + group.at[k], 8);
+    const std::int32_t value = combine_word(word & group.keep[k]);
+    std::memcpy(base + group.offset[k], &value, sizeof value);
+  }
+#endif
+}
+
 }  // namespace
 
 Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
@@ -502,13 +676,22 @@ Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
     Form& form = forms_.emplace_back();
     form.count = std::min(members_.size(), reading.fields.size());
     form.direct = reading.blocks != 0;
+    form.blocks = reading.blocks;
+    for (int h = 0; h < 2; ++h) {
+      form.word_columns[h] = reading.word_columns[h];
+      form.inner_columns[h] = reading.inner_columns[h];
+      form.last_columns[h] = reading.last_columns[h];
+    }
+    std::vector<BoundWord> words;
     for (std::size_t k = 0; k < form.count && form.direct; ++k) {
       const Reading::Field& field = reading.fields[k];
       const Item& step = plan[field.step];
       const InMember& member = members_[k];
       const bool text = step.op == Op::Text || step.op == Op::TextAll;
       if (field.word && member.kind == In::Kind::Int) {
-        form.words.push_back({member.offset, field.slot});
+        const std::uint32_t end = step.column + step.w;
+        words.push_back({static_cast<std::uint32_t>(kScanFront + end - 8),
+                         step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
       } else if (text && member.kind == In::Kind::Text) {
         form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
                               member.kind, member.offset});
@@ -520,6 +703,17 @@ Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
         form.direct = false;  // a field whose reading may fail: read field by field
       }
     }
+    // The characters are stored after the integers: one inside an integer member would take its
+    // place out of the record's order.
+    for (const Form::Text& text : form.texts) {
+      for (const BoundWord& word : words) {
+        if (text.kind == In::Kind::Char && text.offset >= word.offset &&
+            text.offset < word.offset + 4) {
+          form.direct = false;
+        }
+      }
+    }
+    if (form.direct) form.groups = groups_of(words);
   }
 }
 
@@ -533,18 +727,17 @@ ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t 
     std::abort();
   }
   if (layout_.plan(n) != nullptr) {
-    const std::size_t p = layout_.plans_.size() == 1 ? 0 : static_cast<std::size_t>(n);
-    const Form& form = forms_[p];
-    const Reading& reading = layout_.readings_[p];
+    const Form& form = forms_[layout_.plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
     if (form.direct && count == form.count) {
-      ScannedColumns scanned;
-      scan_line(line, reading.blocks, scanned);
-      if (plain_word_fields(reading, scanned)) {
-        alignas(16) std::int32_t values[kScannedColumns];
-        combine_fields(reading, scanned, values);
-        for (const Form::Word& word : form.words) {
-          std::memcpy(base + word.offset, &values[word.slot], sizeof(std::int32_t));
-        }
+      std::uint64_t plain[2];
+      std::uint64_t numeric[2];
+      std::uint64_t digit[2];
+      alignas(16) unsigned char values[kScanFront + kScannedColumns];
+      std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+      scan_line(line, form.blocks, plain, numeric, digit, values + kScanFront);
+      if (plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain,
+                            numeric, digit)) {
+        for (const Form::Group& group : form.groups) store_group(group, values, base);
         for (const Form::Text& text : form.texts) {
           if (text.kind == In::Kind::Char) {
             base[text.offset] = text.column < line.size() ? line[text.column] : ' ';

@@ -93,6 +93,20 @@ void convert_scaled(StationRecord& station, ConversionVariant variant, ArrayFact
 // array 1.
 void convert_array(StationRecord& station, int array, ConversionVariant variant,
                    ArrayFactors factors, const std::array<float, 4>& offsets);
+// Arrays 1..`last` (no more than 3), each as convert_array with the same factors and offsets:
+// what a D$ line does to every array.
+void convert_arrays(StationRecord& station, int last, ConversionVariant variant,
+                    ArrayFactors factors, const std::array<float, 4>& offsets);
+// Arrays `first`..`last`, each as convert_array with its own factors (element k - 1 of each
+// table for array k) and offsets; the other arrays keep their values.
+void convert_arrays(StationRecord& station, int first, int last, ConversionVariant variant,
+                    const std::array<float, kStationArrays>& hcp_factors,
+                    const std::array<float, kStationArrays>& prp_factors,
+                    const std::array<std::array<float, 4>, kStationArrays>& offsets);
+
+// convert_array a channel at a time: what the vector forms above are held to.
+void convert_array_scalar(StationRecord& station, int array, ConversionVariant variant,
+                          ArrayFactors factors, const std::array<float, 4>& offsets);
 
 // The ppm variant of $PDLMT packets: in-phase from RAW_HI/RAW_PI, conductivities from the packet's
 // own quadrature fields (which do not enter the station record); no user offsets.

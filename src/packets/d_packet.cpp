@@ -119,10 +119,8 @@ Flow handle_d_packet(const Line& LINE, float SW_VERSION, StationRecord& station,
   // Arrays 2 and 3 are recomputed too, from the raw values of the last X$ line and with the
   // offsets and factors of array 1; the X$ line that completes the reading converts them again
   // with their own before any record shows them.
-  for (int k = 1; k <= kStationArrays; ++k) {
-    convert_array(s, k, ConversionVariant::Conductivity, {coils.F_HC[0], coils.F_PC[0]},
-                  s.USER_OFFSET[0]);
-  }
+  convert_arrays(s, kStationArrays, ConversionVariant::Conductivity, {coils.F_HC[0], coils.F_PC[0]},
+                 s.USER_OFFSET[0]);
   writer.set_array1_line_read(true);
   return writer.write_station(PacketKind::D);
 }

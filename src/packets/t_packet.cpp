@@ -125,12 +125,6 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
 
 }  // namespace
 
-float attitude_degrees(std::int32_t raw) {
-  if (raw > 320) return static_cast<float>(raw - 300);
-  if (raw < -320) return static_cast<float>(raw + 300);
-  return static_cast<float>(raw) / 10.0f;
-}
-
 Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration& coils,
                      StationWriter& writer, Console& console) {
   StationRecord& s = station;

@@ -22,6 +22,10 @@ Flow handle_t_packet(const Line& LINE, StationRecord& station, CoilConfiguration
 
 // An attitude angle of the 83-column layout in degrees: tenths of a degree up to 32.0, whole
 // degrees offset by 300 beyond (345 is 45 degrees, -345 is -45).
-float attitude_degrees(std::int32_t raw);
+inline float attitude_degrees(std::int32_t raw) {
+  if (raw > 320) return static_cast<float>(raw - 300);
+  if (raw < -320) return static_cast<float>(raw + 300);
+  return static_cast<float>(raw) / 10.0f;
+}
 
 }  // namespace quillet

@@ -53,10 +53,8 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
                     std::optional<std::int32_t> given_length_code, Console& console) {
   const std::string_view tag = s.data_tag();
   if (tag == "CONV") {
-    for (int k = 2; k <= coils.N; ++k) {
-      convert_array(s, k, ConversionVariant::Conductivity, {coils.F_HC[k - 1], coils.F_PC[k - 1]},
-                    s.USER_OFFSET[k - 1]);
-    }
+    convert_arrays(s, 2, coils.N, ConversionVariant::Conductivity, coils.F_HC, coils.F_PC,
+                   s.USER_OFFSET);
     // The prototype scales its 6 m array by the squared spacing ratios of a 4 m array.
     if (coils.LENGTH_CODE == 620) {
       s.PC[1] *= coils.PROTO_PC_SCALE;
@@ -68,10 +66,8 @@ void convert_by_tag(StationRecord& s, CoilConfiguration& coils,
     }
     coils.apply_extra_array_geometry();
     coils.compute_extra_array_factors();
-    for (int k = 2; k <= coils.N; ++k) {
-      convert_array(s, k, ConversionVariant::Quadrature, {coils.F_HC[k - 1], coils.F_PC[k - 1]},
-                    s.USER_OFFSET[k - 1]);
-    }
+    convert_arrays(s, 2, coils.N, ConversionVariant::Quadrature, coils.F_HC, coils.F_PC,
+                   s.USER_OFFSET);
   } else {
     console.write(FreeLine() << "   Data type not implemented"
                              << caret_notation(tag, TabByte::Kept));

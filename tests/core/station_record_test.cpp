@@ -5,10 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/console.hpp"
 #include "support/e2e.hpp"
@@ -101,6 +107,94 @@ TEST(ChannelConversion, AnyArrayWithTheOffsetsAndFactorsGiven) {
   convert_array(s, 2, ConversionVariant::Conductivity, {0.0f, 0.25f}, {0.0f, 0.0f, 0.5f, 1.0f});
   EXPECT_FLOAT_EQ(s.HC[1], 123.4f);
   EXPECT_EQ(s.PC[1], -4.0f);  // 0 - 1.0 / 0.25
+}
+
+// The channels converted four or twelve at a time against one at a time, bit for bit: raw values
+// of every size, factors of the instruments' kind, 0, negative zero, tiny, huge and NaN, offsets
+// likewise; the other arrays keep what they held.
+TEST(ChannelConversion, VectorFormGivesTheBitsOfTheScalarForm) {
+  std::mt19937 rng(31);
+  const float specials[] = {0.0f,   -0.0f, 1.0f,  0.01776529f,   0.2842446f, 1e-30f,
+                            1e-44f, 3e38f, -2.5f, std::nanf(""), INFINITY,   -INFINITY};
+  const auto some_float = [&]() {
+    switch (rng() % 4) {
+      case 0:
+        return specials[rng() % std::size(specials)];
+      case 1:
+        return static_cast<float>(static_cast<int>(rng() % 2001) - 1000) / 64.0f;
+      case 2:
+        return std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+      default:
+        return std::ldexp(static_cast<float>(rng() % 1000000) / 1e6f,
+                          static_cast<int>(rng() % 20) - 10);
+    }
+  };
+  const auto some_raw = [&]() {
+    switch (rng() % 3) {
+      case 0:
+        return static_cast<std::int32_t>(rng() % 20001) - 10000;
+      case 1:
+        return static_cast<std::int32_t>(rng());
+      default:
+        return static_cast<std::int32_t>(rng() % 3) - 1;
+    }
+  };
+  const auto bits = [](const StationRecord& s) {
+    std::vector<std::uint32_t> out;
+    for (int k = 0; k < kStationArrays; ++k) {
+      for (const float v : {s.HC[k], s.HI[k], s.PC[k], s.PI[k]}) {
+        out.push_back(std::bit_cast<std::uint32_t>(v));
+      }
+    }
+    return out;
+  };
+  for (int round = 0; round < 200000; ++round) {
+    StationRecord s;
+    for (int k = 0; k < kStationArrays; ++k) {
+      s.RAW_HI[k] = some_raw();
+      s.RAW_PI[k] = some_raw();
+      s.RAW_HQ[k] = some_raw();
+      s.RAW_PQ[k] = some_raw();
+      s.HC[k] = s.HI[k] = s.PC[k] = s.PI[k] = static_cast<float>(k) + 0.5f;
+    }
+    const std::array<float, 4> offsets = {some_float(), some_float(), some_float(), some_float()};
+    const ArrayFactors factors = {some_float(), some_float()};
+    const int array = 1 + static_cast<int>(rng() % kStationArrays);
+    const auto variant =
+        rng() % 2 == 0 ? ConversionVariant::Quadrature : ConversionVariant::Conductivity;
+    StationRecord vector = s;
+    StationRecord scalar = s;
+    convert_array(vector, array, variant, factors, offsets);
+    convert_array_scalar(scalar, array, variant, factors, offsets);
+    ASSERT_EQ(bits(vector), bits(scalar))
+        << "round " << round << " array " << array << " raw " << s.RAW_HQ[array - 1] << ' '
+        << s.RAW_PQ[array - 1] << " factors " << factors.F_HC << ' ' << factors.F_PC;
+    // Every array from 1 on with the same factors and offsets (a D$ line).
+    StationRecord shared = s;
+    scalar = s;
+    convert_arrays(shared, array, variant, factors, offsets);
+    for (int k = 1; k <= array; ++k) convert_array_scalar(scalar, k, variant, factors, offsets);
+    ASSERT_EQ(bits(shared), bits(scalar)) << "round " << round << " arrays 1.." << array;
+    // A range of arrays, each with its own (an X$ line); the others keep their values.
+    const int first = static_cast<int>(rng() % 4);
+    const int last = static_cast<int>(rng() % 4);
+    std::array<float, kStationArrays> hcp;
+    std::array<float, kStationArrays> prp;
+    std::array<std::array<float, 4>, kStationArrays> own;
+    for (int k = 0; k < kStationArrays; ++k) {
+      hcp[k] = some_float();
+      prp[k] = some_float();
+      for (float& offset : own[k]) offset = some_float();
+    }
+    StationRecord ranged = s;
+    scalar = s;
+    convert_arrays(ranged, first, last, variant, hcp, prp, own);
+    for (int k = std::max(first, 1); k <= last; ++k) {
+      convert_array_scalar(scalar, k, variant, {hcp[k - 1], prp[k - 1]}, own[k - 1]);
+    }
+    ASSERT_EQ(bits(ranged), bits(scalar))
+        << "round " << round << " arrays " << first << ".." << last;
+  }
 }
 
 TEST(ChannelConversion, PpmVariantUsesThePacketQuadraturesAndNoOffsets) {
