@@ -100,6 +100,17 @@ struct BoundStep {
     Double,
     Char,     // Aw of one character: it stands in the field's last column
     Literal,  // the 16 columns of the record's image from the field's column laid again
+    // Two or four steps of one of the kinds above in a row, this one and those after it, written
+    // as one: fields of one kind often stand together (the channels of the arrays, the time).
+    Int2,
+    Int4,
+    Float0x2,
+    Float0x4,
+    Float2x2,
+    Float2x4,
+    Float3x2,
+    Double1x2,
+    Double6x2,
   };
   Op op = Op::Literal;
   std::uint8_t object = 0;   // of the member among the objects written from
@@ -115,6 +126,7 @@ struct BoundStep {
   std::uint32_t point = 0;  // the column of the point
   std::uint32_t whole_at = 0;
   std::uint8_t whole_skip = 0;
+  const char* whole_texts[2] = {nullptr, nullptr};  // the texts of 0 and of -0, from whole_skip
   WriteStep field;
 };
 

@@ -770,8 +770,7 @@ template <unsigned D>
   constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
   const std::uint32_t whole = q / kUnit;
   const std::uint32_t fraction = q - whole * kUnit;
-  std::memcpy(out + step.whole_at, kSmallWhole[1000 * negative + whole].data() + step.whole_skip,
-              4);
+  std::memcpy(out + step.whole_at, step.whole_texts[negative] + 4 * whole, 4);
   char* const point = out + step.point;
   if constexpr (D == 0) {
     *point = '.';
@@ -823,8 +822,93 @@ void set_quick(BoundStep& step) {
     return;  // F.0 lays no point over the text's last columns
   }
   for (int sign = 0; sign < 2; ++sign) {
+    step.whole_texts[sign] = kSmallWhole[1000 * sign].data() + step.whole_skip;
     step.quick[sign] = std::min(field.fits[sign], field.small_below[sign] * kPow10_64[field.d]);
     step.quick_sum[sign] = 0x1p52 + static_cast<double>(step.quick[sign]);
+  }
+}
+
+// One field of a bound step of kind kOp (not a group).
+template <BoundOp kOp>
+[[gnu::always_inline]] inline void put_field(char* out, const void* const* objects,
+                                             const char* image, const BoundStep& step) {
+  const WriteStep& field = step.field;
+  if constexpr (kOp == BoundOp::Int) {
+    put_int_step(out, field, member<std::int32_t>(objects, step));
+  } else if constexpr (kOp == BoundOp::Float0) {
+    put_bound_float<0>(out, step, member<float>(objects, step));
+  } else if constexpr (kOp == BoundOp::Float1) {
+    put_bound_float<1>(out, step, member<float>(objects, step));
+  } else if constexpr (kOp == BoundOp::Float2) {
+    put_bound_float<2>(out, step, member<float>(objects, step));
+  } else if constexpr (kOp == BoundOp::Float3) {
+    put_bound_float<3>(out, step, member<float>(objects, step));
+  } else if constexpr (kOp == BoundOp::Float6) {
+    put_bound_float<6>(out, step, member<float>(objects, step));
+  } else if constexpr (kOp == BoundOp::Float) {
+    put_fixed(out + field.column, member<float>(objects, step), field.w, field.d);
+  } else if constexpr (kOp == BoundOp::Double0) {
+    put_bound_double<0>(out, step, member<double>(objects, step));
+  } else if constexpr (kOp == BoundOp::Double1) {
+    put_bound_double<1>(out, step, member<double>(objects, step));
+  } else if constexpr (kOp == BoundOp::Double2) {
+    put_bound_double<2>(out, step, member<double>(objects, step));
+  } else if constexpr (kOp == BoundOp::Double3) {
+    put_bound_double<3>(out, step, member<double>(objects, step));
+  } else if constexpr (kOp == BoundOp::Double6) {
+    put_bound_double<6>(out, step, member<double>(objects, step));
+  } else if constexpr (kOp == BoundOp::Double) {
+    put_fixed_double(out + field.column, member<double>(objects, step), field.w, field.d);
+  } else if constexpr (kOp == BoundOp::Char) {
+    out[field.end - 1] = member<char>(objects, step);
+  } else {
+    static_assert(kOp == BoundOp::Literal);
+    // Laid again over the blanks that a field before it wrote past its last column.
+    std::memcpy(out + field.column, image + field.column, 16);
+  }
+}
+
+// `step` and the kCount - 1 steps from `next` on, all of kind kOp, in straight code; `next` is
+// moved past them.
+template <BoundOp kOp, int kCount>
+[[gnu::always_inline]] inline void put_fields(char* out, const void* const* objects,
+                                              const char* image, const BoundStep& step,
+                                              const BoundStep*& next) {
+  put_field<kOp>(out, objects, image, step);
+  if constexpr (kCount >= 2) put_field<kOp>(out, objects, image, next[0]);
+  if constexpr (kCount == 4) {
+    put_field<kOp>(out, objects, image, next[1]);
+    put_field<kOp>(out, objects, image, next[2]);
+  }
+  next += kCount - 1;
+}
+
+// Runs of steps of one kind made into groups of four and of two where there are such.
+void group_steps(std::vector<BoundStep>& steps) {
+  struct Grouping {
+    BoundOp op, by2, by4;  // by4 == op: none of four
+  };
+  constexpr Grouping kGroups[] = {
+      {BoundOp::Int, BoundOp::Int2, BoundOp::Int4},
+      {BoundOp::Float0, BoundOp::Float0x2, BoundOp::Float0x4},
+      {BoundOp::Float2, BoundOp::Float2x2, BoundOp::Float2x4},
+      {BoundOp::Float3, BoundOp::Float3x2, BoundOp::Float3},
+      {BoundOp::Double1, BoundOp::Double1x2, BoundOp::Double1},
+      {BoundOp::Double6, BoundOp::Double6x2, BoundOp::Double6},
+  };
+  for (std::size_t k = 0; k < steps.size();) {
+    const BoundOp op = steps[k].op;
+    const Grouping* group = std::find_if(std::begin(kGroups), std::end(kGroups),
+                                         [op](const Grouping& g) { return g.op == op; });
+    std::size_t run = 1;
+    while (k + run < steps.size() && steps[k + run].op == op) ++run;
+    if (group == std::end(kGroups)) {
+      k += run;
+      continue;
+    }
+    for (; run >= 4 && group->by4 != op; run -= 4, k += 4) steps[k].op = group->by4;
+    for (; run >= 2; run -= 2, k += 2) steps[k].op = group->by2;
+    k += run;
   }
 }
 
@@ -953,6 +1037,7 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
       if (step.op == BoundOp::Char && field.w == 0) continue;  // A0 writes nothing
       form.steps.push_back(step);
     }
+    group_steps(form.steps);
   }
 }
 
@@ -973,54 +1058,82 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
   const Form& f = form(n);
   const char* const image = f.image.data();
   for (std::size_t k = 0; k < f.width; k += 32) std::memcpy(out + k, image + k, 32);
-  for (const BoundStep& step : f.steps) {
-    const WriteStep& field = step.field;
+  const BoundStep* next = f.steps.data();
+  const BoundStep* const end = next + f.steps.size();
+  while (next != end) {
+    const BoundStep& step = *next++;
     switch (step.op) {
       case BoundOp::Int:
-        put_int_step(out, field, member<std::int32_t>(objects, step));
+        put_fields<BoundOp::Int, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Float0:
-        put_bound_float<0>(out, step, member<float>(objects, step));
+        put_fields<BoundOp::Float0, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Float1:
-        put_bound_float<1>(out, step, member<float>(objects, step));
+        put_fields<BoundOp::Float1, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Float2:
-        put_bound_float<2>(out, step, member<float>(objects, step));
+        put_fields<BoundOp::Float2, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Float3:
-        put_bound_float<3>(out, step, member<float>(objects, step));
+        put_fields<BoundOp::Float3, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Float6:
-        put_bound_float<6>(out, step, member<float>(objects, step));
+        put_fields<BoundOp::Float6, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Float:
-        put_fixed(out + field.column, member<float>(objects, step), field.w, field.d);
+        put_fields<BoundOp::Float, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double0:
-        put_bound_double<0>(out, step, member<double>(objects, step));
+        put_fields<BoundOp::Double0, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double1:
-        put_bound_double<1>(out, step, member<double>(objects, step));
+        put_fields<BoundOp::Double1, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double2:
-        put_bound_double<2>(out, step, member<double>(objects, step));
+        put_fields<BoundOp::Double2, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double3:
-        put_bound_double<3>(out, step, member<double>(objects, step));
+        put_fields<BoundOp::Double3, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double6:
-        put_bound_double<6>(out, step, member<double>(objects, step));
+        put_fields<BoundOp::Double6, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double:
-        put_fixed_double(out + field.column, member<double>(objects, step), field.w, field.d);
+        put_fields<BoundOp::Double, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Char:
-        out[field.end - 1] = member<char>(objects, step);
+        put_fields<BoundOp::Char, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Literal:
-        // Laid again over the blanks that a field before it wrote past its last column.
-        std::memcpy(out + field.column, image + field.column, 16);
+        put_fields<BoundOp::Literal, 1>(out, objects, image, step, next);
+        break;
+      case BoundOp::Int2:
+        put_fields<BoundOp::Int, 2>(out, objects, image, step, next);
+        break;
+      case BoundOp::Int4:
+        put_fields<BoundOp::Int, 4>(out, objects, image, step, next);
+        break;
+      case BoundOp::Float0x2:
+        put_fields<BoundOp::Float0, 2>(out, objects, image, step, next);
+        break;
+      case BoundOp::Float0x4:
+        put_fields<BoundOp::Float0, 4>(out, objects, image, step, next);
+        break;
+      case BoundOp::Float2x2:
+        put_fields<BoundOp::Float2, 2>(out, objects, image, step, next);
+        break;
+      case BoundOp::Float2x4:
+        put_fields<BoundOp::Float2, 4>(out, objects, image, step, next);
+        break;
+      case BoundOp::Float3x2:
+        put_fields<BoundOp::Float3, 2>(out, objects, image, step, next);
+        break;
+      case BoundOp::Double1x2:
+        put_fields<BoundOp::Double1, 2>(out, objects, image, step, next);
+        break;
+      case BoundOp::Double6x2:
+        put_fields<BoundOp::Double6, 2>(out, objects, image, step, next);
         break;
       default:
         __builtin_unreachable();

@@ -16,7 +16,7 @@ namespace quillet {
 
 namespace {
 
-constexpr std::size_t kOutputBuffer = 1 << 18;
+constexpr std::size_t kOutputBuffer = OutputFile::kBufferSize;
 constexpr std::size_t kLongLineKept = 256;
 // The start of the input that decides its line end.
 constexpr std::size_t kLineEndProbe = std::size_t{1} << 16;
@@ -225,7 +225,7 @@ bool OutputFile::flush() {
   return !failed_;
 }
 
-char* OutputFile::line_space(std::size_t size) {
+char* OutputFile::more_line_space(std::size_t size) {
   if (!file_.is_open()) return nullptr;
   if (used_ + size + 1 > kOutputBuffer) {
     flush();
@@ -233,12 +233,6 @@ char* OutputFile::line_space(std::size_t size) {
   }
   if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBuffer);
   return buffer_.get() + used_;
-}
-
-void OutputFile::end_line(std::size_t length) {
-  buffer_[used_ + length] = '\n';
-  used_ += length + 1;
-  ++records_;
 }
 
 void OutputFile::write_line(std::string_view line) {

@@ -147,12 +147,23 @@ class OutputFile {
 
   void write_line(std::string_view line);
   void write_bytes(const void* data, std::size_t size);
+  // The bytes gathered before they are written out.
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
+
   // A line formatted in place: `line_space` gives room for up to `size` bytes at the end of the
   // buffer (written out first where it lacks them), and `end_line` ends the line after its first
   // `length` of them, as write_line would. nullptr when the file is not open or the line would
   // not fit the buffer: write_line takes it then.
-  char* line_space(std::size_t size);
-  void end_line(std::size_t length);
+  char* line_space(std::size_t size) {
+    // The common case in the caller: an open file whose buffer has room.
+    if (buffer_ && used_ + size < kBufferSize && file_.is_open()) return buffer_.get() + used_;
+    return more_line_space(size);
+  }
+  void end_line(std::size_t length) {
+    buffer_[used_ + length] = '\n';
+    used_ += length + 1;
+    ++records_;
+  }
   // Number of lines (or byte blocks) written since the file was opened.
   std::size_t records() const { return records_; }
   // Station records among them, for the run's summary.
@@ -172,6 +183,8 @@ class OutputFile {
   void abandon();
 
  private:
+  // line_space where the buffer lacks room, is not there yet or the file is closed.
+  char* more_line_space(std::size_t size);
   // Appends bytes to the buffer, or writes them out where they exceed it.
   void put(const char* data, std::size_t size);
 

@@ -147,8 +147,8 @@ void log_columns(OutMembers& v, int n, const ProgramState& program, const Comput
   add_fix(v, program.gps.current_fix);
 }
 
-void write_log_record(PacketKind kind, const ProgramState& program, RunState& run,
-                      FileUnits& files) {
+[[gnu::noinline]] void write_log_record(PacketKind kind, const ProgramState& program, RunState& run,
+                                        FileUnits& files) {
   const StationRecord& s = program.station;
   Computed c;
   c.seconds = seconds_with_fraction(s);
@@ -193,8 +193,8 @@ void xyz_columns(OutMembers& v, int n, const ProgramState& program, const Comput
   add_fix(v, program.gps.current_fix);
 }
 
-void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& run,
-                      FileUnits& files) {
+[[gnu::noinline]] void write_xyz_record(PacketKind kind, const ProgramState& program, RunState& run,
+                                        FileUnits& files) {
   Computed c;
   c.seconds = seconds_with_fraction(program.station);
   // D$ and X$ records show the attitude in F7.2, T$ records in F8.2.
@@ -241,8 +241,8 @@ void geosoft_columns(OutMembers& v, int n, const ProgramState& program, const Co
   add_geosoft_columns(v, kKind, program, c, n);
 }
 
-void write_geosoft_record(PacketKind kind, const ProgramState& program, RunState& run,
-                          FileUnits& files) {
+[[gnu::noinline]] void write_geosoft_record(PacketKind kind, const ProgramState& program,
+                                            RunState& run, FileUnits& files) {
   Computed c;
   c.seconds = record_seconds(kind, program.station);
   static const StationLayout kGeosoft = station_layout(

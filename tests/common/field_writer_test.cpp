@@ -201,7 +201,8 @@ struct Others {
 
 // Layouts bound to members, written from them, against the general writer given the same values:
 // the program's shapes, literals after fields (F.1 and F.2 write blanks past their last column,
-// which a literal there must not keep), and constant and run-time counts.
+// which a literal there must not keep), constant and run-time counts, and runs of fields of one
+// kind (written in groups) by reals alternately of either type, mostly floats, or all doubles.
 TEST(LayoutWriter, RecordsFromBoundMembersMatchTheGeneralWriter) {
   const std::string_view texts[] = {
       "(I6, 1X, A1, I6, 1X, A1, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, "
@@ -214,61 +215,70 @@ TEST(LayoutWriter, RecordsFromBoundMembersMatchTheGeneralWriter) {
       "('T', I5, ':', I2, I3, '-', I2, '-', I2, 2X)",
       "(F5.2, 'AB', F6.1, ':', F4.1, 'a literal longer than sixteen', F3.2, '-', F6.1, 1X, 'q', "
       "N(F5.2, '|'), A4, 'z')",
+      "(I6, N(4F9.2), I2, I4, I6, I4, 2I3, F7.3, F7.3, F7.1, 2F8.0, 1X, I4, 2F8.2, 1X, I12)",
+      "(I6, F6.2, 2F7.2, N(4F9.0), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)",
+      "(N(F4.2, ':'), 2(F12.1, F12.6), I3, I12, 3(F4.3, F5.2))",
   };
   std::mt19937_64 rng(2704);
-  for (const std::string_view text : texts) {
-    const Layout layout(text);
-    // Every field's member, by its kind: reals alternately float and double, every third float
-    // in the second object.
-    const auto bind = [&layout](OutMembers& v, int n, const Members& m, const Others& o) {
-      std::size_t columns = 0;
-      const std::vector<Layout::Field> fields = layout.fields(n, columns);
-      for (std::size_t k = 0; k < fields.size(); ++k) {
-        if (fields[k].kind == Layout::Field::Kind::Int) {
-          v << m.ints[k];
-        } else if (fields[k].kind == Layout::Field::Kind::Text) {
-          v << m.chars[k];
-        } else if (k % 2 == 1) {
-          v << m.doubles[k];
-        } else {
-          v << (k % 3 == 0 ? o.floats[k] : m.floats[k]);
-        }
-      }
+  for (int pattern = 0; pattern < 3; ++pattern) {
+    // Whether the k-th field, if a real, is a double.
+    const auto is_double = [pattern](std::size_t k) {
+      return pattern == 0 ? k % 2 == 1 : pattern == 1 ? k % 5 == 4 : true;
     };
-    Members m{};
-    Others o{};
-    const RecordWriter<Members, Others> writer(text, 0, 3, bind, m, o);
-    for (int n = 0; n < 4; ++n) {
-      std::size_t columns = 0;
-      const std::vector<Layout::Field> fields = layout.fields(n, columns);
-      const std::size_t room = writer.write_room(n);
-      ASSERT_EQ(room, layout.write_room(n)) << text;
-      for (int pass = 0; pass < 2000; ++pass) {
-        std::vector<Out> values;
+    for (const std::string_view text : texts) {
+      const Layout layout(text);
+      // Every field's member, by its kind, every third float in the second object.
+      const auto bind = [&layout, &is_double](OutMembers& v, int n, const Members& m,
+                                              const Others& o) {
+        std::size_t columns = 0;
+        const std::vector<Layout::Field> fields = layout.fields(n, columns);
         for (std::size_t k = 0; k < fields.size(); ++k) {
-          const Out v = field_value(rng, fields[k]);
-          const double real = v.kind == Out::Kind::Real32 ? v.f : v.d;
           if (fields[k].kind == Layout::Field::Kind::Int) {
-            values.emplace_back(m.ints[k] = v.i);
+            v << m.ints[k];
           } else if (fields[k].kind == Layout::Field::Kind::Text) {
-            m.chars[k] = static_cast<char>('A' + rng() % 26);
-            values.emplace_back(m.chars[k]);
-          } else if (k % 2 == 1) {
-            values.emplace_back(m.doubles[k] = real);
+            v << m.chars[k];
+          } else if (is_double(k)) {
+            v << m.doubles[k];
           } else {
-            values.emplace_back((k % 3 == 0 ? o.floats[k] : m.floats[k]) =
-                                    static_cast<float>(real));
+            v << (k % 3 == 0 ? o.floats[k] : m.floats[k]);
           }
         }
-        std::string general;
-        layout.write_general(general, values.data(), values.size(), n);
-        std::string buffer(room + 8, '#');
-        const std::size_t length = writer.write(buffer.data(), n, m, o);
-        ASSERT_EQ(buffer.substr(0, length), general) << text << " n = " << n;
-        ASSERT_EQ(buffer.substr(room), std::string(8, '#')) << text;
-        std::string line;
-        writer.write(line, n, m, o);
-        ASSERT_EQ(line, general);
+      };
+      Members m{};
+      Others o{};
+      const RecordWriter<Members, Others> writer(text, 0, 3, bind, m, o);
+      for (int n = 0; n < 4; ++n) {
+        std::size_t columns = 0;
+        const std::vector<Layout::Field> fields = layout.fields(n, columns);
+        const std::size_t room = writer.write_room(n);
+        ASSERT_EQ(room, layout.write_room(n)) << text;
+        for (int pass = 0; pass < 700; ++pass) {
+          std::vector<Out> values;
+          for (std::size_t k = 0; k < fields.size(); ++k) {
+            const Out v = field_value(rng, fields[k]);
+            const double real = v.kind == Out::Kind::Real32 ? v.f : v.d;
+            if (fields[k].kind == Layout::Field::Kind::Int) {
+              values.emplace_back(m.ints[k] = v.i);
+            } else if (fields[k].kind == Layout::Field::Kind::Text) {
+              m.chars[k] = static_cast<char>('A' + rng() % 26);
+              values.emplace_back(m.chars[k]);
+            } else if (is_double(k)) {
+              values.emplace_back(m.doubles[k] = real);
+            } else {
+              values.emplace_back((k % 3 == 0 ? o.floats[k] : m.floats[k]) =
+                                      static_cast<float>(real));
+            }
+          }
+          std::string general;
+          layout.write_general(general, values.data(), values.size(), n);
+          std::string buffer(room + 8, '#');
+          const std::size_t length = writer.write(buffer.data(), n, m, o);
+          ASSERT_EQ(buffer.substr(0, length), general) << text << " n = " << n;
+          ASSERT_EQ(buffer.substr(room), std::string(8, '#')) << text;
+          std::string line;
+          writer.write(line, n, m, o);
+          ASSERT_EQ(line, general);
+        }
       }
     }
   }
