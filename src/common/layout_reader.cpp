@@ -301,6 +301,29 @@ using Bytes = unsigned char __attribute__((vector_size(16)));
 }
 #endif
 
+#if defined(__SSE2__)
+// The masks of 16 columns (bit k for the k-th), as ScannedColumns holds them.
+struct BlockMasks {
+  std::uint32_t digit;
+  std::uint32_t numeric;
+  std::uint32_t plain;
+};
+
+// Classifies 16 columns, and puts their digit values at `values`.
+[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, unsigned char* values) {
+  const Bytes value = c - '0';
+  const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
+  const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
+  const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
+  const Bytes v = (value & is_digit) | (is_minus & 0x80);
+  std::memcpy(values, &v, 16);
+  const auto bits = [](Bytes mask) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(mask)));
+  };
+  return {bits(is_digit), bits(is_numeric), bits(is_numeric | reinterpret_cast<Bytes>(c == ' '))};
+}
+#endif
+
 // Classifies the first 16 * `blocks` columns into the three masks and the digit values at
 // `values` (which has room for them).
 [[gnu::always_inline]] inline void scan_line(std::string_view line, std::size_t blocks,
@@ -308,22 +331,13 @@ using Bytes = unsigned char __attribute__((vector_size(16)));
                                              std::uint64_t* digit, unsigned char* values) {
 #if defined(__SSE2__)
   for (int h = 0; h < 2; ++h) plain[h] = numeric[h] = digit[h] = 0;
-  // Each block's three masks land as 16 bits in their place of the two words per mask (the
-  // machine is little-endian).
-  const auto put = [](std::uint64_t* mask, std::size_t b, Bytes v) {
-    const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
-    std::memcpy(reinterpret_cast<unsigned char*>(mask) + 2 * b, &bits, 2);
-  };
   const auto scan = [&](std::size_t b, Bytes c) {
-    const Bytes value = c - '0';
-    const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
-    const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
-    const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
-    const Bytes v = (value & is_digit) | (is_minus & 0x80);
-    std::memcpy(values + 16 * b, &v, 16);
-    put(digit, b, is_digit);
-    put(numeric, b, is_numeric);
-    put(plain, b, is_numeric | reinterpret_cast<Bytes>(c == ' '));
+    const BlockMasks masks = classify_block(c, values + 16 * b);
+    // Each block's three masks land as 16 bits in their place of the two words per mask.
+    const unsigned shift = 16 * (b % 4);
+    digit[b / 4] |= std::uint64_t{masks.digit} << shift;
+    numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
+    plain[b / 4] |= std::uint64_t{masks.plain} << shift;
   };
   const std::size_t whole = std::min(blocks, line.size() / 16);
   for (std::size_t b = 0; b < whole; ++b) {
@@ -371,6 +385,40 @@ using Bytes = unsigned char __attribute__((vector_size(16)));
   }
   return bad == 0;
 }
+
+#if defined(__SSE2__)
+// scan_line and plain_word_fields for a line that reaches past the `kBlocks` blocks a plan's
+// word fields lie in, the blocks unrolled and the masks kept in registers.
+template <std::size_t kBlocks>
+[[gnu::always_inline]] inline bool scan_plain(const char* line, const std::uint64_t* word_columns,
+                                              const std::uint64_t* inner_columns,
+                                              const std::uint64_t* last_columns,
+                                              unsigned char* values) {
+  std::uint64_t plain[2] = {0, 0};
+  std::uint64_t numeric[2] = {0, 0};
+  std::uint64_t digit[2] = {0, 0};
+  const auto scan = [&](std::size_t b) {
+    Bytes c;
+    std::memcpy(&c, line + 16 * b, 16);
+    const BlockMasks masks = classify_block(c, values + 16 * b);
+    const unsigned shift = 16 * (b % 4);
+    digit[b / 4] |= std::uint64_t{masks.digit} << shift;
+    numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
+    plain[b / 4] |= std::uint64_t{masks.plain} << shift;
+  };
+  [&]<std::size_t... b>(std::index_sequence<b...>) {
+    (scan(b), ...);
+  }
+  (std::make_index_sequence<kBlocks>());
+  if constexpr (kBlocks <= 4) {
+    // No word field reaches the second half of the columns.
+    return ((word_columns[0] & ~plain[0]) | (inner_columns[0] & (numeric[0] << 1) & ~digit[0]) |
+            (last_columns[0] & numeric[0] & ~digit[0])) == 0;
+  } else {
+    return plain_word_fields(word_columns, inner_columns, last_columns, plain, numeric, digit);
+  }
+}
+#endif
 
 [[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
                                                      const ScannedColumns& s) {
@@ -662,6 +710,46 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 #endif
 }
 
+// Whether the word fields of a bound plan are plain on the line, the scanned values put at
+// `values`.
+[[gnu::always_inline]] inline bool scanned_plain(std::string_view line,
+                                                 const Layout::Bound::Form& form,
+                                                 unsigned char* values) {
+#if defined(__SSE2__)
+  if (line.size() >= 16 * form.blocks) {
+    const std::uint64_t* const w = form.word_columns;
+    const std::uint64_t* const i = form.inner_columns;
+    const std::uint64_t* const l = form.last_columns;
+    switch (form.blocks) {
+      case 1:
+        return scan_plain<1>(line.data(), w, i, l, values);
+      case 2:
+        return scan_plain<2>(line.data(), w, i, l, values);
+      case 3:
+        return scan_plain<3>(line.data(), w, i, l, values);
+      case 4:
+        return scan_plain<4>(line.data(), w, i, l, values);
+      case 5:
+        return scan_plain<5>(line.data(), w, i, l, values);
+      case 6:
+        return scan_plain<6>(line.data(), w, i, l, values);
+      case 7:
+        return scan_plain<7>(line.data(), w, i, l, values);
+      case 8:
+        return scan_plain<8>(line.data(), w, i, l, values);
+      default:
+        break;
+    }
+  }
+#endif
+  std::uint64_t plain[2];
+  std::uint64_t numeric[2];
+  std::uint64_t digit[2];
+  scan_line(line, form.blocks, plain, numeric, digit, values);
+  return plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain, numeric,
+                           digit);
+}
+
 }  // namespace
 
 Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
@@ -719,24 +807,42 @@ Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
 
 Layout::Bound::~Bound() = default;
 
+namespace {
+
+// A bound read that goes through the layout with the members as variables.
+[[gnu::noinline]] ReadResult read_members(const Layout& layout, const InMember* members,
+                                          std::string_view line, char* base, std::size_t count,
+                                          int n, std::string_view* texts) {
+  union Variables {
+    char none;
+    In in[kMaxBoundMembers];
+  } variables{};
+  for (std::size_t k = 0; k < count; ++k) {
+    const InMember& member = members[k];
+    variables.in[k] =
+        In(member.kind, member.kind == In::Kind::Text ? static_cast<void*>(texts + member.offset)
+                                                      : static_cast<void*>(base + member.offset));
+  }
+  return layout.read(line, variables.in, count, n);
+}
+
+}  // namespace
+
 ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t count, int n,
                                std::string_view* texts) const {
   char* const base = static_cast<char*>(object);
-  if (count > members_.size()) {
+  if (count > members_.size()) [[unlikely]] {
     std::fprintf(stderr, "Layout::Bound: a read of more members than were bound\n");
     std::abort();
   }
-  if (layout_.plan(n) != nullptr) {
-    const Form& form = forms_[layout_.plans_.size() == 1 ? 0 : static_cast<std::size_t>(n)];
+  // One form per plan of the layout: the only one, or the one of `n`.
+  const std::size_t p = forms_.size() == 1 ? 0 : static_cast<std::size_t>(n);
+  if (p < forms_.size()) {
+    const Form& form = forms_[p];
     if (form.direct && count == form.count) {
-      std::uint64_t plain[2];
-      std::uint64_t numeric[2];
-      std::uint64_t digit[2];
       alignas(16) unsigned char values[kScanFront + kScannedColumns];
       std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
-      scan_line(line, form.blocks, plain, numeric, digit, values + kScanFront);
-      if (plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain,
-                            numeric, digit)) {
+      if (scanned_plain(line, form, values + kScanFront)) {
         for (const Form::Group& group : form.groups) store_group(group, values, base);
         for (const Form::Text& text : form.texts) {
           if (text.kind == In::Kind::Char) {
@@ -750,18 +856,7 @@ ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t 
       }
     }
   }
-  // Any other read goes through the layout with the members as variables.
-  union Variables {
-    char none;
-    In in[kMaxBoundMembers];
-  } variables{};
-  for (std::size_t k = 0; k < count; ++k) {
-    const InMember& member = members_[k];
-    variables.in[k] =
-        In(member.kind, member.kind == In::Kind::Text ? static_cast<void*>(texts + member.offset)
-                                                      : static_cast<void*>(base + member.offset));
-  }
-  return layout_.read(line, variables.in, count, n);
+  return read_members(layout_, members_.data(), line, base, count, n, texts);
 }
 
 ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {

@@ -9,8 +9,11 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
+
+#include "common/layout.hpp"
 
 namespace quillet {
 
@@ -66,10 +69,23 @@ struct StationRecord {
   std::string_view data_tag() const { return {DATA_TAG.data(), DATA_TAG.size()}; }
   // Takes a tag as read from a packet: blank-padded or cut to four characters.
   void set_data_tag(std::string_view tag) {
+    if (tag.size() >= DATA_TAG.size()) {
+      std::memcpy(DATA_TAG.data(), tag.data(), DATA_TAG.size());
+      return;
+    }
     DATA_TAG.fill(' ');
     tag.copy(DATA_TAG.data(), DATA_TAG.size());
   }
 };
+
+// A layout bound to members of a station record, for the packets' layouts that are built once:
+// `members(s)` names them on a station record `s` (members_of). Built out of line, so that the
+// readers that keep such layouts as function-local constants stay small.
+template <typename Members>
+[[gnu::noinline]] Layout::Bound bound_to_station(std::string_view text, Members members) {
+  StationRecord s;
+  return Layout::Bound(Layout(text), members(s));
+}
 
 // Conversion factors of the two receivers of array 1: mS/m = ppt / factor.
 struct ArrayFactors {

@@ -36,35 +36,42 @@ DLayout layout_of(float SW_VERSION, std::size_t length) {
 ReadResult read_d_layout(DLayout layout, std::string_view line, StationRecord& s) {
   switch (layout) {
     case DLayout::Version0: {
-      static const Layout::Bound kVersion0(
-          Layout("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6)"),
-          members_of(s,
-                     {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION, s.STN_SUFFIX,
-                      s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]}));
+      static const Layout::Bound kVersion0 = bound_to_station(
+          "(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6)", [](StationRecord& s) {
+            return members_of(
+                s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION, s.STN_SUFFIX,
+                    s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]});
+          });
       return kVersion0.read_all(line, &s);
     }
     case DLayout::Housekeeping: {
-      static const Layout::Bound kHousekeeping(
-          Layout("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I6))"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
-                         s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
-                         s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW}));
+      static const Layout::Bound kHousekeeping = bound_to_station(
+          "(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I6))", [](StationRecord& s) {
+            return members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
+                                  s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
+                                  s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW});
+          });
       return kHousekeeping.read_all(line, &s);
     }
     case DLayout::Attitude: {
-      static const Layout::Bound kAttitude(
-          Layout("(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
-                         s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
-                         s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW}));
+      static const Layout::Bound kAttitude = bound_to_station(
+          "(1X, 2X, 3I2, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)",
+          [](StationRecord& s) {
+            return members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.LINENO, s.LINE_SUFFIX, s.STATION,
+                                  s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
+                                  s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW});
+          });
       return kAttitude.read_all(line, &s);
     }
     case DLayout::Milliseconds: {
-      static const Layout::Bound kMilliseconds(
-          Layout("(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.LINENO, s.LINE_SUFFIX, s.STATION,
-                         s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0],
-                         s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW}));
+      static const Layout::Bound kMilliseconds = bound_to_station(
+          "(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)",
+          [](StationRecord& s) {
+            return members_of(
+                s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.LINENO, s.LINE_SUFFIX, s.STATION,
+                    s.STN_SUFFIX, s.N_DIGIT, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0],
+                    s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW});
+          });
       return kMilliseconds.read_all(line, &s);
     }
     case DLayout::None:

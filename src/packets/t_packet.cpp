@@ -25,39 +25,49 @@ bool read_t_layout(std::size_t length, std::string_view line, StationRecord& s,
   int tag_item = 0;  // position of the tag among the layout's fields
   switch (length) {
     case 58: {
-      static const Layout::Bound k58(
-          Layout("(3X, 3I2, 1X, I6, 1X, A4, 1X, 6I6)"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.STATION, tag, s.AUX1, s.AUX2, s.RAW_HQ[0],
-                         s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]}));
+      static const Layout::Bound k58 =
+          bound_to_station("(3X, 3I2, 1X, I6, 1X, A4, 1X, 6I6)", [](StationRecord& s) {
+            std::string_view tag;  // the texts are numbered, not placed
+            return members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.STATION, tag, s.AUX1, s.AUX2,
+                                  s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0]});
+          });
       result = k58.read_all(line, &s, &tag);
       tag_item = 4;
       break;
     }
     case 65: {
-      static const Layout::Bound k65(
-          Layout("(3X, 3I2, 1X, I6, 1X, A4, 1X, 6I6, 1X, 2I3)"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.STATION, tag, s.AUX1, s.AUX2, s.RAW_HQ[0],
-                         s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0], s.PITCH_RAW, s.ROLL_RAW}));
+      static const Layout::Bound k65 =
+          bound_to_station("(3X, 3I2, 1X, I6, 1X, A4, 1X, 6I6, 1X, 2I3)", [](StationRecord& s) {
+            std::string_view tag;  // the texts are numbered, not placed
+            return members_of(
+                s, {s.HOUR, s.MINUTE, s.SECOND, s.STATION, tag, s.AUX1, s.AUX2, s.RAW_HQ[0],
+                    s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0], s.PITCH_RAW, s.ROLL_RAW});
+          });
       result = k65.read_all(line, &s, &tag);
       tag_item = 4;
       break;
     }
     case 79: {
-      static const Layout::Bound k79(
-          Layout("(3X, 3I2, 1X, I6, 1X, A4, 1X, 6I6, 1X, I5, 1X, I5, 1X, 2I4)"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.STATION, tag, s.AUX1, s.AUX2, s.RAW_HQ[0],
-                         s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW,
-                         s.ROLL_RAW}));
+      static const Layout::Bound k79 = bound_to_station(
+          "(3X, 3I2, 1X, I6, 1X, A4, 1X, 6I6, 1X, I5, 1X, I5, 1X, 2I4)", [](StationRecord& s) {
+            std::string_view tag;  // the texts are numbered, not placed
+            return members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.STATION, tag, s.AUX1, s.AUX2,
+                                  s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0], s.VOLT_RAW,
+                                  s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW});
+          });
       result = k79.read_all(line, &s, &tag);
       tag_item = 4;
       break;
     }
     case 83: {
-      static const Layout::Bound k83(
-          Layout("(3X, 3I2, 1X, I3, 1X, I6, 1X, A4, 1X, 6I6, 1X, I5, 1X, I5, 1X, 2I4)"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.STATION, tag, s.AUX1, s.AUX2,
-                         s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0], s.VOLT_RAW, s.TEMP_RAW,
-                         s.PITCH_RAW, s.ROLL_RAW}));
+      static const Layout::Bound k83 = bound_to_station(
+          "(3X, 3I2, 1X, I3, 1X, I6, 1X, A4, 1X, 6I6, 1X, I5, 1X, I5, 1X, 2I4)",
+          [](StationRecord& s) {
+            std::string_view tag;  // the texts are numbered, not placed
+            return members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.STATION, tag, s.AUX1,
+                                  s.AUX2, s.RAW_HQ[0], s.RAW_HI[0], s.RAW_PQ[0], s.RAW_PI[0],
+                                  s.VOLT_RAW, s.TEMP_RAW, s.PITCH_RAW, s.ROLL_RAW});
+          });
       result = k83.read_all(line, &s, &tag);
       tag_item = 5;
       break;

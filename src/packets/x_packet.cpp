@@ -24,20 +24,23 @@ bool read_x_layout(std::size_t length, std::string_view line, int N, StationReco
   switch (length) {
     case 34:
     case 58: {
-      static const Layout::Bound kSeconds(
-          Layout("(3X, 3I2, 1X, (N-1)(4I6))"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.RAW_HQ[1], s.RAW_HI[1], s.RAW_PQ[1],
-                         s.RAW_PI[1], s.RAW_HQ[2], s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]}));
+      static const Layout::Bound kSeconds =
+          bound_to_station("(3X, 3I2, 1X, (N-1)(4I6))", [](StationRecord& s) {
+            return members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.RAW_HQ[1], s.RAW_HI[1], s.RAW_PQ[1],
+                                  s.RAW_PI[1], s.RAW_HQ[2], s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]});
+          });
       result = kSeconds.read(line, &s, 3 + readings, N);
       if (result.ok()) s.MSEC = 0;
       return true;
     }
     case 38:
     case 62: {
-      static const Layout::Bound kMilliseconds(
-          Layout("(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))"),
-          members_of(s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.RAW_HQ[1], s.RAW_HI[1], s.RAW_PQ[1],
-                         s.RAW_PI[1], s.RAW_HQ[2], s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]}));
+      static const Layout::Bound kMilliseconds =
+          bound_to_station("(3X, 3I2, 1X, I3, 1X, (N-1)(4I6))", [](StationRecord& s) {
+            return members_of(
+                s, {s.HOUR, s.MINUTE, s.SECOND, s.MSEC, s.RAW_HQ[1], s.RAW_HI[1], s.RAW_PQ[1],
+                    s.RAW_PI[1], s.RAW_HQ[2], s.RAW_HI[2], s.RAW_PQ[2], s.RAW_PI[2]});
+          });
       result = kMilliseconds.read(line, &s, 4 + readings, N);
       return true;
     }
