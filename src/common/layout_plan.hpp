@@ -97,6 +97,7 @@ struct BoundStep {
     Double2,
     Double3,
     Double6,
+    Double8,  // Fw.8 of a double: latitudes and longitudes
     Double,
     Char,     // Aw of one character: it stands in the field's last column
     Literal,  // the 16 columns of the record's image from the field's column laid again
@@ -123,6 +124,12 @@ struct BoundStep {
   // point and the decimals are laid over its last two characters afterwards).
   std::uint64_t quick[2] = {0, 0};
   double quick_sum[2] = {0, 0};
+  // Float0..6, Double0..8: the magnitudes, scaled and rounded as above, that the step writes
+  // inline when they miss the quick ones: a whole part below 10^7 (10^4 in fields with fewer
+  // than 8 columns left of the point) that fits, in fields with at least 4 columns left of the
+  // point (0: none); as 2^52 + that bound, exact, for floats.
+  std::uint64_t wide[2] = {0, 0};
+  double wide_sum[2] = {0, 0};
   std::uint32_t point = 0;  // the column of the point
   std::uint32_t whole_at = 0;
   std::uint8_t whole_skip = 0;

@@ -695,9 +695,9 @@ template <typename T>
 
 using BoundOp = BoundStep::Op;
 
-// The step that writes a value of `value` kind into a field of `field` kind; false where the
-// field does not take such values.
-bool bound_op(StepKind field, Out::Kind value, BoundOp& op) {
+// The step that writes a value of `value` kind into a field of `field` kind with `d` decimals;
+// false where the field does not take such values.
+bool bound_op(StepKind field, unsigned d, Out::Kind value, BoundOp& op) {
   constexpr BoundOp kFloats[] = {BoundOp::Float0, BoundOp::Float1, BoundOp::Float2,
                                  BoundOp::Float3, BoundOp::Float6, BoundOp::Float};
   constexpr BoundOp kDoubles[] = {BoundOp::Double0, BoundOp::Double1, BoundOp::Double2,
@@ -717,7 +717,7 @@ bool bound_op(StepKind field, Out::Kind value, BoundOp& op) {
         op = kFloats[k];
         return true;
       }
-      op = kDoubles[k];
+      op = field == StepKind::Fixed && d == 8 ? BoundOp::Double8 : kDoubles[k];
       return value == Out::Kind::Real64;
     }
   }
@@ -762,6 +762,29 @@ template <typename Real>
   }
 }
 
+// The point and the D decimals of `fraction` from the point's column on (F.1 and F.2 write
+// blanks past the field's last column, see overrun).
+template <unsigned D, typename Unsigned>
+[[gnu::always_inline]] inline void put_point(char* point, Unsigned fraction) {
+  if constexpr (D == 0) {
+    *point = '.';
+  } else if constexpr (D <= 3) {
+    std::memcpy(point, kDecimals<D>[fraction].data(), 4);
+  } else if constexpr (D == 6) {
+    // The last three decimals as a point and three digits from the third decimal's column, then
+    // the first three over that point.
+    const auto high = static_cast<std::uint32_t>(fraction / 1000);
+    std::memcpy(point + 3, kDecimals<3>[fraction - high * 1000].data(), 4);
+    std::memcpy(point, kDecimals<3>[high].data(), 4);
+  } else {
+    static_assert(D == 8);
+    const auto high = static_cast<std::uint32_t>(fraction / 10000);
+    put_four_digits(put_four_digits(point + 9, static_cast<std::uint32_t>(fraction) - high * 10000),
+                    high);
+    *point = '.';
+  }
+}
+
 // q / 10^D of a bound step's quick magnitudes: the whole part's text, then the point and the
 // decimals (over the text's last two characters where the whole part has two columns).
 template <unsigned D>
@@ -769,20 +792,33 @@ template <unsigned D>
                                              std::uint32_t q) {
   constexpr std::uint32_t kUnit = static_cast<std::uint32_t>(kPow10_64[D]);
   const std::uint32_t whole = q / kUnit;
-  const std::uint32_t fraction = q - whole * kUnit;
   std::memcpy(out + step.whole_at, step.whole_texts[negative] + 4 * whole, 4);
+  put_point<D>(out + step.point, q - whole * kUnit);
+}
+
+// q / 10^D of a bound step's wide magnitudes (see BoundStep::wide): the point and the decimals,
+// then the whole part: below 1000 as a text of four characters with its sign, else its last four
+// digits and before them the minus sign or the text of the rest.
+template <unsigned D>
+[[gnu::always_inline]] inline void put_wide(char* out, const BoundStep& step, unsigned negative,
+                                            std::uint64_t q) {
+  // Below 2^32 where every wide magnitude is: 10^7 * 10^D.
+  using Scaled = std::conditional_t<(D <= 2), std::uint32_t, std::uint64_t>;
+  constexpr Scaled kUnit = static_cast<Scaled>(kPow10_64[D]);
+  const auto scaled = static_cast<Scaled>(q);
+  const auto whole = static_cast<std::uint32_t>(scaled / kUnit);
   char* const point = out + step.point;
-  if constexpr (D == 0) {
-    *point = '.';
-  } else if constexpr (D <= 3) {
-    std::memcpy(point, kDecimals<D>[fraction].data(), 4);
-  } else {
-    static_assert(D == 6);
-    // The last three decimals as a point and three digits from the third decimal's column, then
-    // the first three over that point.
-    const std::uint32_t high = fraction / 1000;
-    std::memcpy(point + 3, kDecimals<3>[fraction - high * 1000].data(), 4);
-    std::memcpy(point, kDecimals<3>[high].data(), 4);
+  put_point<D>(point, scaled - whole * kUnit);
+  if (whole < 1000) {
+    std::memcpy(point - 4, kSmallWhole[1000 * negative + whole].data(), 4);
+    return;
+  }
+  const std::uint32_t high = whole / 10000;
+  put_four_digits(point, whole - high * 10000);
+  if (high != 0) {
+    std::memcpy(point - 8, kSmallWhole[1000 * negative + high].data(), 4);
+  } else if (negative != 0) {
+    point[-5] = '-';
   }
 }
 
@@ -795,6 +831,11 @@ template <unsigned D>
                  static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(sum)));
     return;
   }
+  if (sum < step.wide_sum[negative]) {
+    put_wide<D>(out, step, negative,
+                std::bit_cast<std::uint64_t>(sum) & ((std::uint64_t{1} << 52) - 1));
+    return;
+  }
   put_rest(out, step.field, v);
 }
 
@@ -802,17 +843,36 @@ template <unsigned D>
 [[gnu::always_inline]] inline void put_bound_double(char* out, const BoundStep& step, double v) {
   bool negative;
   std::uint64_t q;
-  if (nearest_double(v, D, negative, q) && q < step.quick[negative]) {
-    put_quick<D>(out, step, negative ? 1 : 0, static_cast<std::uint32_t>(q));
-    return;
+  if (nearest_double(v, D, negative, q)) {
+    if (q < step.quick[negative]) {
+      put_quick<D>(out, step, negative ? 1 : 0, static_cast<std::uint32_t>(q));
+      return;
+    }
+    if (q < step.wide[negative]) {
+      put_wide<D>(out, step, negative ? 1 : 0, q);
+      return;
+    }
   }
-  put_rest(out, step.field, v);
+  if constexpr (D == 8) {
+    put_double_field(out + step.field.column, v, step.field.w, D);
+  } else {
+    put_rest(out, step.field, v);
+  }
 }
 
-// The quick magnitudes of a bound step of Fw.d with d <= 8 (see BoundStep::quick).
+// The quick and the wide magnitudes of a bound step of Fw.d with d <= 8 (see BoundStep).
 void set_quick(BoundStep& step) {
   const WriteStep& field = step.field;
   step.point = field.end - field.d - 1;
+  const std::int64_t columns = std::int64_t{field.w} - 1 - field.d;  // left of the point
+  if (columns >= 4) {
+    for (int sign = 0; sign < 2; ++sign) {
+      const std::int64_t digits = std::min<std::int64_t>(columns - sign, columns >= 8 ? 7 : 4);
+      step.wide[sign] = kPow10_64[digits] * kPow10_64[field.d];
+      step.wide_sum[sign] = 0x1p52 + static_cast<double>(step.wide[sign]);
+    }
+  }
+  if (field.d > 6) return;  // no quick ones: their magnitudes pass 2^32
   if (field.small == 4) {
     step.whole_at = step.point - 4;
   } else if (field.small == 2 && field.d != 0) {
@@ -857,6 +917,8 @@ template <BoundOp kOp>
     put_bound_double<3>(out, step, member<double>(objects, step));
   } else if constexpr (kOp == BoundOp::Double6) {
     put_bound_double<6>(out, step, member<double>(objects, step));
+  } else if constexpr (kOp == BoundOp::Double8) {
+    put_bound_double<8>(out, step, member<double>(objects, step));
   } else if constexpr (kOp == BoundOp::Double) {
     put_fixed_double(out + field.column, member<double>(objects, step), field.w, field.d);
   } else if constexpr (kOp == BoundOp::Char) {
@@ -1026,7 +1088,8 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
         continue;
       }
       const OutMember& value = values[next++];
-      if (!bound_op(field.kind, value.kind, step.op)) bad_values(layout_.text_, values.size(), n);
+      if (!bound_op(field.kind, field.d, value.kind, step.op))
+        bad_values(layout_.text_, values.size(), n);
       step.object = value.object;
       step.offset = value.offset;
       if (step.op != BoundOp::Int && step.op != BoundOp::Char && step.op != BoundOp::Float &&
@@ -1098,6 +1161,9 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
         break;
       case BoundOp::Double6:
         put_fields<BoundOp::Double6, 1>(out, objects, image, step, next);
+        break;
+      case BoundOp::Double8:
+        put_fields<BoundOp::Double8, 1>(out, objects, image, step, next);
         break;
       case BoundOp::Double:
         put_fields<BoundOp::Double, 1>(out, objects, image, step, next);

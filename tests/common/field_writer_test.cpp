@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/layout.hpp"
+#include "gfortran_values.hpp"
 
 namespace quillet::detail {
 namespace {
@@ -280,6 +281,60 @@ TEST(LayoutWriter, RecordsFromBoundMembersMatchTheGeneralWriter) {
           ASSERT_EQ(line, general);
         }
       }
+    }
+  }
+}
+
+// Records of fields whose whole parts pass three digits, bound to members, against the general
+// writer: every field takes a value aimed at its whole part's lengths and edges
+// (whole_part_values), the reals of runs of one kind all floats or all doubles in turn, so that
+// the runs are written in groups too.
+TEST(LayoutWriter, WideWholePartsFromBoundMembersMatchTheGeneralWriter) {
+  constexpr std::string_view kText =
+      "('<', F9.0, 4F9.0, F12.1, 1X, F12.1, 2F14.8, F7.1, 2F8.0, F10.0, F12.6, F9.3, F8.3, F13.2, "
+      "F11.2, F16.6, F17.8, F13.8, F15.3, F6.2, F5.0, 2F12.6, '>')";
+  const Layout layout(kText);
+  std::size_t columns = 0;
+  const std::vector<Layout::Field> fields = layout.fields(0, columns);
+  gfortran::Rng rng(2705);
+  for (int pattern = 0; pattern < 3; ++pattern) {
+    // Whether the k-th field is a double.
+    const auto is_double = [pattern](std::size_t k) {
+      return pattern == 2 ? k % 3 == 1 : (pattern == 1) == (k < 5 || k > 19);
+    };
+    Members m{};
+    const RecordWriter<Members> writer(
+        kText, 0, 0,
+        [&](OutMembers& v, int, const Members& x) {
+          for (std::size_t k = 0; k < fields.size(); ++k) {
+            if (is_double(k)) {
+              v << x.doubles[k];
+            } else {
+              v << x.floats[k];
+            }
+          }
+        },
+        m);
+    std::vector<std::vector<float>> floats;
+    std::vector<std::vector<double>> doubles;
+    for (const Layout::Field& field : fields) {
+      floats.push_back(gfortran::whole_part_values<float>(rng, field.width, field.decimals));
+      doubles.push_back(gfortran::whole_part_values<double>(rng, field.width, field.decimals));
+    }
+    for (int pass = 0; pass < 3000; ++pass) {
+      std::vector<Out> values;
+      for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (is_double(k)) {
+          values.emplace_back(m.doubles[k] = doubles[k][rng() % doubles[k].size()]);
+        } else {
+          values.emplace_back(m.floats[k] = floats[k][rng() % floats[k].size()]);
+        }
+      }
+      std::string general;
+      layout.write_general(general, values.data(), values.size(), 0);
+      std::string line;
+      writer.write(line, 0, m);
+      ASSERT_EQ(line, general) << pattern;
     }
   }
 }

@@ -106,6 +106,44 @@ Real random_real(Rng& rng, int w, int d) {
   }
 }
 
+// Values aimed at every way an Fw.d field writes its whole part, of both signs: whole parts of
+// every digit count the field holds and one more, each with a random fraction and next to a
+// decimal tie at the last decimal; the powers of ten and the reals around the magnitude from
+// which a value rounds up to one (where asterisks begin, for either sign); zeros of either sign,
+// values that round to zero, NaN and the infinities.
+template <typename Real>
+std::vector<Real> whole_part_values(Rng& rng, int w, int d) {
+  std::vector<Real> values;
+  // v and the reals next to it, of both signs.
+  const auto around = [&values](double v) {
+    Real r = static_cast<Real>(v);
+    for (int k = 0; k < 2; ++k) r = std::nextafter(r, Real(0));
+    for (int k = 0; k < 5; ++k, r = std::nextafter(r, std::numeric_limits<Real>::max())) {
+      values.push_back(r);
+      values.push_back(-r);
+    }
+  };
+  const double scale = std::pow(10.0, d);
+  const int room = std::max(w - d - 1, 0);  // columns left of the point
+  for (int digits = 0; digits <= room + 1; ++digits) {
+    const double low = digits == 0 ? 0.0 : std::pow(10.0, digits - 1);
+    const double whole = std::floor(uniform_real(rng, low, std::pow(10.0, digits)));
+    const double units = std::floor(uniform_real(rng, 0, scale));
+    values.push_back(static_cast<Real>((whole * scale + units) / scale));
+    values.push_back(-values.back());
+    around((whole * scale + units + 0.5) / scale);
+    around(std::pow(10.0, digits));
+    around(std::pow(10.0, digits) - 0.5 / scale);
+  }
+  around(0.5 / scale);
+  for (const double v : {0.0, 0.4 / scale, 0.6 / scale, std::numeric_limits<double>::infinity(),
+                         std::numeric_limits<double>::quiet_NaN()}) {
+    values.push_back(static_cast<Real>(v));
+    values.push_back(static_cast<Real>(-v));
+  }
+  return values;
+}
+
 inline std::string random_text(Rng& rng, int max_length) {
   std::string text(static_cast<std::size_t>(uniform(rng, 0, max_length)), ' ');
   for (char& c : text) c = static_cast<char>(chance(rng, 0.2) ? ' ' : uniform(rng, 33, 126));

@@ -6,8 +6,11 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/free_form.hpp"
@@ -95,7 +98,9 @@ std::string engine_line(const OneValueRecord& r) {
   return line;
 }
 
-void compare_one_value_records(const std::vector<OneValueRecord>& records) {
+void compare_one_value_records(
+    const std::vector<OneValueRecord>& records,
+    const std::function<std::string(const OneValueRecord&)>& engine_of = engine_line) {
   std::ostringstream input;
   input << records.size() << '\n';
   std::vector<std::string> engine, inputs;
@@ -112,7 +117,7 @@ void compare_one_value_records(const std::vector<OneValueRecord>& records) {
       std::snprintf(length, sizeof length, "%3zu", s.size());
       input << "A " << r.format << '\n' << length << s << '\n';
     }
-    engine.push_back(engine_line(r));
+    engine.push_back(engine_of(r));
     inputs.push_back(describe(r));
   }
   const auto fortran = run(kOneValueProgram, input.str());
@@ -210,6 +215,54 @@ TEST(GfortranWrite, FixedFieldsNextToDecimalTies) {
   QUILLET_REQUIRE_GFORTRAN();
   compare_one_value_records(near_tie_records<float>(6006, 3000));
   compare_one_value_records(near_tie_records<double>(7007, 3000));
+}
+
+// Fw.d fields written by a layout bound to a member, between two literals (a field must not
+// write over what stands before it): the shapes of the program's records whose whole parts pass
+// three digits, and narrower and wider ones, with values of every whole-part length.
+TEST(GfortranWrite, BoundFieldsOfEveryWholePartLength) {
+  QUILLET_REQUIRE_GFORTRAN();
+  struct Box {
+    float f;
+    double d;
+  };
+  constexpr std::pair<int, int> kShapes[] = {
+      {9, 0},  {12, 1}, {14, 8}, {7, 1},  {8, 0},  {10, 0}, {12, 6}, {9, 3}, {8, 3},  {13, 2},
+      {11, 2}, {16, 6}, {17, 8}, {13, 8}, {15, 3}, {6, 2},  {5, 0},  {4, 0}, {12, 0}, {20, 8}};
+  std::map<std::string, std::unique_ptr<RecordWriter<Box>>> writers;
+  Rng rng(8008);
+  std::vector<OneValueRecord> records;
+  for (const auto& [w, d] : kShapes) {
+    const std::string format = "('<', F" + std::to_string(w) + "." + std::to_string(d) + ", '>')";
+    for (int pass = 0; pass < 3; ++pass) {
+      for (const float v : whole_part_values<float>(rng, w, d)) records.push_back({format, v});
+      for (const double v : whole_part_values<double>(rng, w, d)) records.push_back({format, v});
+    }
+    for (const bool is_double : {false, true}) {
+      writers[format + (is_double ? "D" : "F")] = std::make_unique<RecordWriter<Box>>(
+          format, 0, 0,
+          [is_double](OutMembers& v, int, const Box& b) {
+            if (is_double) {
+              v << b.d;
+            } else {
+              v << b.f;
+            }
+          },
+          Box{});
+    }
+  }
+  compare_one_value_records(records, [&writers](const OneValueRecord& r) {
+    Box box{};
+    const auto* f = std::get_if<float>(&r.value);
+    if (f != nullptr) {
+      box.f = *f;
+    } else {
+      box.d = std::get<double>(r.value);
+    }
+    std::string line;
+    writers.at(r.format + (f != nullptr ? "F" : "D"))->write(line, 0, box);
+    return line;
+  });
 }
 
 TEST(GfortranWrite, TextFields) {
