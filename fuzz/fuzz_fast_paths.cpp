@@ -147,8 +147,9 @@ void check_scan(std::string_view line) {
   if (std::memcmp(fast.values, slow.values, 16 * blocks + 16) != 0) std::abort();
 }
 
-// The input as the body of a GGA sentence (its checksum made right, so that it is decoded).
-void check_sentence(std::string_view body) {
+// `body` as a GGA sentence (its checksum made right, so that it is decoded): READ_GPGGA against
+// the layouts alone, and the reading of whole sentences, where it takes one, likewise.
+void check_gga_body(std::string_view body) {
   std::string sentence(body);
   unsigned sum = 0;
   for (const char c : body) sum ^= static_cast<unsigned char>(c);
@@ -162,15 +163,31 @@ void check_sentence(std::string_view body) {
   RecordingConsole general_console;
   quillet::READ_GPGGA(sentence, fast, fast_console);
   quillet::gga_detail::read_gpgga_general(sentence, general, general_console);
-  if (std::memcmp(&fast.GPS_TIME, &general.GPS_TIME, sizeof fast.GPS_TIME) != 0 ||
-      std::memcmp(&fast.LAT, &general.LAT, sizeof fast.LAT) != 0 ||
-      std::memcmp(&fast.LON, &general.LON, sizeof fast.LON) != 0 || fast.DMODE != general.DMODE ||
-      fast.GPS_SATS != general.GPS_SATS ||
-      std::memcmp(&fast.GPS_HDOP, &general.GPS_HDOP, sizeof fast.GPS_HDOP) != 0 ||
-      std::memcmp(&fast.GPS_ALT, &general.GPS_ALT, sizeof fast.GPS_ALT) != 0 ||
-      fast_console.lines != general_console.lines) {
+  const auto same = [&general](const quillet::GpsFix& fix) {
+    return std::memcmp(&fix.GPS_TIME, &general.GPS_TIME, sizeof fix.GPS_TIME) == 0 &&
+           std::memcmp(&fix.LAT, &general.LAT, sizeof fix.LAT) == 0 &&
+           std::memcmp(&fix.LON, &general.LON, sizeof fix.LON) == 0 && fix.DMODE == general.DMODE &&
+           fix.GPS_SATS == general.GPS_SATS &&
+           std::memcmp(&fix.GPS_HDOP, &general.GPS_HDOP, sizeof fix.GPS_HDOP) == 0 &&
+           std::memcmp(&fix.GPS_ALT, &general.GPS_ALT, sizeof fix.GPS_ALT) == 0;
+  };
+  if (!same(fast) || fast_console.lines != general_console.lines) std::abort();
+  quillet::GpsFix plain;
+  if (quillet::gga_detail::read_gpgga_plain(sentence, plain) &&
+      (!same(plain) || !general_console.lines.empty())) {
     std::abort();
   }
+}
+
+// The input as the body of a GGA sentence, and as the bytes written over a receiver's sentence
+// from a column that its first byte chooses, so that most sentences stay near the usual shape.
+void check_sentence(std::string_view text) {
+  check_gga_body(text);
+  std::string body = "GPGGA,123519.00,4807.0381,S,01131.0005,W,1,08,0.9,545.4,M,46.9,M,,";
+  const std::size_t at = 6 + static_cast<unsigned char>(text[0]) % (body.size() - 6);
+  const std::string_view bytes = text.substr(1, std::min<std::size_t>(text.size() - 1, 8));
+  body.replace(at, std::min(bytes.size(), body.size() - at), bytes);
+  check_gga_body(body);
 }
 
 // The values of a record of check_written as members of an object, one slot of each kind per

@@ -27,11 +27,13 @@ class GgaFields {
     std::size_t k = 4;
     if (fast) {
       for (; k + 16 <= body_.size(); k += 16) {
-        for (unsigned found = byte_mask(body_.data() + k, ','); found != 0; found &= found - 1) {
-          commas_[static_cast<std::size_t>(count_++)] =
-              k + static_cast<std::size_t>(std::countr_zero(found));
-          if (count_ == kCommasUsed) return;
-        }
+        if (take(k, byte_mask(body_.data() + k, ','))) return;
+      }
+      // The rest, shorter than sixteen characters, as the end of the last sixteen.
+      if (k < body_.size() && body_.size() >= 16) {
+        const std::size_t rest = body_.size() - k;
+        take(k, byte_mask(body_.data() + body_.size() - 16, ',') >> (16 - rest));
+        return;
       }
     }
     for (; k < body_.size() && count_ < kCommasUsed; ++k) {
@@ -56,10 +58,50 @@ class GgaFields {
  private:
   std::size_t comma(int k) const { return commas_[static_cast<std::size_t>(k - 1)]; }
 
+  // Keeps the commas of `found` (bit j: a comma at k + j) up to the last one used; true when
+  // that one was found.
+  bool take(std::size_t k, unsigned found) {
+    for (; found != 0; found &= found - 1) {
+      commas_[static_cast<std::size_t>(count_++)] =
+          k + static_cast<std::size_t>(std::countr_zero(found));
+      if (count_ == kCommasUsed) return true;
+    }
+    return false;
+  }
+
   std::string_view body_;
   std::array<std::size_t, kCommasUsed> commas_{};
   int count_ = 0;
 };
+
+// The exclusive or of every character of `body`, eight at a time and then folded into one byte.
+int checksum_of(std::string_view body) {
+  std::uint64_t folded = 0;
+  std::size_t at = 0;
+  for (; at + 8 <= body.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, body.data() + at, 8);
+    folded ^= word;
+  }
+  // The last seven characters at most: four, two and one at a time.
+  if (at + 4 <= body.size()) {
+    std::uint32_t word;
+    std::memcpy(&word, body.data() + at, 4);
+    folded ^= word;
+    at += 4;
+  }
+  if (at + 2 <= body.size()) {
+    std::uint16_t word;
+    std::memcpy(&word, body.data() + at, 2);
+    folded ^= word;
+    at += 2;
+  }
+  if (at < body.size()) folded ^= static_cast<unsigned char>(body[at]);
+  folded ^= folded >> 32;
+  folded ^= folded >> 16;
+  folded ^= folded >> 8;
+  return static_cast<int>(folded & 0xFF);
+}
 
 // Two hexadecimal digits in either case; blanks are ignored and an all-blank pair reads as 0,
 // as a fixed hexadecimal field does.
@@ -132,6 +174,138 @@ bool plain_angle(std::string_view text, std::size_t width, std::int32_t& degrees
   }
   degrees = d;
   return true;
+}
+
+// A hexadecimal digit in either case, or -1.
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  const char upper = static_cast<char>(c & ~0x20);
+  if (upper >= 'A' && upper <= 'F') return upper - 'A' + 10;
+  return -1;
+}
+
+// A reading position in the body of a sentence whose "*" follows the body: the "*" stops every
+// loop below, so none of them needs to look at the body's length.
+class PlainCursor {
+ public:
+  explicit PlainCursor(const char* at) : at_(at) {}
+
+  // Past the rest of the field and its comma; false when the "*" comes first.
+  bool next_field() {
+    while (*at_ != ',' && *at_ != '*') ++at_;
+    return *at_++ == ',';
+  }
+  bool at_comma() const { return *at_ == ','; }
+  char first() const { return *at_; }
+
+  // `count` digits (at most 9), taken.
+  bool digits(int count, std::int32_t& value) {
+    std::int32_t v = 0;
+    for (int k = 0; k < count; ++k) {
+      const auto digit = static_cast<unsigned>(at_[k] - '0');
+      if (digit > 9) return false;
+      v = v * 10 + static_cast<std::int32_t>(digit);
+    }
+    at_ += count;
+    value = v;
+    return true;
+  }
+
+  // What an Fw.d read of the field's next `width` characters gives where they are digits with
+  // one point among them (at least `least` characters, fewer when the field ends sooner): the
+  // digits form an integer below 10^7 and the decimals a power of ten, both exact in a float and
+  // a double, so that one division rounds the decimal value correctly, as the layout's reading
+  // does. The characters are taken.
+  template <typename Real>
+  bool decimal(int width, int least, Real& value) {
+    static constexpr Real kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    std::int32_t digits = 0;
+    int point = -1;
+    int k = 0;
+    for (; k < width; ++k) {
+      const auto digit = static_cast<unsigned>(at_[k] - '0');
+      if (digit <= 9) {
+        digits = digits * 10 + static_cast<std::int32_t>(digit);
+      } else if (at_[k] == '.' && point < 0) {
+        point = k;
+      } else if (at_[k] == ',') {
+        break;
+      } else {
+        return false;
+      }
+    }
+    if (point < 0 || k < least) return false;
+    at_ += k;
+    value = static_cast<Real>(digits) / kPowers[k - 1 - point];
+    return true;
+  }
+
+  // Degrees (`width` digits) and minutes (the next 7 characters at most) of an angle field of at
+  // least five characters, negated when the next field's letter is `negative_letter`; the cursor
+  // ends past that letter's field.
+  bool angle(int width, char negative_letter, double& angle) {
+    std::int32_t degrees = 0;
+    double minutes = 0.0;
+    if (!digits(width, degrees) || !decimal(7, 5 - width, minutes) || !next_field()) return false;
+    // A letter field reads as its first character, upper-cased; an empty one as a blank.
+    const char letter = static_cast<char>(at_comma() ? ' ' : first() & ~0x20);
+    const double sign = letter == negative_letter ? -1.0 : 1.0;
+    angle = sign * (degrees + minutes / 60.0);
+    return next_field();
+  }
+
+  // HDOP and altitude: zero for a field shorter than two characters, else F5.1.
+  bool tenths(float& value) {
+    if (at_comma() || at_[1] == ',') {
+      value = 0.0f;
+    } else if (!decimal(5, 2, value)) {
+      return false;
+    }
+    return next_field();
+  }
+
+ private:
+  const char* at_;
+};
+
+// The sentence as receivers write it, read in one pass: a "*" with two hexadecimal digits after
+// it and a matching checksum, the first comma after the talker and "GGA", a time of six digits
+// or more, both angles plain, a digit for the mode, 1 to 9 digits of satellites, plain (or
+// short) HDOP and altitude, and a comma after the altitude. Gives what the field by field
+// reading gives for such a sentence, or declines (returns false, `out` then partly written) for
+// anything else.
+bool read_plain_sentence(std::string_view s, GpsFix& out) {
+  const char* const star = find_byte(s.data(), s.size(), '*');
+  if (star == nullptr) return false;
+  const auto p = static_cast<std::size_t>(star - s.data());
+  if (p < 6 || p + 2 >= s.size() || s[4] == ',' || s[5] != ',') return false;
+  const int high = hex_digit(s[p + 1]);
+  const int low = hex_digit(s[p + 2]);
+  if (high < 0 || low < 0 || checksum_of(s.substr(0, p)) != high * 16 + low) return false;
+
+  PlainCursor at(s.data() + 6);
+  std::int32_t hours = 0;
+  std::int32_t minutes = 0;
+  std::int32_t seconds = 0;
+  if (!at.digits(2, hours) || !at.digits(2, minutes) || !at.digits(2, seconds) ||
+      !at.next_field()) {
+    return false;
+  }
+  out.GPS_TIME = ((hours * 60 + minutes) * 60 + seconds) * 1000;
+  if (!at.angle(2, 'S', out.LAT) || !at.angle(3, 'W', out.LON) || !at.digits(1, out.DMODE) ||
+      !at.next_field()) {
+    return false;
+  }
+  std::int32_t satellites = 0;
+  int count = 0;
+  for (; count < 9 && !at.at_comma(); ++count) {
+    std::int32_t digit = 0;
+    if (!at.digits(1, digit)) return false;
+    satellites = satellites * 10 + digit;
+  }
+  if (count == 0 || !at.at_comma() || !at.next_field()) return false;
+  out.GPS_SATS = satellites;
+  return at.tenths(out.GPS_HDOP) && at.tenths(out.GPS_ALT);
 }
 
 // The hemisphere letter of field k, upper-cased; `absent` when the sentence has no such field.
@@ -243,33 +417,7 @@ void read_gpgga(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
   }
 
   const std::string_view body = s.substr(0, p);
-  // The exclusive or of every character, eight at a time and then folded into one byte.
-  std::uint64_t folded = 0;
-  std::size_t at = 0;
-  for (; at + 8 <= body.size(); at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, body.data() + at, 8);
-    folded ^= word;
-  }
-  // The last seven characters at most: four, two and one at a time.
-  if (at + 4 <= body.size()) {
-    std::uint32_t word;
-    std::memcpy(&word, body.data() + at, 4);
-    folded ^= word;
-    at += 4;
-  }
-  if (at + 2 <= body.size()) {
-    std::uint16_t word;
-    std::memcpy(&word, body.data() + at, 2);
-    folded ^= word;
-    at += 2;
-  }
-  if (at < body.size()) folded ^= static_cast<unsigned char>(body[at]);
-  folded ^= folded >> 32;
-  folded ^= folded >> 16;
-  folded ^= folded >> 8;
-  const int sum = static_cast<int>(folded & 0xFF);
-  if (sum != checksum) return;
+  if (checksum_of(body) != checksum) return;
 
   const GgaFields fields(body, fast);
 
@@ -346,7 +494,28 @@ void read_gpgga(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
 void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
                 std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
                 Console& console) {
+  GpsFix fix;
+  if (read_plain_sentence(sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth)), fix)) {
+    GPS_TIME = fix.GPS_TIME;
+    LAT = fix.LAT;
+    LON = fix.LON;
+    DMODE = fix.DMODE;
+    GPS_SATS = fix.GPS_SATS;
+    GPS_HDOP = fix.GPS_HDOP;
+    GPS_ALT = fix.GPS_ALT;
+    return;
+  }
   read_gpgga(sentence, GPS_TIME, LAT, LON, DMODE, GPS_SATS, GPS_HDOP, GPS_ALT, console, true);
+}
+
+bool gga_detail::read_gpgga_plain(std::string_view sentence, GpsFix& fix) {
+  GpsFix read;
+  if (!read_plain_sentence(sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth)),
+                           read)) {
+    return false;
+  }
+  fix = read;
+  return true;
 }
 
 void gga_detail::read_gpgga_general(std::string_view sentence, GpsFix& fix, Console& console) {
@@ -355,7 +524,9 @@ void gga_detail::read_gpgga_general(std::string_view sentence, GpsFix& fix, Cons
 }
 
 std::string_view gga_sentence_of(std::string_view line) {
-  std::size_t start = line.find("GPGGA");
+  // In a G$ line the sentence stands right after the marker; no "GPGGA" before that one can
+  // overlap it, so it is the first.
+  std::size_t start = line.size() >= 8 && line.substr(3, 5) == "GPGGA" ? 3 : line.find("GPGGA");
   if (start == std::string_view::npos) start = other_talker_gga(line);
   if (start == std::string_view::npos) return {};
   return trim_right(line.substr(start));

@@ -39,6 +39,10 @@ namespace gga_detail {
 // READ_GPGGA without its fast paths for plain fields, every field read by its layout: what tests
 // and the fuzz target hold READ_GPGGA to.
 void read_gpgga_general(std::string_view sentence, GpsFix& fix, Console& console);
+// READ_GPGGA's reading of a whole sentence in the receivers' usual shape (checksum right, time,
+// angles, mode, satellites, HDOP and altitude plain): true with every result in `fix`; false,
+// with `fix` untouched, for any other sentence, which READ_GPGGA then reads field by field.
+bool read_gpgga_plain(std::string_view sentence, GpsFix& fix);
 }  // namespace gga_detail
 
 // The GGA sentence of a G$ line, up to the line's last non-blank character (the caller's blank

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <random>
 #include <string>
@@ -498,6 +500,95 @@ TEST(ReadGpggaFastPaths, GiveWhatTheLayoutsGive) {
     if (!damaged && general_console.lines.empty()) ++plain;
   }
   EXPECT_GT(plain, 25000);  // the receivers' shapes were read, not only refused
+}
+
+// The reading of whole sentences in the receivers' shape, over sentences with every field in
+// turn empty, short, too long, signed, huge or damaged and checksums of every kind: whatever it
+// takes must be a sentence that the layouts read without a message, to the same bits; whatever
+// it declines, READ_GPGGA reads as the layouts do.
+TEST(ReadGpggaPlain, TakesOnlyWhatTheLayoutsReadAndReadsItAlike) {
+  using Options = std::vector<std::string_view>;
+  const std::vector<Options> fields = {
+      {"GPGGA", "GNGGA", "GPGG", "GPGG,", "GPGGA,", "GP,GA", "GPGGAX"},
+      {"123519", "092750.000", "", "12", "12345", "12345a", "-12345", "+23456", " 123456",
+       "1234567890123", "99999999"},
+      {"4807.038", "5321.6802", "4807.02000", "", "4807", "4807.", "48.07", "480.7",
+       "4807.03812345", "-4807.038", "+4807.038", "48O7.038", "4807.0.38", "480703", "99999.99999",
+       " 4807.038", "4807.038 ", "0000.0000"},
+      {"N", "S", "s", "n", "", "X", "NS", " ", "SOUTH"},
+      {"01131.000", "00630.3372", "17959.99999", "", "01131", "01131.", "011.31", "0113.1",
+       "-01131.000", "1131.000", "0113a.000", "99999.9999999", "01131.000000000"},
+      {"E", "W", "w", "e", "", "WEST", " "},
+      {"1", "0", "9", "", "12", "a", "-1", " "},
+      {"08", "8", "12", "", "0", "123456789", "1234567890", "-8", "+8", "8a", " 8", "8 "},
+      {"0.9", "1.03", "99.9", "", "9", "12.345", "123.4", "1.0.", ".5", "5.", "-0.9", "+0.9", "1e1",
+       "12345", "1234567.8", " 0.9"},
+      {"545.4", "61.7", "-12.3", "", "5", "12345.6", "123456", "0.0001", "1.", ".1", "65535.9", "a",
+       "99999"},
+  };
+  const std::vector<std::string_view> tails = {",M,46.9,M,,", ",", "", ",M", ",M,46.9,M,,*"};
+  std::mt19937_64 rng(1931);
+  int taken = 0;
+  int declined = 0;
+  for (int k = 0; k < 60000; ++k) {
+    std::string body;
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+      const Options& options = fields[f];
+      // Mostly the receivers' values, so that sentences with one odd field are common.
+      const std::size_t pick = rng() % 3 != 0 ? rng() % 2 : rng() % options.size();
+      if (f > 0) body.push_back(',');
+      body.append(options[pick]);
+    }
+    body.append(tails[rng() % 4 == 0 ? rng() % tails.size() : 0]);
+    std::string sentence = nmea(body);
+    switch (rng() % 8) {
+      case 0:  // lower-case checksum digits
+        for (std::size_t at = sentence.size() - 2; at < sentence.size(); ++at) {
+          sentence[at] = static_cast<char>(std::tolower(static_cast<unsigned char>(sentence[at])));
+        }
+        break;
+      case 1:  // a wrong checksum
+        sentence.back() = sentence.back() == '0' ? '1' : '0';
+        break;
+      case 2:  // one digit, a blank or nothing after the "*"
+        sentence.resize(sentence.size() - 1 - rng() % 2);
+        if (rng() % 2 == 0) sentence.push_back(' ');
+        break;
+      default:
+        break;
+    }
+    GpsFix plain = previous_fix();
+    Decoded general;
+    RecordingConsole general_console;
+    gga_detail::read_gpgga_general(sentence, general.fix, general_console);
+    const Decoded fast = decode(sentence);
+    ASSERT_EQ(fast.console, general_console.lines) << sentence;
+    ASSERT_EQ(std::memcmp(&fast.fix, &general.fix, sizeof(GpsFix)), 0) << sentence;
+    if (!gga_detail::read_gpgga_plain(sentence, plain)) {
+      expect_unchanged(plain);
+      ++declined;
+      continue;
+    }
+    ++taken;
+    ASSERT_TRUE(general_console.lines.empty()) << sentence;
+    ASSERT_EQ(plain.GPS_TIME, general.fix.GPS_TIME) << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(plain.LAT),
+              std::bit_cast<std::uint64_t>(general.fix.LAT))
+        << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(plain.LON),
+              std::bit_cast<std::uint64_t>(general.fix.LON))
+        << sentence;
+    ASSERT_EQ(plain.DMODE, general.fix.DMODE) << sentence;
+    ASSERT_EQ(plain.GPS_SATS, general.fix.GPS_SATS) << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(plain.GPS_HDOP),
+              std::bit_cast<std::uint32_t>(general.fix.GPS_HDOP))
+        << sentence;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(plain.GPS_ALT),
+              std::bit_cast<std::uint32_t>(general.fix.GPS_ALT))
+        << sentence;
+  }
+  EXPECT_GT(taken, 5000);
+  EXPECT_GT(declined, 10000);
 }
 
 }  // namespace
