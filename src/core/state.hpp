@@ -8,8 +8,13 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/coil_configuration.hpp"
@@ -24,6 +29,33 @@
 #include "core/station_record.hpp"
 
 namespace quillet {
+
+// `N` values that start at zero, their memory taken from the system already zeroed: a program
+// that reads a short file touches only the entries it fills, instead of clearing them all when
+// it starts. Copies copy the values.
+template <typename T, std::size_t N>
+class ZeroedList {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  ZeroedList() : values_(static_cast<T*>(std::calloc(N, sizeof(T)))) {
+    if (!values_) throw std::bad_alloc();
+  }
+  ZeroedList(const ZeroedList& other) : ZeroedList() { *this = other; }
+  ZeroedList& operator=(const ZeroedList& other) {
+    if (this != &other) std::memcpy(values_.get(), other.values_.get(), N * sizeof(T));
+    return *this;
+  }
+  T& operator[](std::size_t k) { return values_.get()[k]; }
+  const T& operator[](std::size_t k) const { return values_.get()[k]; }
+  static constexpr std::size_t size() { return N; }
+
+ private:
+  struct Free {
+    void operator()(T* values) const { std::free(values); }
+  };
+  std::unique_ptr<T, Free> values_;
+};
 
 // Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's
 // main output file, and for code R, which has none.
@@ -110,9 +142,9 @@ struct GpsState {
   static constexpr std::size_t kListCapacity = 50000;  // G$ lines of one file whose fix is kept
   // Latitude, longitude (degrees) and altitude of each G$ line of the pre-scan, by its ordinal;
   // 0 where no sentence filled the entry.
-  std::vector<double> lat_list = std::vector<double>(kListCapacity, 0.0);
-  std::vector<double> lon_list = std::vector<double>(kListCapacity, 0.0);
-  std::vector<float> alt_list = std::vector<float>(kListCapacity, 0.0f);
+  ZeroedList<double, kListCapacity> lat_list;
+  ZeroedList<double, kListCapacity> lon_list;
+  ZeroedList<float, kListCapacity> alt_list;
   double mean_lat = 0.0;
   double mean_lon = 0.0;
   std::int32_t utm_zone = 0;  // negative south; 0 until the first mean position fixes it
