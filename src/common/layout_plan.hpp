@@ -112,6 +112,7 @@ struct BoundStep {
     Float3x2,
     Double1x2,
     Double6x2,
+    Double8x2,
   };
   Op op = Op::Literal;
   std::uint8_t object = 0;   // of the member among the objects written from

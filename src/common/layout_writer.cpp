@@ -778,9 +778,14 @@ template <unsigned D, typename Unsigned>
     std::memcpy(point, kDecimals<3>[high].data(), 4);
   } else {
     static_assert(D == 8);
-    const auto high = static_cast<std::uint32_t>(fraction / 10000);
-    put_four_digits(put_four_digits(point + 9, static_cast<std::uint32_t>(fraction) - high * 10000),
-                    high);
+    // Three decimals at a time from the last, each text's point covered by the one before it,
+    // then the first two over the last of those points.
+    const auto f = static_cast<std::uint32_t>(fraction);
+    const std::uint32_t high = f / 1000;
+    const std::uint32_t first = high / 1000;
+    std::memcpy(point + 5, kDecimals<3>[f - high * 1000].data(), 4);
+    std::memcpy(point + 2, kDecimals<3>[high - first * 1000].data(), 4);
+    put_pair(point + 3, first);
     *point = '.';
   }
 }
@@ -999,6 +1004,7 @@ void group_steps(std::vector<BoundStep>& steps) {
       {BoundOp::Float3, BoundOp::Float3x2, BoundOp::Float3},
       {BoundOp::Double1, BoundOp::Double1x2, BoundOp::Double1},
       {BoundOp::Double6, BoundOp::Double6x2, BoundOp::Double6},
+      {BoundOp::Double8, BoundOp::Double8x2, BoundOp::Double8},
   };
   for (std::size_t k = 0; k < steps.size();) {
     const BoundOp op = steps[k].op;
@@ -1247,6 +1253,9 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
         break;
       case BoundOp::Double6x2:
         put_fields<BoundOp::Double6, 2>(out, objects, image, step, next);
+        break;
+      case BoundOp::Double8x2:
+        put_fields<BoundOp::Double8, 2>(out, objects, image, step, next);
         break;
       default:
         __builtin_unreachable();
