@@ -192,19 +192,20 @@ void check_sentence(std::string_view text) {
 
 // The values of a record of check_written as members of an object, one slot of each kind per
 // field.
+constexpr int kWrittenInts = 6;
 constexpr int kWrittenReals = 22;
 
 struct Written {
-  std::int32_t ints[3 + kWrittenReals];
-  float floats[3 + kWrittenReals];
-  double doubles[3 + kWrittenReals];
+  std::int32_t ints[kWrittenInts + kWrittenReals];
+  float floats[kWrittenInts + kWrittenReals];
+  double doubles[kWrittenInts + kWrittenReals];
 };
 
-// Three I fields, then the real ones: short whole parts, and whole parts of up to 7 digits
-// beside fields with 4 to 8 or more columns left of the point.
+// The I fields, then the real ones: short whole parts, and whole parts of up to 9 digits beside
+// fields with 4 to 10 or more columns left of the point.
 constexpr std::string_view kWrittenLayout =
-    "(I1, I3, I12, F1.0, F3.0, F3.1, F4.2, F9.2, F5.3, F7.3, F9.6, F12.6, F8.1, F9.4, F14.8, "
-    "F9.0, F12.1, F10.0, F11.2, F10.3, F16.6, F17.8, F7.1, F8.0, F13.8)";
+    "(I1, I3, I12, I6, I9, I7, F1.0, F3.0, F3.1, F4.2, F9.2, F5.3, F7.3, F9.6, F12.6, F8.1, "
+    "F9.4, F14.8, F9.0, F12.1, F10.0, F11.2, F10.3, F16.6, F17.8, F7.1, F8.0, F13.8)";
 
 // The layout bound to the members of pass `pass` of check_written: its k-th real field takes a
 // float where (k + pass) % 4 is 0 or 2, else a double.
@@ -213,12 +214,12 @@ quillet::RecordWriter<Written> bound_layout(int pass) {
   return quillet::RecordWriter<Written>(
       kWrittenLayout, 0, 0,
       [pass](quillet::OutMembers& v, int, const Written& r) {
-        v << r.ints[0] << r.ints[1] << r.ints[2];
-        for (int k = 0; k < kWrittenReals; ++k) {
+        for (int k = 0; k < kWrittenInts; ++k) v << r.ints[k];
+        for (int k = kWrittenInts; k < kWrittenInts + kWrittenReals; ++k) {
           if ((k + pass) % 2 == 0) {
-            v << r.floats[3 + k];
+            v << r.floats[k];
           } else {
-            v << r.doubles[3 + k];
+            v << r.doubles[k];
           }
         }
       },
@@ -241,8 +242,9 @@ void check_written(std::uint32_t f, std::uint64_t d) {
   const double scaled_d = static_cast<double>(static_cast<std::int64_t>(d) >> 20) / 1e6;
   const auto i = static_cast<std::int32_t>(f);
   for (int pass = 0; pass < 4; ++pass) {
-    std::vector<quillet::Out> values{i, i >> (f & 31), -(i >> 12)};
-    for (int k = 0; k < kWrittenReals; ++k) {
+    std::vector<quillet::Out> values{i,       i >> (f & 31), -(i >> 12),
+                                     i >> 12, i >> (d & 31), static_cast<std::int32_t>(d >> 40)};
+    for (int k = kWrittenInts; k < kWrittenInts + kWrittenReals; ++k) {
       if ((k + pass) % 4 == 0) values.emplace_back(fv);
       if ((k + pass) % 4 == 1) values.emplace_back(dv);
       if ((k + pass) % 4 == 2) values.emplace_back(scaled_f);

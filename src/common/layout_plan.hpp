@@ -124,13 +124,15 @@ struct BoundStep {
   // point and the decimals are laid over its last two characters afterwards).
   std::uint64_t quick[2] = {0, 0};
   double quick_sum[2] = {0, 0};
-  // Float0..6, Double0..8: the magnitudes, scaled and rounded as above, that the step writes
-  // inline when they miss the quick ones: a whole part below 10^7 (10^4 in fields with fewer
-  // than 8 columns left of the point) that fits, in fields with at least 4 columns left of the
-  // point (0: none); as 2^52 + that bound, exact, for floats.
+  // Int, Float0..6, Double0..8: the magnitudes, scaled and rounded as above, that the step
+  // writes inline when they miss the quick ones, in fields with at least 4 columns left of the
+  // point (Iw: w columns) (0: none): those that fit with a whole part of up to 9 digits, laid
+  // three at a time from the right and the rest from a text with its sign; in 4 characters where
+  // the columns allow, else in 2 (see set_wide); as 2^52 + that bound, exact, for floats.
   std::uint64_t wide[2] = {0, 0};
   double wide_sum[2] = {0, 0};
-  std::uint32_t point = 0;  // the column of the point
+  std::uint32_t columns = 0;  // left of the point, the sign's included; Iw: w
+  std::uint32_t point = 0;    // the column of the point
   std::uint32_t whole_at = 0;
   std::uint8_t whole_skip = 0;
   const char* whole_texts[2] = {nullptr, nullptr};  // the texts of 0 and of -0, from whole_skip

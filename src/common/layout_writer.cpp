@@ -796,14 +796,36 @@ template <unsigned D>
   put_point<D>(out + step.point, q - whole * kUnit);
 }
 
+// A whole number from 1000 on among a bound step's wide ones, with its sign, ending just before
+// `end`: its digits three at a time from the right (as the decimals of F.3, each text's point
+// covered by the next one), below them the text of the rest and its sign, all 4 characters of it
+// where the columns reach that far, else its last 2.
+[[gnu::always_inline]] inline void put_wide_whole(char* end, const BoundStep& step,
+                                                  unsigned negative, std::uint32_t v) {
+  std::uint32_t rest = v / 1000;
+  std::memcpy(end - 4, kDecimals<3>[v - rest * 1000].data(), 4);
+  unsigned at = 3;  // the digits laid so far
+  if (rest >= 1000) {
+    const std::uint32_t top = rest / 1000;
+    std::memcpy(end - 7, kDecimals<3>[rest - top * 1000].data(), 4);
+    rest = top;
+    at = 6;
+  }
+  const char* const text = kSmallWhole[1000 * negative + rest].data();
+  if (step.columns >= at + 4) {
+    std::memcpy(end - at - 4, text, 4);
+  } else {
+    std::memcpy(end - at - 2, text + 2, 2);
+  }
+}
+
 // q / 10^D of a bound step's wide magnitudes (see BoundStep::wide): the point and the decimals,
-// then the whole part: below 1000 as a text of four characters with its sign, else its last four
-// digits and before them the minus sign or the text of the rest.
+// then the whole part: below 1000 as a text of four characters with its sign.
 template <unsigned D>
 [[gnu::always_inline]] inline void put_wide(char* out, const BoundStep& step, unsigned negative,
                                             std::uint64_t q) {
-  // Below 2^32 where every wide magnitude is: 10^7 * 10^D.
-  using Scaled = std::conditional_t<(D <= 2), std::uint32_t, std::uint64_t>;
+  // Below 2^32 where every wide magnitude is: 10^9 * 10^D.
+  using Scaled = std::conditional_t<(D == 0), std::uint32_t, std::uint64_t>;
   constexpr Scaled kUnit = static_cast<Scaled>(kPow10_64[D]);
   const auto scaled = static_cast<Scaled>(q);
   const auto whole = static_cast<std::uint32_t>(scaled / kUnit);
@@ -813,13 +835,7 @@ template <unsigned D>
     std::memcpy(point - 4, kSmallWhole[1000 * negative + whole].data(), 4);
     return;
   }
-  const std::uint32_t high = whole / 10000;
-  put_four_digits(point, whole - high * 10000);
-  if (high != 0) {
-    std::memcpy(point - 8, kSmallWhole[1000 * negative + high].data(), 4);
-  } else if (negative != 0) {
-    point[-5] = '-';
-  }
+  put_wide_whole(point, step, negative, whole);
 }
 
 template <unsigned D>
@@ -860,18 +876,29 @@ template <unsigned D>
   }
 }
 
+// The whole parts that put_wide_whole writes in `columns` columns, the sign's included, of a
+// positive value and of a negative one: 9 digits at most, and no more than the columns hold;
+// where the text of the rest has 2 characters only (fewer than 3 + 4 or 6 + 4 columns), up to
+// 99 with no sign or 9 with one.
+void set_wide(BoundStep& step, std::int64_t columns, unsigned d) {
+  step.columns = static_cast<std::uint32_t>(std::max<std::int64_t>(columns, 0));
+  if (columns < 4) return;
+  for (std::int64_t sign = 0; sign < 2; ++sign) {
+    const std::int64_t digits = columns >= 10  ? 9
+                                : columns >= 8 ? 8 - sign
+                                : columns >= 7 ? 6
+                                : columns >= 5 ? 5 - sign
+                                               : 3;
+    step.wide[sign] = kPow10_64[std::min(digits, columns - sign)] * kPow10_64[d];
+    step.wide_sum[sign] = 0x1p52 + static_cast<double>(step.wide[sign]);
+  }
+}
+
 // The quick and the wide magnitudes of a bound step of Fw.d with d <= 8 (see BoundStep).
 void set_quick(BoundStep& step) {
   const WriteStep& field = step.field;
   step.point = field.end - field.d - 1;
-  const std::int64_t columns = std::int64_t{field.w} - 1 - field.d;  // left of the point
-  if (columns >= 4) {
-    for (int sign = 0; sign < 2; ++sign) {
-      const std::int64_t digits = std::min<std::int64_t>(columns - sign, columns >= 8 ? 7 : 4);
-      step.wide[sign] = kPow10_64[digits] * kPow10_64[field.d];
-      step.wide_sum[sign] = 0x1p52 + static_cast<double>(step.wide[sign]);
-    }
-  }
+  set_wide(step, std::int64_t{field.w} - 1 - field.d, field.d);
   if (field.d > 6) return;  // no quick ones: their magnitudes pass 2^32
   if (field.small == 4) {
     step.whole_at = step.point - 4;
@@ -888,13 +915,28 @@ void set_quick(BoundStep& step) {
   }
 }
 
+// Iw of a bound step: from the text of the small whole numbers, else by put_wide_whole.
+[[gnu::always_inline]] inline void put_bound_int(char* out, const BoundStep& step,
+                                                 std::int32_t value) {
+  const WriteStep& field = step.field;
+  const unsigned negative = value < 0 ? 1 : 0;
+  const std::uint32_t magnitude =
+      negative != 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  if (put_small_whole(out + field.end, field, negative != 0, magnitude)) return;
+  if (magnitude < step.wide[negative]) {
+    put_wide_whole(out + field.end, step, negative, magnitude);
+    return;
+  }
+  put_int_step(out, field, value);
+}
+
 // One field of a bound step of kind kOp (not a group).
 template <BoundOp kOp>
 [[gnu::always_inline]] inline void put_field(char* out, const void* const* objects,
                                              const char* image, const BoundStep& step) {
   const WriteStep& field = step.field;
   if constexpr (kOp == BoundOp::Int) {
-    put_int_step(out, field, member<std::int32_t>(objects, step));
+    put_bound_int(out, step, member<std::int32_t>(objects, step));
   } else if constexpr (kOp == BoundOp::Float0) {
     put_bound_float<0>(out, step, member<float>(objects, step));
   } else if constexpr (kOp == BoundOp::Float1) {
@@ -1092,8 +1134,10 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
         bad_values(layout_.text_, values.size(), n);
       step.object = value.object;
       step.offset = value.offset;
-      if (step.op != BoundOp::Int && step.op != BoundOp::Char && step.op != BoundOp::Float &&
-          step.op != BoundOp::Double) {
+      if (step.op == BoundOp::Int) {
+        set_wide(step, field.w, 0);
+      } else if (step.op != BoundOp::Char && step.op != BoundOp::Float &&
+                 step.op != BoundOp::Double) {
         set_quick(step);
       }
       reach = std::max(reach, field.end + overrun(step.op));
@@ -1120,7 +1164,10 @@ std::size_t Layout::Writer::write_room(int n) const {
 std::size_t Layout::Writer::write(char* const out, const void* const* objects, int n) const {
   const Form& f = form(n);
   const char* const image = f.image.data();
-  for (std::size_t k = 0; k < f.width; k += 32) std::memcpy(out + k, image + k, 32);
+  // The width in a local: the stores into `out` could otherwise change it, for all the compiler
+  // knows, and it would be loaded again after each of them.
+  const std::size_t width = f.width;
+  for (std::size_t k = 0; k < width; k += 32) std::memcpy(out + k, image + k, 32);
   const BoundStep* next = f.steps.data();
   const BoundStep* const end = next + f.steps.size();
   while (next != end) {
@@ -1205,7 +1252,7 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
         __builtin_unreachable();
     }
   }
-  return f.width;
+  return width;
 }
 
 void detail::write_fixed_float(char* field, unsigned w, unsigned d, float value) {

@@ -16,8 +16,11 @@ namespace quillet {
 namespace {
 
 // The values of a record that no long-lived object holds, computed per record: the bound
-// writers take them as members of this.
+// writers take them as members of this. The ppm values are left unset: a record writes only
+// those its packet filled.
 struct Computed {
+  // Its own constructor, so that a const one needs no initializer and `ppm` stays unset.
+  Computed() {}
   float seconds = 0.0f;       // the seconds of the time stamp as a real, with their fraction
   std::int32_t stn_code = 0;  // the suffix letters as character codes (I fields): a blank is 32
   std::int32_t line_code = 0;
@@ -26,8 +29,8 @@ struct Computed {
   float height = 0.0f;  // the run's sensor height
   float zero = 0.0f;
   std::int32_t zero_int = 0;
-  std::array<float, 4 * kStationArrays> ppm{};  // per array: HCP, PRP in-phase and quadrature
-  char vertical = 'V';                          // the DAT31 station records' dipole letters
+  std::array<float, 4 * kStationArrays> ppm;  // per array: HCP, PRP in-phase and quadrature
+  char vertical = 'V';                        // the DAT31 station records' dipole letters
   char horizontal = 'H';
 };
 

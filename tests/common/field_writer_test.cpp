@@ -287,12 +287,13 @@ TEST(LayoutWriter, RecordsFromBoundMembersMatchTheGeneralWriter) {
 
 // Records of fields whose whole parts pass three digits, bound to members, against the general
 // writer: every field takes a value aimed at its whole part's lengths and edges
-// (whole_part_values), the reals of runs of one kind all floats or all doubles in turn, so that
-// the runs are written in groups too.
+// (whole_part_values, whole_number_values), the reals of runs of one kind all floats or all
+// doubles in turn, so that the runs are written in groups too.
 TEST(LayoutWriter, WideWholePartsFromBoundMembersMatchTheGeneralWriter) {
   constexpr std::string_view kText =
       "('<', F9.0, 4F9.0, F12.1, 1X, F12.1, 2F14.8, F7.1, 2F8.0, F10.0, F12.6, F9.3, F8.3, F13.2, "
-      "F11.2, F16.6, F17.8, F13.8, F15.3, F6.2, F5.0, 2F12.6, '>')";
+      "F11.2, F16.6, F17.8, F13.8, F15.3, F6.2, F5.0, 2F12.6, I4, I5, I6, 2I7, I8, I9, I10, "
+      "4I12, I3, '>')";
   const Layout layout(kText);
   std::size_t columns = 0;
   const std::vector<Layout::Field> fields = layout.fields(0, columns);
@@ -307,7 +308,9 @@ TEST(LayoutWriter, WideWholePartsFromBoundMembersMatchTheGeneralWriter) {
         kText, 0, 0,
         [&](OutMembers& v, int, const Members& x) {
           for (std::size_t k = 0; k < fields.size(); ++k) {
-            if (is_double(k)) {
+            if (fields[k].kind == Layout::Field::Kind::Int) {
+              v << x.ints[k];
+            } else if (is_double(k)) {
               v << x.doubles[k];
             } else {
               v << x.floats[k];
@@ -317,14 +320,18 @@ TEST(LayoutWriter, WideWholePartsFromBoundMembersMatchTheGeneralWriter) {
         m);
     std::vector<std::vector<float>> floats;
     std::vector<std::vector<double>> doubles;
+    std::vector<std::vector<std::int32_t>> ints;
     for (const Layout::Field& field : fields) {
       floats.push_back(gfortran::whole_part_values<float>(rng, field.width, field.decimals));
       doubles.push_back(gfortran::whole_part_values<double>(rng, field.width, field.decimals));
+      ints.push_back(gfortran::whole_number_values(rng, static_cast<int>(field.width)));
     }
     for (int pass = 0; pass < 3000; ++pass) {
       std::vector<Out> values;
       for (std::size_t k = 0; k < fields.size(); ++k) {
-        if (is_double(k)) {
+        if (fields[k].kind == Layout::Field::Kind::Int) {
+          values.emplace_back(m.ints[k] = ints[k][rng() % ints[k].size()]);
+        } else if (is_double(k)) {
           values.emplace_back(m.doubles[k] = doubles[k][rng() % doubles[k].size()]);
         } else {
           values.emplace_back(m.floats[k] = floats[k][rng() % floats[k].size()]);

@@ -2,7 +2,9 @@
 // (with exact rounding ties, values that round to zero, overflows and special values) and texts.
 #pragma once
 
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -140,6 +142,24 @@ std::vector<Real> whole_part_values(Rng& rng, int w, int d) {
                          std::numeric_limits<double>::quiet_NaN()}) {
     values.push_back(static_cast<Real>(v));
     values.push_back(static_cast<Real>(-v));
+  }
+  return values;
+}
+
+// Integers aimed at every way an Iw field writes them, of both signs: of every digit count the
+// field holds and one more, the powers of ten and the numbers one below them, and the ends of the
+// 32-bit range.
+inline std::vector<std::int32_t> whole_number_values(Rng& rng, int w) {
+  std::vector<std::int32_t> values = {0, std::numeric_limits<std::int32_t>::min(),
+                                      std::numeric_limits<std::int32_t>::max()};
+  std::int64_t power = 1;
+  for (int digits = 1; digits <= std::min(w + 1, 10); ++digits, power *= 10) {
+    const std::int64_t top = std::min<std::int64_t>(10 * power - 1, INT32_MAX);
+    for (const std::int64_t v :
+         {std::uniform_int_distribution<std::int64_t>(power, top)(rng), power, power - 1, top}) {
+      values.push_back(static_cast<std::int32_t>(v));
+      values.push_back(static_cast<std::int32_t>(-v));
+    }
   }
   return values;
 }

@@ -217,14 +217,15 @@ TEST(GfortranWrite, FixedFieldsNextToDecimalTies) {
   compare_one_value_records(near_tie_records<double>(7007, 3000));
 }
 
-// Fw.d fields written by a layout bound to a member, between two literals (a field must not
-// write over what stands before it): the shapes of the program's records whose whole parts pass
-// three digits, and narrower and wider ones, with values of every whole-part length.
+// Fw.d and Iw fields written by a layout bound to a member, between two literals (a field must
+// not write over what stands before it): the shapes of the program's records whose whole parts
+// pass three digits, and narrower and wider ones, with values of every whole-part length.
 TEST(GfortranWrite, BoundFieldsOfEveryWholePartLength) {
   QUILLET_REQUIRE_GFORTRAN();
   struct Box {
     float f;
     double d;
+    std::int32_t i;
   };
   constexpr std::pair<int, int> kShapes[] = {
       {9, 0},  {12, 1}, {14, 8}, {7, 1},  {8, 0},  {10, 0}, {12, 6}, {9, 3}, {8, 3},  {13, 2},
@@ -251,8 +252,20 @@ TEST(GfortranWrite, BoundFieldsOfEveryWholePartLength) {
           Box{});
     }
   }
+  for (const int w : {4, 5, 6, 7, 8, 9, 10, 11, 12}) {
+    const std::string format = "('<', I" + std::to_string(w) + ", '>')";
+    for (const std::int32_t v : whole_number_values(rng, w)) records.push_back({format, v});
+    writers[format + "I"] = std::make_unique<RecordWriter<Box>>(
+        format, 0, 0, [](OutMembers& v, int, const Box& b) { v << b.i; }, Box{});
+  }
   compare_one_value_records(records, [&writers](const OneValueRecord& r) {
     Box box{};
+    if (const auto* i = std::get_if<std::int32_t>(&r.value)) {
+      box.i = *i;
+      std::string line;
+      writers.at(r.format + "I")->write(line, 0, box);
+      return line;
+    }
     const auto* f = std::get_if<float>(&r.value);
     if (f != nullptr) {
       box.f = *f;
