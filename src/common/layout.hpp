@@ -244,7 +244,8 @@ class Layout::Bound {
  private:
   Layout layout_;
   std::vector<InMember> members_;
-  std::vector<Form> forms_;  // per plan of the layout
+  std::vector<Form> forms_;     // per plan of the layout
+  std::size_t form_count_ = 0;  // their number, kept apart for the reads
 };
 
 // A layout bound once to members of a few kinds of object, for records written again and again

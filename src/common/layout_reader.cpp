@@ -803,6 +803,7 @@ Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
     }
     if (form.direct) form.groups = groups_of(words);
   }
+  form_count_ = forms_.size();
 }
 
 Layout::Bound::~Bound() = default;
@@ -836,8 +837,8 @@ ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t 
     std::abort();
   }
   // One form per plan of the layout: the only one, or the one of `n`.
-  const std::size_t p = forms_.size() == 1 ? 0 : static_cast<std::size_t>(n);
-  if (p < forms_.size()) {
+  const std::size_t p = form_count_ == 1 ? 0 : static_cast<std::size_t>(n);
+  if (p < form_count_) {
     const Form& form = forms_[p];
     if (form.direct && count == form.count) {
       alignas(16) unsigned char values[kScanFront + kScannedColumns];

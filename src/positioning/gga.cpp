@@ -78,12 +78,25 @@ class GgaFields {
 int checksum_of(std::string_view body) {
   std::uint64_t folded = 0;
   std::size_t at = 0;
-  for (; at + 8 <= body.size(); at += 8) {
+  if (body.size() >= 16) {
+    // Sixteen at a time in the compiler's generic vector type, the two halves then folded.
+    byte_scan::Bytes lanes{};
+    for (; at + 16 <= body.size(); at += 16) {
+      byte_scan::Bytes chunk;
+      std::memcpy(&chunk, body.data() + at, 16);
+      lanes ^= chunk;
+    }
+    std::uint64_t halves[2];
+    std::memcpy(halves, &lanes, sizeof halves);
+    folded = halves[0] ^ halves[1];
+  }
+  // The last fifteen characters at most: eight, four, two and one at a time.
+  if (at + 8 <= body.size()) {
     std::uint64_t word;
     std::memcpy(&word, body.data() + at, 8);
     folded ^= word;
+    at += 8;
   }
-  // The last seven characters at most: four, two and one at a time.
   if (at + 4 <= body.size()) {
     std::uint32_t word;
     std::memcpy(&word, body.data() + at, 4);
@@ -188,7 +201,7 @@ int hex_digit(char c) {
 // loop below, so none of them needs to look at the body's length.
 class PlainCursor {
  public:
-  explicit PlainCursor(const char* at) : at_(at) {}
+  PlainCursor(const char* at, const char* end) : at_(at), end_(end) {}
 
   // Past the rest of the field and its comma; false when the "*" comes first.
   bool next_field() {
@@ -240,13 +253,41 @@ class PlainCursor {
     return true;
   }
 
+  // Minutes as receivers mostly write them, "mm.mmmm" filling the window of 7 characters, read
+  // as one word: what decimal(7, ...) gives for them. The characters are taken.
+  bool usual_minutes(double& minutes) {
+    if constexpr (std::endian::native != std::endian::little) return false;
+    // The window and the character after it, both within the sentence.
+    if (end_ - at_ < 8) return false;
+    std::uint64_t word;
+    std::memcpy(&word, at_, 8);
+    // Digits in bytes 0, 1 and 3 to 6: the high half 3, and still 3 once 6 is added to the low
+    // half (a carry out of a byte comes only from a byte that fails already); the point in byte 2.
+    if ((word & 0x00F0F0F0F0FFF0F0u) != 0x00303030302E3030u ||
+        ((word + 0x0006060606000606u) & 0x00F0F0F0F000F0F0u) != 0x0030303030003030u) {
+      return false;
+    }
+    const std::uint64_t values = word - 0x0030303030003030u;
+    // The six digits side by side, then in pairs, then whole.
+    const std::uint64_t digits = (values & 0xFFFF) | (values >> 8 & 0xFFFFFFFF0000u);
+    const std::uint64_t pairs = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
+    const std::uint64_t whole =
+        (pairs & 0xFF) * 10000 + (pairs >> 16 & 0xFF) * 100 + (pairs >> 32 & 0xFF);
+    minutes = static_cast<double>(whole) / 10000.0;
+    at_ += 7;
+    return true;
+  }
+
   // Degrees (`width` digits) and minutes (the next 7 characters at most) of an angle field of at
   // least five characters, negated when the next field's letter is `negative_letter`; the cursor
   // ends past that letter's field.
   bool angle(int width, char negative_letter, double& angle) {
     std::int32_t degrees = 0;
     double minutes = 0.0;
-    if (!digits(width, degrees) || !decimal(7, 5 - width, minutes) || !next_field()) return false;
+    if (!digits(width, degrees) || !(usual_minutes(minutes) || decimal(7, 5 - width, minutes)) ||
+        !next_field()) {
+      return false;
+    }
     // A letter field reads as its first character, upper-cased; an empty one as a blank.
     const char letter = static_cast<char>(at_comma() ? ' ' : first() & ~0x20);
     const double sign = letter == negative_letter ? -1.0 : 1.0;
@@ -266,7 +307,25 @@ class PlainCursor {
 
  private:
   const char* at_;
+  const char* end_;
 };
+
+// Where the first "*" of `s` stands, or npos: sixteen characters at a time, the rest as the last
+// sixteen.
+std::size_t find_star(std::string_view s) {
+  if (s.size() < 16) return s.find('*');
+  std::size_t k = 0;
+  for (; k + 16 <= s.size(); k += 16) {
+    if (const unsigned found = byte_mask(s.data() + k, '*'); found != 0) {
+      return k + static_cast<std::size_t>(std::countr_zero(found));
+    }
+  }
+  // The characters from k on (none when k is the end) are the high bits of the mask of the last
+  // sixteen.
+  const unsigned found = byte_mask(s.data() + s.size() - 16, '*') >> (16 - (s.size() - k));
+  return found == 0 ? std::string_view::npos
+                    : k + static_cast<std::size_t>(std::countr_zero(found));
+}
 
 // The sentence as receivers write it, read in one pass: a "*" with two hexadecimal digits after
 // it and a matching checksum, the first comma after the talker and "GGA", a time of six digits
@@ -275,15 +334,14 @@ class PlainCursor {
 // reading gives for such a sentence, or declines (returns false, `out` then partly written) for
 // anything else.
 bool read_plain_sentence(std::string_view s, GpsFix& out) {
-  const char* const star = find_byte(s.data(), s.size(), '*');
-  if (star == nullptr) return false;
-  const auto p = static_cast<std::size_t>(star - s.data());
-  if (p < 6 || p + 2 >= s.size() || s[4] == ',' || s[5] != ',') return false;
+  const std::size_t p = find_star(s);
+  if (p == std::string_view::npos || p < 6 || p + 2 >= s.size() || s[4] == ',' || s[5] != ',')
+    return false;
   const int high = hex_digit(s[p + 1]);
   const int low = hex_digit(s[p + 2]);
   if (high < 0 || low < 0 || checksum_of(s.substr(0, p)) != high * 16 + low) return false;
 
-  PlainCursor at(s.data() + 6);
+  PlainCursor at(s.data() + 6, s.data() + s.size());
   std::int32_t hours = 0;
   std::int32_t minutes = 0;
   std::int32_t seconds = 0;

@@ -135,6 +135,20 @@ TEST(ReadGpgga, ChecksumDigitsInEitherCaseWithBlanksIgnored) {
   EXPECT_EQ(decode(body + "*  0B").fix.GPS_TIME, previous_fix().GPS_TIME);
 }
 
+// The checksum over bodies of every length (the sum is taken many characters at a time), with
+// the "*" anywhere: a right checksum decodes the sentence, a wrong one drops it.
+TEST(ReadGpgga, ChecksumOverBodiesOfEveryLength) {
+  for (std::size_t extra = 0; extra + kExample.size() <= kGgaSentenceWidth; ++extra) {
+    const std::string body = std::string(kExampleBody) + std::string(extra, 'x');
+    std::string sentence = nmea(body);
+    const Decoded d = decode(sentence);
+    EXPECT_TRUE(d.console.empty()) << extra;
+    EXPECT_EQ(d.fix.GPS_TIME, 45319000) << extra;
+    sentence[sentence.size() - 1] = sentence.back() == '0' ? '1' : '0';
+    EXPECT_EQ(decode(sentence).fix.GPS_TIME, previous_fix().GPS_TIME) << extra;
+  }
+}
+
 TEST(ReadGpgga, UnreadableChecksumIsReported) {
   for (auto [sentence, shown] : std::vector<std::pair<std::string, std::string>>{
            {std::string(kExampleBody) + "*G7", "G7"},
@@ -512,12 +526,37 @@ TEST(ReadGpggaPlain, TakesOnlyWhatTheLayoutsReadAndReadsItAlike) {
       {"GPGGA", "GNGGA", "GPGG", "GPGG,", "GPGGA,", "GP,GA", "GPGGAX"},
       {"123519", "092750.000", "", "12", "12345", "12345a", "-12345", "+23456", " 123456",
        "1234567890123", "99999999"},
-      {"4807.038", "5321.6802", "4807.02000", "", "4807", "4807.", "48.07", "480.7",
-       "4807.03812345", "-4807.038", "+4807.038", "48O7.038", "4807.0.38", "480703", "99999.99999",
-       " 4807.038", "4807.038 ", "0000.0000"},
+      {"4807.038",
+       "5321.6802",
+       "4807.02000",
+       "",
+       "4807",
+       "4807.",
+       "48.07",
+       "480.7",
+       "4807.03812345",
+       "-4807.038",
+       "+4807.038",
+       "48O7.038",
+       "4807.0.38",
+       "480703",
+       "99999.99999",
+       " 4807.038",
+       "4807.038 ",
+       "0000.0000",
+       "480:.0381",
+       "4807.038:",
+       "4807.0/81",
+       "4807.\xff"
+       "381",
+       "48\xfa"
+       "7.0381",
+       "4807.0381\xfa",
+       "4807-0381"},
       {"N", "S", "s", "n", "", "X", "NS", " ", "SOUTH"},
       {"01131.000", "00630.3372", "17959.99999", "", "01131", "01131.", "011.31", "0113.1",
-       "-01131.000", "1131.000", "0113a.000", "99999.9999999", "01131.000000000"},
+       "-01131.000", "1131.000", "0113a.000", "99999.9999999", "01131.000000000", "01131.00:0",
+       "0113\xfa.0000", "01131.0 00", "01131.:000", "01131+0000"},
       {"E", "W", "w", "e", "", "WEST", " "},
       {"1", "0", "9", "", "12", "a", "-1", " "},
       {"08", "8", "12", "", "0", "123456789", "1234567890", "-8", "+8", "8a", " 8", "8 "},
