@@ -189,48 +189,6 @@ TEST(OutputFile, NeverOpensTheInputEvenUnderAnotherName) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("gone.txt")));
 }
 
-// The pre-scan's search for marked lines against reading every line and looking at each: the
-// same lines with the same numbers, over files of every line end, lines that hold the marker
-// elsewhere, lines longer than a small buffer and files without a last line feed.
-TEST(InputFile, MarkedLinesAreThoseThatReadingEveryLineFinds) {
-  testing::TempDir dir;
-  std::mt19937_64 rng(1990);
-  const char* const pieces[] = {" G$GPGGA,1*00", "G$x",  "xG$",   "$G$", " D$1 2 3", "G",  "",
-                                "GG$G$",         "  G$", " T$G$", "\r",  "$$",       " G$"};
-  for (int k = 0; k < 400; ++k) {
-    const char* const end = k % 4 == 0 ? "\r" : k % 4 == 1 ? "\r\n" : "\n";
-    std::string content;
-    for (int n = static_cast<int>(rng() % 60); n > 0; --n) {
-      content += pieces[rng() % std::size(pieces)];
-      if (rng() % 9 == 0) content += std::string(rng() % 700, 'y');
-      if (rng() % 5 == 0) content += pieces[rng() % std::size(pieces)];
-      content += end;
-    }
-    if (k % 3 == 0 && !content.empty()) content.pop_back();  // the last line feed, or a part of it
-    const std::string path = dir.write("in.raw", content);
-    const std::size_t buffer = k % 2 == 0 ? 512 : 1 << 20;
-    InputFile every(buffer);
-    InputFile marked(buffer);
-    ASSERT_TRUE(every.open(path));
-    ASSERT_TRUE(marked.open(path));
-    std::int32_t every_number = 0;
-    std::int32_t marked_number = 0;
-    for (;;) {
-      std::string_view every_line;
-      Flow every_flow;
-      do {
-        every_flow = read_next_raw_line(every, every_number, every_line);
-      } while (every_flow == Flow::NextLine && !raw_line_has_marker(every_line, "G$"));
-      std::string_view marked_line;
-      const Flow marked_flow = read_next_marked_line(marked, marked_number, "G$", marked_line);
-      ASSERT_EQ(marked_flow, every_flow) << k;
-      ASSERT_EQ(marked_number, every_number) << k;
-      if (every_flow != Flow::NextLine) break;
-      ASSERT_EQ(marked_line, every_line) << k << " line " << every_number;
-    }
-  }
-}
-
 // Line ends are found for many lines at once: the lines are still those of a plain split at
 // every line feed (less a carriage return before it), whatever the lengths, and when one reader
 // takes some lines one by one and passes over others to the next marked one.
