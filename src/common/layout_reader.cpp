@@ -322,6 +322,18 @@ struct BlockMasks {
   };
   return {bits(is_digit), bits(is_numeric), bits(is_numeric | reinterpret_cast<Bytes>(c == ' '))};
 }
+
+// Classifies block `b` of a line, `c`: its digit values at `values` + 16 b, and its three masks
+// as 16 bits in their place of the two words per mask.
+[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, unsigned char* values,
+                                              std::uint64_t* plain, std::uint64_t* numeric,
+                                              std::uint64_t* digit) {
+  const BlockMasks masks = classify_block(c, values + 16 * b);
+  const unsigned shift = 16 * (b % 4);
+  digit[b / 4] |= std::uint64_t{masks.digit} << shift;
+  numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
+  plain[b / 4] |= std::uint64_t{masks.plain} << shift;
+}
 #endif
 
 // Classifies the first 16 * `blocks` columns into the three masks and the digit values at
@@ -332,12 +344,7 @@ struct BlockMasks {
 #if defined(__SSE2__)
   for (int h = 0; h < 2; ++h) plain[h] = numeric[h] = digit[h] = 0;
   const auto scan = [&](std::size_t b, Bytes c) {
-    const BlockMasks masks = classify_block(c, values + 16 * b);
-    // Each block's three masks land as 16 bits in their place of the two words per mask.
-    const unsigned shift = 16 * (b % 4);
-    digit[b / 4] |= std::uint64_t{masks.digit} << shift;
-    numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
-    plain[b / 4] |= std::uint64_t{masks.plain} << shift;
+    scan_block(b, c, values, plain, numeric, digit);
   };
   const std::size_t whole = std::min(blocks, line.size() / 16);
   for (std::size_t b = 0; b < whole; ++b) {
@@ -400,11 +407,7 @@ template <std::size_t kBlocks>
   const auto scan = [&](std::size_t b) {
     Bytes c;
     std::memcpy(&c, line + 16 * b, 16);
-    const BlockMasks masks = classify_block(c, values + 16 * b);
-    const unsigned shift = 16 * (b % 4);
-    digit[b / 4] |= std::uint64_t{masks.digit} << shift;
-    numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
-    plain[b / 4] |= std::uint64_t{masks.plain} << shift;
+    scan_block(b, c, values, plain, numeric, digit);
   };
   [&]<std::size_t... b>(std::index_sequence<b...>) {
     (scan(b), ...);

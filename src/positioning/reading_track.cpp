@@ -276,13 +276,10 @@ bool next_worth_loading(InputFile& input, std::int32_t& line_number, std::string
       return false;
     };
     std::size_t k = 0;
-    // Thirty-two bytes a step; their "$" only where an "H" stands among them.
-    for (; k + 33 <= text.size(); k += 32) {
-      const char* const block = data + k;
-      std::uint32_t pairs = byte_mask(block, 'H') | byte_mask(block + 16, 'H') << 16;
-      if (pairs != 0) pairs &= byte_mask(block + 1, '$') | byte_mask(block + 17, '$') << 16;
-      for (std::uint32_t ends = byte_mask(block, end) | byte_mask(block + 16, end) << 16; ends != 0;
-           ends &= ends - 1) {
+    // The line ends and the "H$" pairs of the 16 or 32 bytes from k (bit j for byte k + j): each
+    // line that ends there is taken, with the first pair before its end; true when one is given.
+    const auto step = [&](std::uint32_t ends, std::uint32_t pairs) {
+      for (; ends != 0; ends &= ends - 1) {
         const auto at = static_cast<unsigned>(std::countr_zero(ends));
         const std::uint32_t before = pairs & ((std::uint32_t{1} << at) - 1);
         if (before != 0 && pair == kNone) {
@@ -293,18 +290,19 @@ bool next_worth_loading(InputFile& input, std::int32_t& line_number, std::string
         if (take(k + at)) return true;
       }
       if (pairs != 0 && pair == kNone) pair = k + static_cast<std::size_t>(std::countr_zero(pairs));
+      return false;
+    };
+    // Thirty-two bytes a step; their "$" only where an "H" stands among them.
+    for (; k + 33 <= text.size(); k += 32) {
+      const char* const block = data + k;
+      std::uint32_t pairs = byte_mask(block, 'H') | byte_mask(block + 16, 'H') << 16;
+      if (pairs != 0) pairs &= byte_mask(block + 1, '$') | byte_mask(block + 17, '$') << 16;
+      if (step(byte_mask(block, end) | byte_mask(block + 16, end) << 16, pairs)) return true;
     }
     for (; k + 17 <= text.size(); k += 16) {
-      unsigned pairs = byte_mask(data + k, 'H') & byte_mask(data + k + 1, '$');
-      for (unsigned ends = byte_mask(data + k, end); ends != 0; ends &= ends - 1) {
-        const auto at = static_cast<unsigned>(std::countr_zero(ends));
-        const unsigned before = pairs & ((1u << at) - 1);
-        if (before != 0 && pair == kNone)
-          pair = k + static_cast<std::size_t>(std::countr_zero(before));
-        pairs &= ~((2u << at) - 1);
-        if (take(k + at)) return true;
+      if (step(byte_mask(data + k, end), byte_mask(data + k, 'H') & byte_mask(data + k + 1, '$'))) {
+        return true;
       }
-      if (pairs != 0 && pair == kNone) pair = k + static_cast<std::size_t>(std::countr_zero(pairs));
     }
     for (; k < text.size(); ++k) {
       if (pair == kNone && data[k] == 'H' && k + 1 < text.size() && data[k + 1] == '$') pair = k;
