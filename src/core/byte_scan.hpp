@@ -74,6 +74,31 @@ inline std::uint64_t byte_mask64(const char* data, char c) {
          std::uint64_t{byte_mask(data + 48, c)} << 48;
 }
 
+// Bit k of `ends` set where the byte at data + k is `end`, for the 64 bytes at `data`, and
+// whether any of them is `other`, each 16 bytes loaded once for both.
+struct WindowScan {
+  std::uint64_t ends;
+  bool holds;
+};
+inline WindowScan scan_window(const char* data, char end, char other) {
+#if defined(__SSE2__)
+  const __m128i wanted_end = _mm_set1_epi8(end);
+  const __m128i wanted_other = _mm_set1_epi8(other);
+  std::uint64_t ends = 0;
+  __m128i others = _mm_setzero_si128();
+  for (int k = 0; k < 4; ++k) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * k));
+    ends |=
+        std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted_end)))}
+        << (16 * k);
+    others = _mm_or_si128(others, _mm_cmpeq_epi8(chunk, wanted_other));
+  }
+  return {ends, _mm_movemask_epi8(others) != 0};
+#else
+  return {byte_mask64(data, end), byte_mask64(data, other) != 0};
+#endif
+}
+
 // The first `c` among `size` bytes at `data`, or nullptr: what memchr gives.
 inline const char* find_byte(const char* data, std::size_t size, char c) {
 #if defined(__SSE2__)

@@ -118,18 +118,27 @@ InputFile::Read InputFile::next_line_scanning(std::string_view& line) {
   }
   // Every line end of the open window is taken: the next windows, while the buffer holds them.
   // With no window open, from the first unread byte.
-  std::size_t scanned = window_open_ ? window_ + 64 : begin_;
+  std::size_t scanned = begin_;
+  if (window_open_) {
+    carry_letters();
+    scanned = window_ + 64;
+  } else {
+    letters_before_ = false;
+  }
   for (; scanned + 64 <= end_; scanned += 64) {
-    const std::uint64_t ends = byte_mask64(buffer_.get() + scanned, line_end_);
-    if (ends != 0) {
-      window_ = scanned;
+    window_ = scanned;
+    open_window();
+    if (ends_ != 0) {
       window_open_ = true;
-      ends_ = ends;
       return next_line(line);
     }
+    letters_before_ = letters_before_ || window_holds_h_;
   }
-  // Near the end of the bytes read: one line at a time, as the buffer is filled again.
+  // Near the end of the bytes read: one line at a time, as the buffer is filled again. These
+  // lines may hold an "H" as far as the reader tells.
   window_open_ = false;
+  ends_ = 0;
+  may_hold_h_ = true;
   for (;;) {
     const char* const found = find_byte(buffer_.get() + scanned, end_ - scanned, line_end_);
     if (found != nullptr) {

@@ -64,6 +64,8 @@ class InputFile {
     for (;;) {
       if (ends_ != 0) {
         const std::size_t at = window_ + static_cast<std::size_t>(std::countr_zero(ends_));
+        may_hold_h_ = letters_before_ || window_holds_h_;
+        letters_before_ = false;
         ends_ &= ends_ - 1;
         std::size_t stop = at;
         if (stop > begin_ && buffer_[stop - 1] == '\r') --stop;
@@ -72,10 +74,15 @@ class InputFile {
         return Read::Line;
       }
       if (!window_open_ || window_ + 128 > end_) return next_line_scanning(line);
+      carry_letters();
       window_ += 64;
-      ends_ = byte_mask64(buffer_.get() + window_, line_end_);
+      open_window();
     }
   }
+  // Whether the line last given may hold an "H": false only when none of its bytes is one. The
+  // record loop looks for the file header's mark "H$" anywhere on every line; the line-end scan
+  // tells for a few instructions that most lines hold no "H" at all.
+  bool may_hold_h() const { return may_hold_h_; }
   int error_status() const { return error_status_; }
   // For a reader that looks for a few lines among many: the bytes read ahead and not yet
   // returned as lines (they begin a line; a view valid until the next read), the character
@@ -101,6 +108,17 @@ class InputFile {
   bool fill();
   // The line end of the open file, decided from its first 64 KiB (read through the buffer).
   char find_line_end();
+  // The line ends of the window at `window_`, and whether it holds an "H".
+  void open_window() {
+    const WindowScan scan = scan_window(buffer_.get() + window_, line_end_, 'H');
+    ends_ = scan.ends;
+    window_holds_h_ = scan.holds;
+  }
+  // Leaving the open window, whose line ends are all taken: an "H" in it may belong to the line
+  // that goes on past it.
+  void carry_letters() {
+    letters_before_ = letters_before_ || (window_holds_h_ && begin_ < window_ + 64);
+  }
 
   std::size_t buffer_size_;
   std::size_t read_size_;  // bytes asked of one read(2)
@@ -123,6 +141,11 @@ class InputFile {
   std::uint64_t ends_ = 0;
   std::size_t window_ = 0;
   bool window_open_ = false;
+  // Whether the open window holds an "H" (in any of its lines), whether the unfinished line held
+  // one before the window, and whether the line last given may hold one.
+  bool window_holds_h_ = false;
+  bool letters_before_ = false;
+  bool may_hold_h_ = true;
 };
 
 enum class Disposition : std::uint8_t { Keep, Delete };

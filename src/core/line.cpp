@@ -14,7 +14,8 @@ std::size_t trimmed_length(const char* text, std::size_t size) {
 
 }  // namespace
 
-void Line::assign(std::string_view raw) {
+void Line::assign(std::string_view raw, bool may_hold_h) {
+  may_hold_h_ = may_hold_h;
   const std::size_t count = std::min(raw.size(), text_.size());
   std::memcpy(text_.data(), raw.data(), count);
   // Beyond the trimmed length of the line before, every column is blank already.

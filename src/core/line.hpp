@@ -14,7 +14,8 @@ inline constexpr std::size_t kLineWidth = 120;
 class Line {
  public:
   Line() { text_.fill(' '); }
-  void assign(std::string_view raw);
+  // `may_hold_h` false: the reader saw that `raw` holds no "H" (so no file header mark).
+  void assign(std::string_view raw, bool may_hold_h = true);
   std::string_view view() const { return {text_.data(), text_.size()}; }
   // The line without trailing blanks.
   std::string_view trimmed() const { return {text_.data(), trimmed_length_}; }
@@ -23,6 +24,8 @@ class Line {
     return view().substr(first - 1, last - first + 1);
   }
   char column(std::size_t k) const { return text_[k - 1]; }
+  // Whether the line may hold "H$": false only when it holds no "H" at all.
+  bool may_hold_header_mark() const { return may_hold_h_; }
   // When the first "$" of columns 1-5 stands in column 2, shifts the line right by one column so
   // that every marker stands in columns 2-3.
   void align_marker();
@@ -32,6 +35,7 @@ class Line {
   // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
   // Every column beyond it is blank, so the next line blanks only the columns this one filled.
   std::size_t trimmed_length_ = 0;
+  bool may_hold_h_ = true;
 };
 
 }  // namespace quillet

@@ -17,9 +17,9 @@ Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line);
 
 // Reads and counts the next line as it came, for a caller that looks at few lines (the GPS
 // pre-scan): `raw` is valid until the next read; `load_line` then puts it into `line` as
-// read_next_line would have.
+// read_next_line would have (`may_hold_h` as Line::assign takes it).
 Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string_view& raw);
-void load_line(Line& line, std::string_view raw);
+void load_line(Line& line, std::string_view raw, bool may_hold_h = true);
 
 // Reads and counts lines up to the next one that raw_line_has_marker finds `marker` in (a letter
 // and "$"), as read_next_raw_line would one by one, and gives it in `raw`. The lines before it

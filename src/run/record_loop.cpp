@@ -12,7 +12,9 @@ LineKind classify_line(const Line& line) {
   const bool marker = line.column(3) == '$';
   if (marker && letter == 'C') return LineKind::Config;
   // Blanks at the end of the 120 columns hold no "H$".
-  if (line.trimmed().find("H$") != std::string_view::npos) return LineKind::FileHeader;
+  if (line.may_hold_header_mark() && line.trimmed().find("H$") != std::string_view::npos) {
+    return LineKind::FileHeader;
+  }
   if (marker) {
     // One letter and "$" in columns 2-3 ("$PDLMT", with "PD" there, is never one of them).
     switch (letter) {

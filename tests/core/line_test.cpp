@@ -191,7 +191,8 @@ TEST(OutputFile, NeverOpensTheInputEvenUnderAnotherName) {
 
 // Line ends are found for many lines at once: the lines are still those of a plain split at
 // every line feed (less a carriage return before it), whatever the lengths, and when one reader
-// takes some lines one by one and passes over others to the next marked one.
+// takes some lines one by one and passes over others to the next marked one. A line that holds
+// an "H" is never said to hold none.
 TEST(InputFile, LinesAreThoseOfAPlainSplitWhenEveryAndMarkedReadsMix) {
   testing::TempDir dir;
   std::mt19937_64 rng(77);
@@ -200,7 +201,7 @@ TEST(InputFile, LinesAreThoseOfAPlainSplitWhenEveryAndMarkedReadsMix) {
     std::string content;
     for (int n = static_cast<int>(rng() % 80); n > 0; --n) {
       std::string line(rng() % 4 == 0 ? rng() % 200 : rng() % 70, 'x');
-      for (char& c : line) c = "ab G$\r 7"[rng() % 9];
+      for (char& c : line) c = rng() % 500 == 0 ? 'H' : "ab G$\r 7"[rng() % 9];
       const bool crlf = rng() % 3 == 0;
       content += line + (crlf ? "\r\n" : "\n");
       if (!crlf && !line.empty() && line.back() == '\r') line.pop_back();
@@ -213,7 +214,8 @@ TEST(InputFile, LinesAreThoseOfAPlainSplitWhenEveryAndMarkedReadsMix) {
     std::size_t at = 0;
     std::string_view raw;
     for (;;) {
-      if (rng() % 3 == 0) {
+      const bool marked = rng() % 3 == 0;
+      if (marked) {
         while (at < expected.size() && !raw_line_has_marker(expected[at], "G$")) ++at;
         const Flow flow = read_next_marked_line(input, number, "G$", raw);
         if (at == expected.size()) {
@@ -227,9 +229,34 @@ TEST(InputFile, LinesAreThoseOfAPlainSplitWhenEveryAndMarkedReadsMix) {
       }
       ASSERT_LT(at, expected.size()) << k;
       ASSERT_EQ(raw, expected[at]) << k << " line " << at;
+      if (!marked && raw.find('H') != std::string_view::npos) {
+        ASSERT_TRUE(input.may_hold_h()) << k << " line " << at;
+      }
       ASSERT_EQ(number, static_cast<std::int32_t>(++at)) << k;
     }
   }
+}
+
+// The "H" of a line makes the lines that share its 64 bytes of the buffer uncertain, and those
+// that the reader took one at a time; the others are known to hold none.
+TEST(InputFile, LinesFarFromAnyHAreKnownToHoldNone) {
+  testing::TempDir dir;
+  std::string content;
+  for (int k = 0; k < 2000; ++k) {
+    content += k == 1000 ? " C$090000 Sample 10 Hz\n" : " X$090000 150   3919  -121  3819\n";
+  }
+  InputFile input(1 << 20, 4096);
+  ASSERT_TRUE(input.open(dir.write("in.raw", content)));
+  int uncertain = 0;
+  std::string_view raw;
+  while (input.next_line(raw) == InputFile::Read::Line) {
+    if (raw.find('H') != std::string_view::npos) {
+      EXPECT_TRUE(input.may_hold_h());
+    } else if (input.may_hold_h()) {
+      ++uncertain;
+    }
+  }
+  EXPECT_LT(uncertain, 100);
 }
 
 }  // namespace
