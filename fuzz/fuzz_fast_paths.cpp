@@ -5,9 +5,9 @@
 // time against one at a time, GGA sentences against their reading by layouts alone, the Fw.d
 // writers of floats and doubles against the writer that rounds from the exact binary value, records
 // written through a layout's compiled plan and by a layout bound to members against its general
-// writer, the integer path of the
-// shortest fixed notation against std::to_chars, and the inline search of a byte against memchr. A
-// difference stops the fuzzer.
+// writer (runs of steady fields copied from the texts kept from earlier inputs too), the integer
+// path of the shortest fixed notation against std::to_chars, and the inline search of a byte
+// against memchr. A difference stops the fuzzer.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -269,6 +269,46 @@ void check_written(std::uint32_t f, std::uint64_t d) {
   }
 }
 
+// A fix's columns as a run of steady values, written through KeptFields that last from input to
+// input, twice (the second time copied), against the general writer: the run is copied only for
+// the bits it was written from, whatever the values (zeros of either sign, NaN payloads, values
+// past their columns).
+struct KeptRecord {
+  std::int32_t ints[2];
+  float floats[2];
+  double doubles[4];
+  float more[4];
+};
+
+void check_kept(std::uint32_t f, std::uint64_t d, float fv, double dv) {
+  static constexpr std::string_view kText = "(I12, F12.6, 1X, F14.8, 1X, F7.1, 1X, I2, F12.1)";
+  static const quillet::Layout layout(kText);
+  static const quillet::RecordWriter<KeptRecord> writer(
+      kText, 0, 0,
+      [](quillet::OutMembers& v, int, const KeptRecord& r) {
+        v.steady(true) << r.ints[0] << r.doubles[0] << r.doubles[1] << r.floats[0] << r.ints[1]
+                       << r.doubles[2];
+      },
+      KeptRecord{});
+  static quillet::KeptFields kept;
+  KeptRecord r{};
+  r.ints[0] = static_cast<std::int32_t>(f);
+  r.ints[1] = static_cast<std::int32_t>(d >> 58);
+  r.floats[0] = fv;
+  r.doubles[0] = dv;
+  r.doubles[1] = static_cast<double>(static_cast<std::int64_t>(d) >> 20) / 1e6;
+  r.doubles[2] = (f & 1) != 0 ? -0.0 : static_cast<double>(f) / 10.0;
+  const std::vector<quillet::Out> values{r.ints[0],   r.doubles[0], r.doubles[1],
+                                         r.floats[0], r.ints[1],    r.doubles[2]};
+  std::string general;
+  layout.write_general(general, values.data(), values.size());
+  for (int pass = 0; pass < 2; ++pass) {
+    std::string line(writer.write_room(0), ' ');
+    line.resize(writer.write(line.data(), kept, 0, r));
+    if (line != general) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -326,6 +366,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_fixed(fv, fw, fd);
   check_fixed(dv, fw, fd);
   check_written(f, d);
+  check_kept(f, d, fv, dv);
   // Next to a decimal tie of that field: (m + 1/2) / 10^d from the input's integers, a few
   // units in the last place away.
   const double tie = (static_cast<double>(f % 100000000) + 0.5) / std::pow(10.0, fd);

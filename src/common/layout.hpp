@@ -67,6 +67,8 @@ struct OutMember {
   Out::Kind kind;
   std::uint8_t object;
   std::uint32_t offset;
+  bool steady = false;            // seldom changes from one record to the next (see KeptFields)
+  std::uint32_t object_size = 0;  // the bytes of its object
 };
 
 // The values of one record named as members of the objects a bound writer writes from, in
@@ -86,6 +88,12 @@ class OutMembers {
   // Values of other types would be converted into temporaries.
   template <typename T>
   OutMembers& operator<<(const T&) = delete;
+  // Marks the values named from here on as steady (or no longer): values that stay the same
+  // over several records in a row, such as those of a GPS fix (see KeptFields).
+  OutMembers& steady(bool on) {
+    steady_ = on;
+    return *this;
+  }
 
   std::vector<OutMember> take() { return std::move(members_); }
 
@@ -94,6 +102,7 @@ class OutMembers {
 
   std::vector<std::pair<const void*, std::size_t>> objects_;
   std::vector<OutMember> members_;
+  bool steady_ = false;
 };
 
 // One variable filled by a read. A texts take the field's characters as a view into the line
@@ -248,6 +257,31 @@ class Layout::Bound {
   std::size_t form_count_ = 0;  // their number, kept apart for the reads
 };
 
+// The texts of fields that bound writers (Layout::Writer) keep from one record to the next. A
+// logger reads some ten times a second and fixes its position once a second, so the fields of a
+// fix (its time, its position, the UTM coordinates) stand unchanged in record after record. A
+// record's steady fields (OutMembers::steady) that stand next to each other and take their
+// values from one object, within 64 bytes of it, form a run; a writer that a write hands this
+// object copies a run's columns from here when those 64 bytes and the run's fields are those it
+// wrote there last, instead of formatting the values again (an object of fewer than 64 bytes
+// has no runs; a change of the other bytes among the 64 costs a run written afresh, never a
+// wrong text). Owned by whoever writes the records (one per run) and handed to each write of
+// any bound writer: a slot that a run of other fields used misses, so layouts and counts may
+// change between records. Fixed size.
+struct KeptFields {
+  static constexpr std::size_t kSlots = 4;     // runs kept per record
+  static constexpr std::size_t kFields = 5;    // fields per run at most
+  static constexpr std::size_t kBytes = 64;    // bytes of an object a run's values lie in
+  static constexpr std::size_t kColumns = 64;  // columns per run at most
+  // The writer's own: one run as last written.
+  struct Slot {
+    alignas(16) unsigned char fields[16] = {};      // the run's fields described; 0: never written
+    alignas(16) unsigned char values[kBytes] = {};  // the bytes its values lie in
+    alignas(16) char text[kColumns] = {};           // its columns
+  };
+  Slot slots[kSlots];
+};
+
 // A layout bound once to members of a few kinds of object, for records written again and again
 // from such objects: a write takes the objects alone instead of a list of values, the kinds are
 // checked against the fields once, and the literals and blanks of a record are laid from its
@@ -265,8 +299,9 @@ class Layout::Writer {
   std::size_t write_room(int n) const;
   // Writes the record of the bound count `n` from `objects` (as many as were bound, in their
   // order) into `out`, which has write_room(n) bytes; returns the record's length. An unbound
-  // count aborts.
-  std::size_t write(char* out, const void* const* objects, int n) const;
+  // count aborts. The runs of steady fields are copied from `kept` where their values are those
+  // last written there, and kept there otherwise; the bytes written are the same.
+  std::size_t write(char* out, const void* const* objects, int n, KeptFields& kept) const;
 
   const Layout& layout() const { return layout_; }
 
@@ -304,9 +339,15 @@ class RecordWriter {
         }()) {}
 
   std::size_t write_room(int n) const { return writer_.write_room(n); }
+  // Every field formatted, none kept from an earlier record.
   std::size_t write(char* out, int n, const Objects&... objects) const {
+    KeptFields none;
+    return write(out, none, n, objects...);
+  }
+  // The same with the texts of the runs of steady fields kept in `kept`.
+  std::size_t write(char* out, KeptFields& kept, int n, const Objects&... objects) const {
     const void* const bases[] = {static_cast<const void*>(&objects)...};
-    return writer_.write(out, bases, n);
+    return writer_.write(out, bases, n, kept);
   }
   // The same into a string (which keeps its capacity).
   void write(std::string& line, int n, const Objects&... objects) const {

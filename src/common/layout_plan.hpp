@@ -81,6 +81,20 @@ struct WriteStep {
   std::uint32_t small_below[2] = {0, 0};
 };
 
+// A run of steady fields kept from record to record (KeptFields): the 64 bytes of one object
+// its values lie in, its columns, and its fields described as a slot records them, in 128 bits:
+// their number, then per field the offset of its value among those bytes, its kind, width
+// and decimals and the blank columns after it.
+struct KeptRun {
+  alignas(16) unsigned char fields[16] = {};
+  std::uint32_t offset = 0;  // of the KeptFields::kBytes bytes in their object
+  std::uint8_t object = 0;
+  std::uint32_t column = 0;
+  std::uint32_t columns = 0;  // 16 to KeptFields::kColumns
+  // The starts of four pieces of 16 that cover the columns (see pieces_of).
+  std::uint8_t column_pieces[4] = {};
+};
+
 // A step of a bound writer: a literal that a field before it may have written over, or a field
 // with the member it takes, the pair of field kind and value kind decided once.
 struct BoundStep {
@@ -113,6 +127,11 @@ struct BoundStep {
     Double1x2,
     Double6x2,
     Double8x2,
+    // Around the steps of a run of fields kept from record to record (KeptFields): the first
+    // copies the run's columns where its values are those written last and passes over the
+    // run's steps and the last, which keeps the columns the run's steps wrote.
+    Kept,
+    KeptEnd,
   };
   Op op = Op::Literal;
   std::uint8_t object = 0;   // of the member among the objects written from
@@ -137,6 +156,14 @@ struct BoundStep {
   std::uint32_t whole_at = 0;
   std::uint8_t whole_skip = 0;
   const char* whole_texts[2] = {nullptr, nullptr};  // the texts of 0 and of -0, from whole_skip
+  // A field: whether its value is steady (OutMember::steady) and the bytes of the value. Kept
+  // and KeptEnd: the run (among its form's runs) and its slot; Kept: the steps it passes over
+  // where the slot serves.
+  bool steady = false;
+  std::uint8_t value_size = 0;
+  std::uint8_t slot = 0;
+  std::uint8_t run = 0;
+  const KeptRun* kept_run = nullptr;
   WriteStep field;
 };
 
@@ -159,6 +186,7 @@ struct Layout::Writer::Form {
   std::size_t width = 0;  // the record's columns; 0 where the count was not bound
   std::string image;
   std::vector<layout_detail::BoundStep> steps;
+  std::vector<layout_detail::KeptRun> runs;  // by their slots
 };
 
 // A plan's data fields as the reader runs them on a line that reaches every column it loads:

@@ -992,6 +992,138 @@ template <BoundOp kOp, int kCount>
   next += kCount - 1;
 }
 
+// 16 bytes as one value of the compiler's generic vectors.
+using Lanes = std::uint64_t __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Lanes xor16(const unsigned char* a, const unsigned char* b) {
+  Lanes x;
+  Lanes y;
+  std::memcpy(&x, a, 16);
+  std::memcpy(&y, b, 16);
+  return x ^ y;
+}
+
+// The starts of four pieces of 16 bytes that cover `count` bytes (16 to 64) from 0 on: every
+// 16th byte while a whole piece fits, then the last 16, repeated where fewer pieces serve.
+void pieces_of(std::uint8_t (&pieces)[4], std::uint32_t count) {
+  for (std::uint32_t k = 0; k < 4; ++k) {
+    pieces[k] = static_cast<std::uint8_t>(std::min(16 * k, count - 16));
+  }
+}
+
+// The bytes of the pieces from `from` to `to`.
+[[gnu::always_inline]] inline void copy_pieces(char* to, const char* from,
+                                               const std::uint8_t (&pieces)[4]) {
+  for (const std::uint8_t at : pieces) std::memcpy(to + at, from + at, 16);
+}
+
+// Whether the slot holds the run of `run`: the same fields and the same bytes of their values.
+// A field's text is a function of its value's bits, its kind, width and decimals alone (the
+// field is blank before it is written, and what a field writes past its last column is blank),
+// and the columns between the run's fields are blanks, so the slot's columns are what the
+// writer would write.
+[[gnu::always_inline]] inline bool holds(const KeptFields::Slot& slot, const KeptRun& run,
+                                         const unsigned char* values) {
+  Lanes differ = xor16(run.fields, slot.fields);
+  for (std::size_t at = 0; at < KeptFields::kBytes; at += 16) {
+    differ |= xor16(values + at, slot.values + at);
+  }
+  return (differ[0] | differ[1]) == 0;
+}
+
+// The bytes a run's values lie in.
+[[gnu::always_inline]] inline const unsigned char* run_values(const void* const* objects,
+                                                              const KeptRun& run) {
+  return static_cast<const unsigned char*>(objects[run.object]) + run.offset;
+}
+
+// Makes runs of the steady fields of `form` that stand next to each other with blanks alone
+// between them in its image and take their values from one object, within KeptFields' bounds,
+// each between a Kept and a KeptEnd step. A run is kept where it is worth a check and a copy:
+// where one of its fields would take a slow path of the writer (a double, or a field of 8
+// columns or more), while slots are left.
+void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& object_sizes) {
+  const std::vector<BoundStep> steps = std::move(form.steps);
+  form.steps.clear();
+  for (std::size_t k = 0; k < steps.size();) {
+    const BoundStep& head = steps[k];
+    if (!head.steady) {
+      form.steps.push_back(head);
+      ++k;
+      continue;
+    }
+    std::uint32_t low = head.offset;
+    std::uint32_t high = head.offset + head.value_size;
+    std::size_t count = 1;
+    bool worth = false;
+    for (;; ++count) {
+      const BoundStep& last = steps[k + count - 1];
+      worth = worth || last.value_size == 8 || last.field.w >= 8;
+      if (k + count == steps.size() || count == KeptFields::kFields) break;
+      const BoundStep& next = steps[k + count];
+      const std::uint32_t next_low = std::min(low, next.offset);
+      const std::uint32_t next_high = std::max(high, next.offset + next.value_size);
+      if (!next.steady || next.object != head.object || next_high - next_low > KeptFields::kBytes ||
+          next.field.end - head.field.column > KeptFields::kColumns ||
+          form.image.find_first_not_of(' ', last.field.end) < next.field.column) {
+        break;
+      }
+      low = next_low;
+      high = next_high;
+    }
+    KeptRun run;
+    // The bytes from `low` on, or the object's last ones where it ends before them.
+    const std::uint32_t size = object_sizes[head.object];
+    run.offset =
+        size >= KeptFields::kBytes ? std::min<std::uint32_t>(low, size - KeptFields::kBytes) : 0;
+    run.object = head.object;
+    run.column = head.field.column;
+    run.columns = steps[k + count - 1].field.end - head.field.column;
+    // Every run within these bounds has its description's fields in their bits: offsets below
+    // 64, widths and gaps below 64 (kColumns), decimals below 16.
+    static_assert(KeptFields::kBytes <= 64 && KeptFields::kColumns <= 64 &&
+                  KeptFields::kFields * 25 + 3 <= 128);
+    bool small_decimals = true;
+    for (std::size_t j = 0; j < count; ++j)
+      small_decimals = small_decimals && steps[k + j].field.d < 16;
+    const bool kept = worth && small_decimals && size >= KeptFields::kBytes && run.columns >= 16 &&
+                      run.columns <= KeptFields::kColumns && form.runs.size() < KeptFields::kSlots;
+    BoundStep bounds;
+    if (kept) {
+      // 3 bits for the count, then 25 per field.
+      u128 described = count;
+      unsigned at = 3;
+      for (std::size_t j = 0; j < count; ++j) {
+        const BoundStep& step = steps[k + j];
+        const std::uint32_t kind = step.op == BoundOp::Int    ? 0
+                                   : step.op == BoundOp::Char ? 1
+                                   : step.value_size == 4     ? 2
+                                                              : 3;
+        const std::uint32_t gap =
+            j + 1 < count ? steps[k + j + 1].field.column - step.field.end : 0;
+        const std::uint32_t field = (step.offset - run.offset) | kind << 6 | step.field.w << 8 |
+                                    std::uint32_t{step.field.d} << 15 | gap << 19;
+        described |= static_cast<u128>(field) << at;
+        at += 25;
+      }
+      std::memcpy(run.fields, &described, sizeof run.fields);
+      pieces_of(run.column_pieces, run.columns);
+      bounds.op = BoundOp::Kept;
+      bounds.slot = static_cast<std::uint8_t>(form.runs.size());
+      bounds.run = static_cast<std::uint8_t>(count + 1);
+      form.runs.push_back(run);
+      form.steps.push_back(bounds);
+    }
+    form.steps.insert(form.steps.end(), steps.begin() + static_cast<std::ptrdiff_t>(k),
+                      steps.begin() + static_cast<std::ptrdiff_t>(k + count));
+    if (kept) {
+      bounds.op = BoundOp::KeptEnd;
+      form.steps.push_back(bounds);
+    }
+    k += count;
+  }
+}
+
 // Runs of steps of one kind made into groups of four and of two where there are such.
 void group_steps(std::vector<BoundStep>& steps) {
   struct Grouping {
@@ -1104,8 +1236,9 @@ OutMembers& OutMembers::add(Out::Kind kind, const void* value, std::size_t size)
     const auto first = reinterpret_cast<std::uintptr_t>(objects_[k].first);
     if (k <= UINT8_MAX && at >= first && objects_[k].second >= size &&
         at - first <= objects_[k].second - size) {
-      members_.push_back(
-          {kind, static_cast<std::uint8_t>(k), static_cast<std::uint32_t>(at - first)});
+      members_.push_back({kind, static_cast<std::uint8_t>(k),
+                          static_cast<std::uint32_t>(at - first), steady_,
+                          static_cast<std::uint32_t>(objects_[k].second)});
       return *this;
     }
   }
@@ -1148,9 +1281,29 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
       }
       reach = std::max(reach, field.end + overrun(step.op));
       if (step.op == BoundOp::Char && field.w == 0) continue;  // A0 writes nothing
+      if (value.steady) {
+        step.steady = true;
+        step.value_size = value.kind == Out::Kind::Real64 ? 8
+                          : value.kind == Out::Kind::Char ? 1
+                                                          : 4;
+      }
       form.steps.push_back(step);
     }
+    std::vector<std::uint32_t> object_sizes;
+    for (const OutMember& value : values) {
+      if (value.object >= object_sizes.size()) object_sizes.resize(value.object + 1u, 0);
+      object_sizes[value.object] = value.object_size;
+    }
+    make_runs(form, object_sizes);
     group_steps(form.steps);
+  }
+  // The runs stay where they are from here on.
+  for (Form& form : forms_) {
+    for (BoundStep& step : form.steps) {
+      if (step.op == BoundOp::Kept || step.op == BoundOp::KeptEnd) {
+        step.kept_run = &form.runs[step.slot];
+      }
+    }
   }
 }
 
@@ -1167,7 +1320,8 @@ std::size_t Layout::Writer::write_room(int n) const {
   return k < forms_.size() ? forms_[k].width + kWriteSlack : 0;
 }
 
-std::size_t Layout::Writer::write(char* const out, const void* const* objects, int n) const {
+std::size_t Layout::Writer::write(char* const out, const void* const* objects, int n,
+                                  KeptFields& kept) const {
   const Form& f = form(n);
   const char* const image = f.image.data();
   // The width in a local: the stores into `out` could otherwise change it, for all the compiler
@@ -1257,6 +1411,23 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
       case BoundOp::Double8x2:
         put_fields<BoundOp::Double8, 2>(out, objects, image, step, next);
         break;
+      case BoundOp::Kept: {
+        const KeptRun& run = *step.kept_run;
+        const KeptFields::Slot& slot = kept.slots[step.slot];
+        if (holds(slot, run, run_values(objects, run))) {
+          copy_pieces(out + run.column, slot.text, run.column_pieces);
+          next += step.run;
+        }
+        break;
+      }
+      case BoundOp::KeptEnd: {
+        const KeptRun& run = *step.kept_run;
+        KeptFields::Slot& slot = kept.slots[step.slot];
+        std::memcpy(slot.fields, run.fields, sizeof slot.fields);
+        std::memcpy(slot.values, run_values(objects, run), sizeof slot.values);
+        copy_pieces(slot.text, out + run.column, run.column_pieces);
+        break;
+      }
       default:
         __builtin_unreachable();
     }

@@ -17,6 +17,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/layout.hpp"
 #include "core/coil_configuration.hpp"
 #include "core/comment_register.hpp"
 #include "core/ems_record.hpp"
@@ -107,6 +108,9 @@ struct RunState {
 
   // Text of the output record being formatted, reused so that a record does not allocate.
   std::string record;
+  // The texts of the records' fields that stay from one record to the next (a fix's position
+  // and time), copied instead of formatted again while their values stay.
+  KeptFields kept_fields;
 
   // Upper-case code letter.
   char code_upper() const { return (code >= 'a' && code <= 'z') ? char(code - 'a' + 'A') : code; }

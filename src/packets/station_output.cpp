@@ -62,10 +62,13 @@ void add_channels(Values& v, const StationRecord& s, int n) {
   for (int k = 0; k < n; ++k) v << s.HC[k] << s.HI[k] << s.PC[k] << s.PI[k];
 }
 
-// The closing columns of the log, XYZ and Geosoft records: the current fix.
+// The closing columns of the log, XYZ and Geosoft records: the current fix, steady over the
+// readings until the next one.
 template <typename Values>
 void add_fix(Values& v, const GpsFix& fix) {
+  if constexpr (requires { v.steady(true); }) v.steady(true);
   v << fix.GPS_TIME << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE;
+  if constexpr (requires { v.steady(false); }) v.steady(false);
 }
 
 // Passes the diagnostic lines of a projection on and counts them.
@@ -111,7 +114,7 @@ void emit(std::initializer_list<Out> values, const Layout& layout, RunState& run
 void emit(const StationLayout& layout, int n, const ProgramState& program, const Computed& c,
           RunState& run, OutputFile& file) {
   if (char* space = file.line_space(layout.write_room(n))) {
-    file.end_line(layout.write(space, n, program, c));
+    file.end_line(layout.write(space, run.kept_fields, n, program, c));
     return;
   }
   layout.write(run.record, n, program, c);
@@ -310,8 +313,8 @@ Flow write_ppm_records(ProgramState& program, RunState& run, FileUnits& files) {
         const GpsFix& fix = p.gps.current_fix;
         v << p.station.STATION << x.height << p.station.PITCH << p.station.ROLL;
         for (int k = 0; k < 4 * n; ++k) v << x.ppm[k];
-        v << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE << fix.GPS_TIME << x.zero_int
-          << x.zero_int << fix.GPS_SATS << fix.GPS_HDOP;
+        v.steady(true) << fix.LAT << fix.LON << fix.GPS_ALT << fix.DMODE << fix.GPS_TIME
+                       << x.zero_int << x.zero_int << fix.GPS_SATS << fix.GPS_HDOP;
       },
       program, c);
   emit(kPpm, coils.N, program, c, run, files.main);
@@ -389,9 +392,11 @@ void write_santos_record(ProgramState& program, RunState& run, FileUnits& files)
   static const StationLayout kData = station_layout(
       "(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)",
       [](OutMembers& v, int n, const ProgramState& p, const Computed& x) {
-        v << p.gps.utm_easting << p.gps.utm_northing << x.zero;
+        v.steady(true) << p.gps.utm_easting << p.gps.utm_northing << x.zero;
+        v.steady(false);
         for (int k = 0; k < n; ++k) v << p.station.HC[k] << p.station.PC[k];
-        v << p.gps.current_fix.LAT << p.gps.current_fix.LON << p.gps.current_fix.GPS_TIME;
+        v.steady(true) << p.gps.current_fix.LAT << p.gps.current_fix.LON
+                       << p.gps.current_fix.GPS_TIME;
       },
       program, c);
   emit(kData, program.coils.N, program, c, run, files.main);

@@ -7,13 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <limits>
+#include <memory>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/layout.hpp"
@@ -365,6 +369,138 @@ TEST(LayoutWriterDeathTest, AbortsOnMembersThatDoNotSuitTheLayout) {
   m.ints[1] = -1234;
   writer.write(line, 2, m);
   EXPECT_EQ(line, "  7***");
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// The members of kept runs (within 64 bytes of their object but the characters) or of fields
+// that change from record to record.
+struct Values {
+  std::int32_t ints[4];
+  float floats[4];
+  double doubles[4];
+  char chars[2];
+};
+
+// Calls `f` with the member of `o` of the kind that field k takes (a real's type from k + p).
+template <typename Object, typename F>
+void with_member(Object& o, const Layout::Field& field, std::size_t k, std::size_t p, F f) {
+  if (field.kind == Layout::Field::Kind::Int) return f(o.ints[k % 4]);
+  if (field.kind == Layout::Field::Kind::Text) return f(o.chars[k % 2]);
+  if ((k + p) % 3 == 0) return f(o.floats[k % 4]);
+  f(o.doubles[k % 4]);
+}
+
+// Records of steady members (every field's, or three in four) that mostly repeat, a changed
+// value one unit in the last place away, the other zero, another NaN or any, written with one
+// KeptFields that the writers of several layouts share while the count changes, against the
+// general writer and the writer with nothing kept.
+TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
+  const std::string_view texts[] = {
+      "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
+      "1X, F7.1, 1X, I2)",
+      "(F12.1, 1X, F12.1, 1X, F8.2, N(2F9.2), 2F14.8, I12)",
+      "(I6, F6.2, 2F7.2, N(4F9.0), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)",
+      "('<', F12.6, 'x', F12.6, 2X, I12, A1, F3.1, F2.0, F20.8, ':', N(F12.1, 1X), I12, A1)",
+      "(N(F12.6, I12), F14.8, A1, F5.2, 3X, F4.1, 1X, F4.1, I9, F1.0)",
+      "(F12.6, 1X, F12.6, I12, N(I2))",
+      "(F12.6, 'x', F12.6, I12, N(I2))",
+  };
+  std::mt19937_64 rng(2706);
+  for (std::size_t p = 0; p < 3; ++p) {
+    const auto steady = [p](std::size_t k) { return p == 0 || (k + p) % 4 != 0; };
+    std::vector<std::unique_ptr<RecordWriter<Values, Values>>> writers;
+    for (const std::string_view text : texts) {
+      const Layout layout(text);
+      const auto bind = [&](OutMembers& v, int n, const Values& kept, const Values& changing) {
+        std::size_t columns = 0;
+        const std::vector<Layout::Field> fields = layout.fields(n, columns);
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+          v.steady(steady(k));
+          with_member(steady(k) ? kept : changing, fields[k], k, p, [&v](auto& m) { v << m; });
+        }
+      };
+      writers.push_back(
+          std::make_unique<RecordWriter<Values, Values>>(text, 1, 3, bind, Values{}, Values{}));
+    }
+    KeptFields kept;
+    Values repeated{};
+    Values changing{};
+    for (int record = 0; record < 20000; ++record) {
+      const auto& writer = *writers[rng() % 4 != 0 ? 0 : rng() % std::size(texts)];
+      const int n = rng() % 8 == 0 ? static_cast<int>(1 + rng() % 3) : 3;
+      std::size_t columns = 0;
+      const std::vector<Layout::Field> fields = writer.layout().fields(n, columns);
+      std::vector<Out> values;
+      for (std::size_t k = 0; k < fields.size(); ++k) {
+        const Out any = field_value(rng, fields[k]);
+        const bool change = !steady(k) || rng() % 10 == 0;
+        with_member(steady(k) ? repeated : changing, fields[k], k, p, [&](auto& m) {
+          using T = std::remove_reference_t<decltype(m)>;
+          if constexpr (std::is_floating_point_v<T>) {
+            using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+            const T next[] = {std::nextafter(m, T(INFINITY)), std::signbit(m) ? T(0) : -T(0),
+                              std::bit_cast<T>(static_cast<Bits>(std::bit_cast<Bits>(T(NAN)) |
+                                                                 (1 + rng() % 255))),
+                              static_cast<T>(any.kind == Out::Kind::Real32 ? any.f : any.d)};
+            if (change) m = next[rng() % 4];
+          } else if (change) {
+            m = std::is_same_v<T, char> ? static_cast<T>('A' + rng() % 26) : any.i;
+          }
+        });
+      }
+      for (std::size_t k = 0; k < fields.size(); ++k) {
+        with_member(steady(k) ? repeated : changing, fields[k], k, p,
+                    [&values](auto& m) { values.emplace_back(m); });
+      }
+      std::string general;
+      writer.layout().write_general(general, values.data(), values.size(), n);
+      std::string line(writer.write_room(n), '#');
+      line.resize(writer.write(line.data(), kept, n, repeated, changing));
+      ASSERT_EQ(line, general) << writer.layout().text() << " n = " << n;
+      writer.write(line, n, repeated, changing);
+      ASSERT_EQ(line, general) << writer.layout().text() << " n = " << n;
+    }
+  }
+}
+
+// A run is copied from its slot while its values stay, by the records of every count that hold
+// it, and written again once one of them changes (the sign of a zero included).
+TEST(LayoutWriter, KeptRunsAreCopiedWhileTheirValuesStay) {
+  Values fix{{123456, 1}, {545.4f}, {48.1172, 11.52}, {}};
+  Values reading{};
+  const RecordWriter<Values, Values> writer(
+      "(N(F9.2), 1X, I12, F12.6, 1X, F12.6, 1X, F7.1, 1X, I2)", 1, 2,
+      [](OutMembers& v, int n, const Values& x, const Values& y) {
+        for (int k = 0; k < n; ++k) v << y.floats[k];
+        v.steady(true) << x.ints[0] << x.doubles[0] << x.doubles[1] << x.floats[0] << x.ints[1];
+      },
+      fix, reading);
+  KeptFields kept;
+  const auto write = [&](int n) {
+    std::string line(writer.write_room(n), ' ');
+    line.resize(writer.write(line.data(), kept, n, fix, reading));
+    return line.substr(n == 1 ? 10 : 19);
+  };
+  const auto mark = [&] {  // a copy shows the marks
+    for (KeptFields::Slot& slot : kept.slots) std::replace(slot.text, slot.text + 64, '5', '#');
+  };
+  const std::string text = "      123456   48.117200    11.520000   545.4  1";
+  const std::string marked = "      1234#6   48.117200    11.#20000   #4#.4  1";
+  EXPECT_EQ(write(2), text);
+  mark();
+  reading.floats[0] = 7.0f;
+  EXPECT_EQ(write(2), marked);
+  EXPECT_EQ(write(1), marked);
+  fix.doubles[1] = std::nextafter(fix.doubles[1], 12.0);
+  EXPECT_EQ(write(1), text);
+  mark();
+  fix.floats[0] = -0.0f;
+  EXPECT_EQ(write(2), "      123456   48.117200    11.520000    -0.0  1");
 }
 
 }  // namespace
