@@ -316,7 +316,8 @@ class Layout::Writer {
 
   Layout layout_;
   int first_;
-  std::vector<Form> forms_;  // per count from first_
+  std::vector<Form> forms_;     // per count from first_
+  std::size_t form_count_ = 0;  // their number, kept apart: the vector's takes a division
 };
 
 // A Layout::Writer with the types of its objects: records of the counts first..last, written

@@ -1297,6 +1297,7 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
     make_runs(form, object_sizes);
     group_steps(form.steps);
   }
+  form_count_ = forms_.size();
   // The runs stay where they are from here on.
   for (Form& form : forms_) {
     for (BoundStep& step : form.steps) {
@@ -1311,13 +1312,13 @@ Layout::Writer::~Writer() = default;
 
 const Layout::Writer::Form& Layout::Writer::form(int n) const {
   const auto k = static_cast<std::size_t>(static_cast<unsigned>(n - first_));
-  if (k >= forms_.size()) bad_values(layout_.text_, 0, n);
+  if (k >= form_count_) bad_values(layout_.text_, 0, n);
   return forms_[k];
 }
 
 std::size_t Layout::Writer::write_room(int n) const {
   const auto k = static_cast<std::size_t>(static_cast<unsigned>(n - first_));
-  return k < forms_.size() ? forms_[k].width + kWriteSlack : 0;
+  return k < form_count_ ? forms_[k].width + kWriteSlack : 0;
 }
 
 std::size_t Layout::Writer::write(char* const out, const void* const* objects, int n,
