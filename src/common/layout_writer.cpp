@@ -1417,7 +1417,7 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
         const KeptFields::Slot& slot = kept.slots[step.slot];
         if (holds(slot, run, run_values(objects, run))) {
           copy_pieces(out + run.column, slot.text, run.column_pieces);
-          next += step.run;
+          next = &step + 1 + step.run;
         }
         break;
       }
