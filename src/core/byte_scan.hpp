@@ -120,6 +120,11 @@ inline const char* find_byte(const char* data, std::size_t size, char c) {
     const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted));
     if (mask != 0) return data + k + std::countr_zero(static_cast<unsigned>(mask));
   }
+  if (k < size && size >= 16) {
+    // The bytes from k on are the high bits of the mask of the last sixteen.
+    const unsigned mask = byte_mask(data + size - 16, c) >> (16 - (size - k));
+    return mask == 0 ? nullptr : data + k + std::countr_zero(mask);
+  }
   for (; k < size; ++k) {
     if (data[k] == c) return data + k;
   }

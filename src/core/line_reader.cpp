@@ -103,9 +103,7 @@ struct BlockSearch {
       }
       stop = static_cast<std::size_t>(found - data);
     }
-    // Without the carriage return of a Windows line end, as next_line gives it.
-    const std::size_t length = stop - first - (stop > first && data[stop - 1] == '\r');
-    if (raw_line_has_marker(text.substr(first, length), marker)) {
+    if (raw_line_has_marker(buffered_line(text, first, stop), marker)) {
       result = {BlockSearch::End::Found, first, stop, 0, before};
       return true;
     }
@@ -165,14 +163,14 @@ Flow read_next_marked_line(InputFile& input, std::int32_t& line_number, std::str
     const BlockSearch blocks = search_blocks(text, end, marker);
     std::int32_t counted = blocks.passed;  // lines passed over
     std::size_t start = blocks.first;      // of the next line
-    if (blocks.end == BlockSearch::End::Found) {
-      const std::size_t length =
-          blocks.stop - start - (blocks.stop > start && data[blocks.stop - 1] == '\r');
+    // Gives the line from `start` that ends at `stop`.
+    const auto give = [&](std::size_t stop) {
       line_number += counted + 1;
-      input.skip_buffered(blocks.stop + 1);
-      raw = text.substr(start, length);
+      input.skip_buffered(stop + 1);
+      raw = buffered_line(text, start, stop);
       return Flow::NextLine;
-    }
+    };
+    if (blocks.end == BlockSearch::End::Found) return give(blocks.stop);
     if (blocks.end == BlockSearch::End::Blocks) {
       // The rest, shorter than a block, taken at its line ends sixteen bytes at a time: only a
       // line with the marker's first character in one of its first two columns is looked at.
@@ -183,15 +181,9 @@ Flow read_next_marked_line(InputFile& input, std::int32_t& line_number, std::str
       const auto take = [&](std::size_t stop) {
         const bool candidate = (start < stop && data[start] == marker[0]) ||
                                (start + 1 < stop && data[start + 1] == marker[0]);
-        if (candidate) {
-          const std::size_t length = stop - start - (stop > start && data[stop - 1] == '\r');
-          const std::string_view line = text.substr(start, length);
-          if (raw_line_has_marker(line, marker)) {
-            line_number += counted + 1;
-            input.skip_buffered(stop + 1);
-            raw = line;
-            return true;
-          }
+        if (candidate && raw_line_has_marker(buffered_line(text, start, stop), marker)) {
+          give(stop);
+          return true;
         }
         ++counted;
         start = stop + 1;

@@ -21,6 +21,12 @@ Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line);
 Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string_view& raw);
 void load_line(Line& line, std::string_view raw, bool may_hold_h = true);
 
+// The line of the read-ahead bytes `text` (InputFile::buffered) from `first` up to its line end
+// at `stop`, less the carriage return of a Windows line end: the line next_line would give.
+inline std::string_view buffered_line(std::string_view text, std::size_t first, std::size_t stop) {
+  return text.substr(first, stop - first - (stop > first && text[stop - 1] == '\r'));
+}
+
 // Reads and counts lines up to the next one that raw_line_has_marker finds `marker` in (a letter
 // and "$"), as read_next_raw_line would one by one, and gives it in `raw`. The lines before it
 // are counted without being looked at one by one. Returns what read_next_raw_line returns for

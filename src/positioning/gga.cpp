@@ -310,23 +310,6 @@ class PlainCursor {
   const char* end_;
 };
 
-// Where the first "*" of `s` stands, or npos: sixteen characters at a time, the rest as the last
-// sixteen.
-std::size_t find_star(std::string_view s) {
-  if (s.size() < 16) return s.find('*');
-  std::size_t k = 0;
-  for (; k + 16 <= s.size(); k += 16) {
-    if (const unsigned found = byte_mask(s.data() + k, '*'); found != 0) {
-      return k + static_cast<std::size_t>(std::countr_zero(found));
-    }
-  }
-  // The characters from k on (none when k is the end) are the high bits of the mask of the last
-  // sixteen.
-  const unsigned found = byte_mask(s.data() + s.size() - 16, '*') >> (16 - (s.size() - k));
-  return found == 0 ? std::string_view::npos
-                    : k + static_cast<std::size_t>(std::countr_zero(found));
-}
-
 // The sentence as receivers write it, read in one pass: a "*" with two hexadecimal digits after
 // it and a matching checksum, the first comma after the talker and "GGA", a time of six digits
 // or more, both angles plain, a digit for the mode, 1 to 9 digits of satellites, plain (or
@@ -334,9 +317,10 @@ std::size_t find_star(std::string_view s) {
 // reading gives for such a sentence, or declines (returns false, `out` then partly written) for
 // anything else.
 bool read_plain_sentence(std::string_view s, GpsFix& out) {
-  const std::size_t p = find_star(s);
-  if (p == std::string_view::npos || p < 6 || p + 2 >= s.size() || s[4] == ',' || s[5] != ',')
-    return false;
+  const char* const star = find_byte(s.data(), s.size(), '*');
+  if (star == nullptr) return false;
+  const auto p = static_cast<std::size_t>(star - s.data());
+  if (p < 6 || p + 2 >= s.size() || s[4] == ',' || s[5] != ',') return false;
   const int high = hex_digit(s[p + 1]);
   const int low = hex_digit(s[p + 2]);
   if (high < 0 || low < 0 || checksum_of(s.substr(0, p)) != high * 16 + low) return false;

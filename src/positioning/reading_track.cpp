@@ -259,9 +259,7 @@ bool next_worth_loading(InputFile& input, std::int32_t& line_number, std::string
     // The line that ends at `stop` is given when worth_loading takes it; false to go on.
     const auto take = [&](std::size_t stop) {
       ++counted;
-      // Without the carriage return of a Windows line end, as next_line gives it.
-      const std::size_t length = stop - start - (stop > start && data[stop - 1] == '\r');
-      const std::string_view line = text.substr(start, length);
+      const std::string_view line = buffered_line(text, start, stop);
       // "H$" in the first 121 columns.
       const bool mark = pair != kNone && pair - start < kLineWidth;
       if (mark || worth_by_marker(line)) {

@@ -371,12 +371,6 @@ TEST(LayoutWriterDeathTest, AbortsOnMembersThatDoNotSuitTheLayout) {
   EXPECT_EQ(line, "  7***");
 }
 
-}  // namespace
-}  // namespace quillet
-
-namespace quillet {
-namespace {
-
 // The members of kept runs (within 64 bytes of their object but the characters) or of fields
 // that change from record to record.
 struct Values {
@@ -453,6 +447,7 @@ TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
           }
         });
       }
+      // After every change: fields may share a member.
       for (std::size_t k = 0; k < fields.size(); ++k) {
         with_member(steady(k) ? repeated : changing, fields[k], k, p,
                     [&values](auto& m) { values.emplace_back(m); });
