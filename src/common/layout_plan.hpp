@@ -132,6 +132,7 @@ struct BoundStep {
     // run's steps and the last, which keeps the columns the run's steps wrote.
     Kept,
     KeptEnd,
+    End,  // the last step of every form: the record is written
   };
   Op op = Op::Literal;
   std::uint8_t object = 0;   // of the member among the objects written from
@@ -151,6 +152,11 @@ struct BoundStep {
   // the columns allow, else in 2 (see set_wide); as 2^52 + that bound, exact, for floats.
   std::uint64_t wide[2] = {0, 0};
   double wide_sum[2] = {0, 0};
+  // Fw.d: where the text of a wide whole part's leading digits and sign (WriteStep::small) is
+  // laid, relative to the point, and the texts of 0 and of -0 from its first character laid,
+  // when three digits follow the text (0) and when six do (1).
+  std::int32_t top_at[2] = {0, 0};
+  const char* top_texts[2][2] = {{nullptr, nullptr}, {nullptr, nullptr}};
   std::uint32_t columns = 0;  // left of the point, the sign's included; Iw: w
   std::uint32_t point = 0;    // the column of the point
   std::uint32_t whole_at = 0;
@@ -181,9 +187,10 @@ struct Layout::WritePlan {
 
 // How a bound writer writes the records of one run-time count: their image (the literals in
 // their columns, blanks elsewhere, as long as the 32-byte steps that lay it reach and 16 bytes
-// more), then each field from its member.
+// more), then each field from its member, up to the End step.
 struct Layout::Writer::Form {
-  std::size_t width = 0;  // the record's columns; 0 where the count was not bound
+  std::size_t width = 0;   // the record's columns; 0 where the count was not bound
+  std::size_t chunks = 0;  // the 32-byte steps that lay the image
   std::string image;
   std::vector<layout_detail::BoundStep> steps;
   std::vector<layout_detail::KeptRun> runs;  // by their slots

@@ -824,8 +824,22 @@ template <unsigned D>
   }
 }
 
-// q / 10^D of a bound step's wide magnitudes (see BoundStep::wide): the point and the decimals,
-// then the whole part: below 1000 as a text of four characters with its sign.
+// Three digits followed by a point, "000." to "999.": the last three digits of a whole part laid
+// with the point after them in one store.
+constexpr auto kDigitsAndPoint = [] {
+  std::array<Chars4, 1000> texts{};
+  for (unsigned v = 0; v < 1000; ++v) {
+    texts[v] = {static_cast<char>('0' + v / 100), static_cast<char>('0' + v / 10 % 10),
+                static_cast<char>('0' + v % 10), '.'};
+  }
+  return texts;
+}();
+
+// q / 10^D of a bound step's wide magnitudes (see BoundStep::wide): below 1000 the whole part as
+// a text of four characters with its sign; from 1000 on the text of its leading digits and sign
+// first (where it has two columns, the two characters after them fall on the digits that follow),
+// then its digits three at a time with a point after them, each over the point of the one before,
+// then the point and the decimals.
 template <unsigned D>
 [[gnu::always_inline]] inline void put_wide(char* out, const BoundStep& step, unsigned negative,
                                             std::uint64_t q) {
@@ -835,12 +849,22 @@ template <unsigned D>
   const auto scaled = static_cast<Scaled>(q);
   const auto whole = static_cast<std::uint32_t>(scaled / kUnit);
   char* const point = out + step.point;
-  put_point<D>(point, scaled - whole * kUnit);
   if (whole < 1000) {
+    put_point<D>(point, scaled - whole * kUnit);
     std::memcpy(point - 4, kSmallWhole[1000 * negative + whole].data(), 4);
     return;
   }
-  put_wide_whole(point, step, negative, whole);
+  std::uint32_t rest = whole / 1000;
+  const std::uint32_t last = whole - rest * 1000;
+  if (rest < 1000) {
+    std::memcpy(point + step.top_at[0], step.top_texts[0][negative] + 4 * rest, 4);
+  } else {
+    const std::uint32_t top = rest / 1000;
+    std::memcpy(point + step.top_at[1], step.top_texts[1][negative] + 4 * top, 4);
+    std::memcpy(point - 6, kDigitsAndPoint[rest - top * 1000].data(), 4);
+  }
+  std::memcpy(point - 3, kDigitsAndPoint[last].data(), 4);
+  if constexpr (D != 0) put_point<D>(point, scaled - whole * kUnit);
 }
 
 template <unsigned D>
@@ -896,6 +920,18 @@ void set_wide(BoundStep& step, std::int64_t columns, unsigned d) {
                                                : 3;
     step.wide[sign] = kPow10_64[std::min(digits, columns - sign)] * kPow10_64[d];
     step.wide_sum[sign] = 0x1p52 + static_cast<double>(step.wide[sign]);
+  }
+  // The text before three digits and before six: all four characters where the columns reach
+  // that far, else its last two (up to 99, or 9 with a sign, as the bounds above allow). Read from
+  // its third character, the text's four bytes end two bytes into the next text, which stands in
+  // kSmallWhole after every one of these.
+  for (std::size_t k = 0; k < 2; ++k) {
+    const std::int64_t digits = 3 * static_cast<std::int64_t>(k + 1);
+    const std::int64_t skip = columns >= digits + 4 ? 0 : 2;
+    step.top_at[k] = static_cast<std::int32_t>(skip - digits - 4);
+    for (std::size_t sign = 0; sign < 2; ++sign) {
+      step.top_texts[k][sign] = kSmallWhole[1000 * sign].data() + skip;
+    }
   }
 }
 
@@ -1035,6 +1071,43 @@ void pieces_of(std::uint8_t (&pieces)[4], std::uint32_t count) {
 [[gnu::always_inline]] inline const unsigned char* run_values(const void* const* objects,
                                                               const KeptRun& run) {
   return static_cast<const unsigned char*>(objects[run.object]) + run.offset;
+}
+
+// The image of a record, `chunks` steps of 32 bytes, in straight code up to 8 of them (256
+// columns): a loop would cost a compare and a jump per step.
+[[gnu::always_inline]] inline void lay_image(char* out, const char* image, std::size_t chunks) {
+  const auto lay = [out, image](std::size_t k) { std::memcpy(out + 32 * k, image + 32 * k, 32); };
+  switch (chunks) {
+    default:
+      for (std::size_t k = 8; k < chunks; ++k) lay(k);
+      [[fallthrough]];
+    case 8:
+      lay(7);
+      [[fallthrough]];
+    case 7:
+      lay(6);
+      [[fallthrough]];
+    case 6:
+      lay(5);
+      [[fallthrough]];
+    case 5:
+      lay(4);
+      [[fallthrough]];
+    case 4:
+      lay(3);
+      [[fallthrough]];
+    case 3:
+      lay(2);
+      [[fallthrough]];
+    case 2:
+      lay(1);
+      [[fallthrough]];
+    case 1:
+      lay(0);
+      [[fallthrough]];
+    case 0:
+      break;
+  }
 }
 
 // Makes runs of the steady fields of `form` that stand next to each other with blanks alone
@@ -1257,7 +1330,8 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
     if (values.size() != plan.fields) bad_values(layout_.text_, values.size(), n);
     Form& form = forms_.emplace_back();
     form.width = layout_.widths_[index];
-    form.image.assign((form.width + 31) / 32 * 32 + 16, ' ');
+    form.chunks = (form.width + 31) / 32;
+    form.image.assign(form.chunks * 32 + 16, ' ');
     std::uint32_t reach = 0;  // the fields so far may have written up to here
     std::size_t next = 0;
     for (const WriteStep& field : plan.steps) {
@@ -1296,6 +1370,7 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
     }
     make_runs(form, object_sizes);
     group_steps(form.steps);
+    form.steps.emplace_back().op = BoundOp::End;
   }
   form_count_ = forms_.size();
   // The runs stay where they are from here on.
@@ -1328,10 +1403,9 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
   // The width in a local: the stores into `out` could otherwise change it, for all the compiler
   // knows, and it would be loaded again after each of them.
   const std::size_t width = f.width;
-  for (std::size_t k = 0; k < width; k += 32) std::memcpy(out + k, image + k, 32);
+  lay_image(out, image, f.chunks);
   const BoundStep* next = f.steps.data();
-  const BoundStep* const end = next + f.steps.size();
-  while (next != end) {
+  for (;;) {
     const BoundStep& step = *next++;
     switch (step.op) {
       case BoundOp::Int:
@@ -1429,11 +1503,12 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
         copy_pieces(slot.text, out + run.column, run.column_pieces);
         break;
       }
+      case BoundOp::End:
+        return width;
       default:
         __builtin_unreachable();
     }
   }
-  return width;
 }
 
 void detail::write_fixed_float(char* field, unsigned w, unsigned d, float value) {
