@@ -82,13 +82,20 @@ struct WriteStep {
 };
 
 // A run of steady fields kept from record to record (KeptFields): the 64 bytes of one object
-// its values lie in, its columns, and its fields described as a slot records them, in 128 bits:
-// their number, then per field the offset of its value among those bytes, its kind, width
-// and decimals and the blank columns after it.
+// its values lie in, the 16 bytes of the other one, its columns, and its fields described as a
+// slot records them. A short run (up to 5 fields, of one object) in 128 bits: their number, then
+// per field the offset of its value among those bytes, its kind, width and decimals and the
+// blank columns after it. A long one in 256 bits: three zero bits (a short run's number is never
+// 0), the number, then per field the same and its object.
 struct KeptRun {
-  alignas(16) unsigned char fields[16] = {};
-  std::uint32_t offset = 0;  // of the KeptFields::kBytes bytes in their object
+  alignas(16) unsigned char fields[32] = {};
+  alignas(16) unsigned char other_mask[16] = {};  // the bytes of the other object's values
+  std::uint32_t offset = 0;                       // of the KeptFields::kBytes bytes in their object
   std::uint8_t object = 0;
+  // The other object and the offset of its KeptFields::kOtherBytes bytes; a short run's first
+  // object and its offset, whose bytes are kept but never compared.
+  std::uint32_t other_offset = 0;
+  std::uint8_t other_object = 0;
   std::uint32_t column = 0;
   std::uint32_t columns = 0;  // 16 to KeptFields::kColumns
   // The starts of four pieces of 16 that cover the columns (see pieces_of).
@@ -129,8 +136,10 @@ struct BoundStep {
     Double8x2,
     // Around the steps of a run of fields kept from record to record (KeptFields): the first
     // copies the run's columns where its values are those written last and passes over the
-    // run's steps and the last, which keeps the columns the run's steps wrote.
+    // run's steps (KeptLong: of a long run) and the last, which keeps the columns the run's steps
+    // wrote.
     Kept,
+    KeptLong,
     KeptEnd,
     End,  // the last step of every form: the record is written
   };

@@ -1058,19 +1058,36 @@ void pieces_of(std::uint8_t (&pieces)[4], std::uint32_t count) {
 // field is blank before it is written, and what a field writes past its last column is blank),
 // and the columns between the run's fields are blanks, so the slot's columns are what the
 // writer would write.
+// A short run's description fills the first 16 bytes and differs from a long one's there, so a
+// short run looks at those alone (kLong false) and at the bytes of its first object.
+template <bool kLong>
 [[gnu::always_inline]] inline bool holds(const KeptFields::Slot& slot, const KeptRun& run,
-                                         const unsigned char* values) {
+                                         const void* const* objects) {
+  const auto* const values = static_cast<const unsigned char*>(objects[run.object]) + run.offset;
   Lanes differ = xor16(run.fields, slot.fields);
   for (std::size_t at = 0; at < KeptFields::kBytes; at += 16) {
     differ |= xor16(values + at, slot.values + at);
   }
+  if constexpr (kLong) {
+    const auto* const other =
+        static_cast<const unsigned char*>(objects[run.other_object]) + run.other_offset;
+    Lanes mask;
+    std::memcpy(&mask, run.other_mask, 16);
+    differ |= xor16(run.fields + 16, slot.fields + 16) | (xor16(other, slot.other) & mask);
+  }
   return (differ[0] | differ[1]) == 0;
 }
 
-// The bytes a run's values lie in.
-[[gnu::always_inline]] inline const unsigned char* run_values(const void* const* objects,
-                                                              const KeptRun& run) {
-  return static_cast<const unsigned char*>(objects[run.object]) + run.offset;
+// Keeps the run as the record's steps wrote it.
+[[gnu::always_inline]] inline void keep(KeptFields::Slot& slot, const KeptRun& run,
+                                        const void* const* objects, const char* out) {
+  std::memcpy(slot.fields, run.fields, sizeof slot.fields);
+  std::memcpy(slot.values, static_cast<const unsigned char*>(objects[run.object]) + run.offset,
+              sizeof slot.values);
+  std::memcpy(slot.other,
+              static_cast<const unsigned char*>(objects[run.other_object]) + run.other_offset,
+              sizeof slot.other);
+  copy_pieces(slot.text, out + run.column, run.column_pieces);
 }
 
 // The image of a record, `chunks` steps of 32 bytes, in straight code up to 8 of them (256
@@ -1110,12 +1127,20 @@ void pieces_of(std::uint8_t (&pieces)[4], std::uint32_t count) {
   }
 }
 
+// Sets `width` bits of `bits` from bit `at` on to `value`.
+void put_bits(std::uint64_t (&bits)[4], unsigned at, std::uint64_t value, unsigned width) {
+  for (unsigned k = 0; k < width; ++k, ++at) {
+    bits[at / 64] |= ((value >> k) & 1) << (at % 64);
+  }
+}
+
 // Makes runs of the steady fields of `form` that stand next to each other with blanks alone
-// between them in its image and take their values from one object, within KeptFields' bounds,
-// each between a Kept and a KeptEnd step. A run is kept where it is worth a check and a copy:
-// where one of its fields would take a slow path of the writer (a double, or a field of 8
-// columns or more), while slots are left.
+// between them in its image and take their values from one object and at most one other,
+// within KeptFields' bounds, each between a Kept (or KeptLong) and a KeptEnd step. A run is kept
+// where it is worth a check and a copy: where one of its fields would take a slow path of the
+// writer (a double, or a field of 8 columns or more), while slots are left.
 void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& object_sizes) {
+  constexpr std::size_t kShortFields = 5;
   const std::vector<BoundStep> steps = std::move(form.steps);
   form.steps.clear();
   for (std::size_t k = 0; k < steps.size();) {
@@ -1127,6 +1152,10 @@ void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& obj
     }
     std::uint32_t low = head.offset;
     std::uint32_t high = head.offset + head.value_size;
+    bool with_other = false;  // whether a field takes its value from another object
+    std::uint8_t other = 0;
+    std::uint32_t other_low = 0;
+    std::uint32_t other_high = 0;
     std::size_t count = 1;
     bool worth = false;
     for (;; ++count) {
@@ -1134,15 +1163,30 @@ void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& obj
       worth = worth || last.value_size == 8 || last.field.w >= 8;
       if (k + count == steps.size() || count == KeptFields::kFields) break;
       const BoundStep& next = steps[k + count];
-      const std::uint32_t next_low = std::min(low, next.offset);
-      const std::uint32_t next_high = std::max(high, next.offset + next.value_size);
-      if (!next.steady || next.object != head.object || next_high - next_low > KeptFields::kBytes ||
-          next.field.end - head.field.column > KeptFields::kColumns ||
+      if (!next.steady || next.field.end - head.field.column > KeptFields::kColumns ||
           form.image.find_first_not_of(' ', last.field.end) < next.field.column) {
         break;
       }
-      low = next_low;
-      high = next_high;
+      const std::uint32_t next_end = next.offset + next.value_size;
+      if (next.object == head.object) {
+        if (std::max(high, next_end) - std::min(low, next.offset) > KeptFields::kBytes) break;
+        low = std::min(low, next.offset);
+        high = std::max(high, next_end);
+      } else if (!with_other) {
+        if (object_sizes[next.object] < KeptFields::kOtherBytes) break;
+        with_other = true;
+        other = next.object;
+        other_low = next.offset;
+        other_high = next_end;
+      } else {
+        if (next.object != other ||
+            std::max(other_high, next_end) - std::min(other_low, next.offset) >
+                KeptFields::kOtherBytes) {
+          break;
+        }
+        other_low = std::min(other_low, next.offset);
+        other_high = std::max(other_high, next_end);
+      }
     }
     KeptRun run;
     // The bytes from `low` on, or the object's last ones where it ends before them.
@@ -1150,38 +1194,55 @@ void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& obj
     run.offset =
         size >= KeptFields::kBytes ? std::min<std::uint32_t>(low, size - KeptFields::kBytes) : 0;
     run.object = head.object;
+    run.other_object = with_other ? other : head.object;
+    run.other_offset = with_other ? std::min<std::uint32_t>(
+                                        other_low, object_sizes[other] - KeptFields::kOtherBytes)
+                                  : run.offset;
     run.column = head.field.column;
     run.columns = steps[k + count - 1].field.end - head.field.column;
     // Every run within these bounds has its description's fields in their bits: offsets below
-    // 64, widths and gaps below 64 (kColumns), decimals below 16.
+    // 64, widths up to 64 and gaps below 64 (kColumns), decimals below 16.
     static_assert(KeptFields::kBytes <= 64 && KeptFields::kColumns <= 64 &&
-                  KeptFields::kFields * 25 + 3 <= 128);
+                  kShortFields * 25 + 3 <= 128 && KeptFields::kFields * 26 + 7 <= 256 &&
+                  KeptFields::kFields < 16);
     bool small_decimals = true;
     for (std::size_t j = 0; j < count; ++j)
       small_decimals = small_decimals && steps[k + j].field.d < 16;
     const bool kept = worth && small_decimals && size >= KeptFields::kBytes && run.columns >= 16 &&
                       run.columns <= KeptFields::kColumns && form.runs.size() < KeptFields::kSlots;
+    const bool long_run = with_other || count > kShortFields;
     BoundStep bounds;
     if (kept) {
-      // 3 bits for the count, then 25 per field.
-      u128 described = count;
+      // A short run: 3 bits for the count, then 25 per field. A long one: 3 zero bits, 4 for the
+      // count, then 26 per field.
+      std::uint64_t described[4] = {0, 0, 0, 0};
       unsigned at = 3;
+      if (long_run) {
+        put_bits(described, at, count, 4);
+        at += 4;
+      } else {
+        put_bits(described, 0, count, 3);
+      }
       for (std::size_t j = 0; j < count; ++j) {
         const BoundStep& step = steps[k + j];
+        const bool in_other = step.object != head.object;
         const std::uint32_t kind = step.op == BoundOp::Int    ? 0
                                    : step.op == BoundOp::Char ? 1
                                    : step.value_size == 4     ? 2
                                                               : 3;
         const std::uint32_t gap =
             j + 1 < count ? steps[k + j + 1].field.column - step.field.end : 0;
-        const std::uint32_t field = (step.offset - run.offset) | kind << 6 | step.field.w << 8 |
-                                    std::uint32_t{step.field.d} << 15 | gap << 19;
-        described |= static_cast<u128>(field) << at;
-        at += 25;
+        const std::uint32_t offset = step.offset - (in_other ? run.other_offset : run.offset);
+        const std::uint32_t field = offset | kind << 6 | step.field.w << 8 |
+                                    std::uint32_t{step.field.d} << 15 | gap << 19 |
+                                    std::uint32_t{in_other} << 25;
+        put_bits(described, at, field, long_run ? 26 : 25);
+        at += long_run ? 26 : 25;
+        if (in_other) std::memset(run.other_mask + offset, 0xFF, step.value_size);
       }
-      std::memcpy(run.fields, &described, sizeof run.fields);
+      std::memcpy(run.fields, described, sizeof run.fields);
       pieces_of(run.column_pieces, run.columns);
-      bounds.op = BoundOp::Kept;
+      bounds.op = long_run ? BoundOp::KeptLong : BoundOp::Kept;
       bounds.slot = static_cast<std::uint8_t>(form.runs.size());
       bounds.run = static_cast<std::uint8_t>(count + 1);
       form.runs.push_back(run);
@@ -1376,7 +1437,7 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
   // The runs stay where they are from here on.
   for (Form& form : forms_) {
     for (BoundStep& step : form.steps) {
-      if (step.op == BoundOp::Kept || step.op == BoundOp::KeptEnd) {
+      if (step.op == BoundOp::Kept || step.op == BoundOp::KeptLong || step.op == BoundOp::KeptEnd) {
         step.kept_run = &form.runs[step.slot];
       }
     }
@@ -1489,20 +1550,24 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
       case BoundOp::Kept: {
         const KeptRun& run = *step.kept_run;
         const KeptFields::Slot& slot = kept.slots[step.slot];
-        if (holds(slot, run, run_values(objects, run))) {
+        if (holds<false>(slot, run, objects)) {
           copy_pieces(out + run.column, slot.text, run.column_pieces);
           next = &step + 1 + step.run;
         }
         break;
       }
-      case BoundOp::KeptEnd: {
+      case BoundOp::KeptLong: {
         const KeptRun& run = *step.kept_run;
-        KeptFields::Slot& slot = kept.slots[step.slot];
-        std::memcpy(slot.fields, run.fields, sizeof slot.fields);
-        std::memcpy(slot.values, run_values(objects, run), sizeof slot.values);
-        copy_pieces(slot.text, out + run.column, run.column_pieces);
+        const KeptFields::Slot& slot = kept.slots[step.slot];
+        if (holds<true>(slot, run, objects)) {
+          copy_pieces(out + run.column, slot.text, run.column_pieces);
+          next = &step + 1 + step.run;
+        }
         break;
       }
+      case BoundOp::KeptEnd:
+        keep(kept.slots[step.slot], *step.kept_run, objects, out);
+        break;
       case BoundOp::End:
         return width;
       default:
