@@ -23,6 +23,15 @@ namespace {
 
 using namespace layout_detail;
 
+// A second copy of the scanned values in the buffer of scanned values that bound reads fill, column
+// c at kSecondScan + c, stored sixteen at a time from column 8 on (and from column -8, with zeros
+// before column 0). A value loaded soon after it was stored comes straight from its store only when
+// the load lies within one store; a field's 8 values that cross a multiple of 16 columns lie within
+// one store of this copy, and the load takes them there instead of waiting for the stores to reach
+// the cache.
+constexpr std::size_t kSecondScan = kScanFront + kScannedColumns + 8;
+constexpr std::size_t kScanBuffer = kSecondScan + kScannedColumns + 8;
+
 // Columns [pos, pos + w) of the line, cut where the line ends.
 [[gnu::always_inline]] inline std::string_view field_at(std::string_view line, std::size_t pos,
                                                         std::size_t w) {
@@ -309,26 +318,25 @@ struct BlockMasks {
   std::uint32_t plain;
 };
 
-// Classifies 16 columns, and puts their digit values at `values`.
-[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, unsigned char* values) {
+// Classifies 16 columns, and gives their digit values in `v`.
+[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, Bytes& v) {
   const Bytes value = c - '0';
   const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
   const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
   const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
-  const Bytes v = (value & is_digit) | (is_minus & 0x80);
-  std::memcpy(values, &v, 16);
+  v = (value & is_digit) | (is_minus & 0x80);
   const auto bits = [](Bytes mask) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(mask)));
   };
   return {bits(is_digit), bits(is_numeric), bits(is_numeric | reinterpret_cast<Bytes>(c == ' '))};
 }
 
-// Classifies block `b` of a line, `c`: its digit values at `values` + 16 b, and its three masks
-// as 16 bits in their place of the two words per mask.
-[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, unsigned char* values,
+// Classifies block `b` of a line, `c`: its digit values in `v`, and its three masks as 16 bits in
+// their place of the two words per mask.
+[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, Bytes& v,
                                               std::uint64_t* plain, std::uint64_t* numeric,
                                               std::uint64_t* digit) {
-  const BlockMasks masks = classify_block(c, values + 16 * b);
+  const BlockMasks masks = classify_block(c, v);
   const unsigned shift = 16 * (b % 4);
   digit[b / 4] |= std::uint64_t{masks.digit} << shift;
   numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
@@ -344,7 +352,9 @@ struct BlockMasks {
 #if defined(__SSE2__)
   for (int h = 0; h < 2; ++h) plain[h] = numeric[h] = digit[h] = 0;
   const auto scan = [&](std::size_t b, Bytes c) {
-    scan_block(b, c, values, plain, numeric, digit);
+    Bytes v;
+    scan_block(b, c, v, plain, numeric, digit);
+    std::memcpy(values + 16 * b, &v, 16);
   };
   const std::size_t whole = std::min(blocks, line.size() / 16);
   for (std::size_t b = 0; b < whole; ++b) {
@@ -404,15 +414,28 @@ template <std::size_t kBlocks>
   std::uint64_t plain[2] = {0, 0};
   std::uint64_t numeric[2] = {0, 0};
   std::uint64_t digit[2] = {0, 0};
+  __m128i v[kBlocks];
   const auto scan = [&](std::size_t b) {
     Bytes c;
     std::memcpy(&c, line + 16 * b, 16);
-    scan_block(b, c, values, plain, numeric, digit);
+    Bytes block;
+    scan_block(b, c, block, plain, numeric, digit);
+    v[b] = reinterpret_cast<__m128i>(block);
+    _mm_store_si128(reinterpret_cast<__m128i*>(values + 16 * b), v[b]);
   };
   [&]<std::size_t... b>(std::index_sequence<b...>) {
     (scan(b), ...);
   }
   (std::make_index_sequence<kBlocks>());
+  // The second copy, from column -8 on: the halves of neighbouring blocks put together.
+  unsigned char* const second = values - kScanFront + kSecondScan + 8;
+  _mm_store_si128(reinterpret_cast<__m128i*>(second - 16), _mm_slli_si128(v[0], 8));
+  for (std::size_t b = 0; b + 1 < kBlocks; ++b) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(second + 16 * b),
+                    _mm_or_si128(_mm_srli_si128(v[b], 8), _mm_slli_si128(v[b + 1], 8)));
+  }
+  _mm_store_si128(reinterpret_cast<__m128i*>(second + 16 * (kBlocks - 1)),
+                  _mm_srli_si128(v[kBlocks - 1], 8));
   if constexpr (kBlocks <= 4) {
     // No word field reaches the second half of the columns.
     return ((word_columns[0] & ~plain[0]) | (inner_columns[0] & (numeric[0] << 1) & ~digit[0]) |
@@ -749,6 +772,8 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
   std::uint64_t numeric[2];
   std::uint64_t digit[2];
   scan_line(line, form.blocks, plain, numeric, digit, values);
+  // The second copy from the first, columns -8 up to the last scanned one.
+  std::memcpy(values - kScanFront + kSecondScan - 8, values - 8, 16 * form.blocks + 8);
   return plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain, numeric,
                            digit);
 }
@@ -781,8 +806,11 @@ Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
       const bool text = step.op == Op::Text || step.op == Op::TextAll;
       if (field.word && member.kind == In::Kind::Int) {
         const std::uint32_t end = step.column + step.w;
-        words.push_back({static_cast<std::uint32_t>(kScanFront + end - 8),
-                         step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
+        const auto first = static_cast<std::uint32_t>(kScanFront + end - 8);
+        const bool crosses = first % 16 > 8;  // a multiple of 16 columns: the second copy
+        words.push_back(
+            {crosses ? static_cast<std::uint32_t>(first - kScanFront + kSecondScan) : first,
+             step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
       } else if (text && member.kind == In::Kind::Text) {
         form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
                               member.kind, member.offset});
@@ -844,7 +872,7 @@ ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t 
   if (p < form_count_) {
     const Form& form = forms_[p];
     if (form.direct && count == form.count) {
-      alignas(16) unsigned char values[kScanFront + kScannedColumns];
+      alignas(16) unsigned char values[kScanBuffer];
       std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
       if (scanned_plain(line, form, values + kScanFront)) {
         for (const Form::Group& group : form.groups) store_group(group, values, base);

@@ -16,7 +16,7 @@ class Line {
   Line() { text_.fill(' '); }
   // `may_hold_h` false: the reader saw that `raw` holds no "H" (so no file header mark).
   void assign(std::string_view raw, bool may_hold_h = true);
-  std::string_view view() const { return {text_.data(), text_.size()}; }
+  std::string_view view() const { return {text_.data(), kLineWidth}; }
   // The line without trailing blanks.
   std::string_view trimmed() const { return {text_.data(), trimmed_length_}; }
   // Columns first..last (1-based, inclusive).
@@ -31,7 +31,9 @@ class Line {
   void align_marker();
 
  private:
-  std::array<char, kLineWidth> text_;
+  // The 120 columns, and blanks after them that let the blanking of a line's end store sixteen
+  // at a time (kept blank: nothing else writes there).
+  std::array<char, kLineWidth + 16> text_;
   // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
   // Every column beyond it is blank, so the next line blanks only the columns this one filled.
   std::size_t trimmed_length_ = 0;

@@ -37,6 +37,22 @@ TEST(MarkerAlignment, TrimmedLengthFollowsTheShift) {
   EXPECT_EQ(aligned(" G$" + std::string(200, 'y')).trimmed().size(), 120u);
 }
 
+// One line taking lines of every length in turn: each shows its own columns, blank-padded, and
+// nothing of a longer line before it.
+TEST(Line, EveryLengthShowsItsColumnsBlankPadded) {
+  std::mt19937 random(27);
+  Line line;
+  for (int k = 0; k < 2000; ++k) {
+    std::string raw(random() % 131, 'x');
+    for (char& c : raw) c = random() % 3 == 0 ? ' ' : static_cast<char>('!' + random() % 90);
+    line.assign(raw);
+    std::string padded = raw.substr(0, kLineWidth);
+    padded.resize(kLineWidth, ' ');
+    ASSERT_EQ(line.view(), padded) << k;
+    ASSERT_EQ(line.trimmed(), padded.substr(0, padded.find_last_not_of(' ') + 1)) << k;
+  }
+}
+
 // The pre-scan looks for its marker before aligning: the answer must be that of the aligned line.
 TEST(MarkerAlignment, MarkerOfTheRawLineIsThatOfTheAlignedLine) {
   const std::string lines[] = {" G$GPGGA", "G$GPGGA", "xG$",  "$G$", "G$",  "G",
