@@ -27,36 +27,48 @@ inline void copy16(char* to, const char* from) {
 #endif
 }
 
-// The first `count` bytes (at most a line's width) of `from` to `to`, sixteen at a time with the
-// last sixteen overlapping the ones before: a library or string-instruction copy of a length only
-// known here costs more than the whole line on a survey's short lines.
-inline void copy_columns(char* to, const char* from, std::size_t count) {
-  if (count >= 16) {
-    for (std::size_t k = 0; k + 16 < count; k += 16) copy16(to + k, from + k);
-    copy16(to + count - 16, from + count - 16);
-  } else if (count >= 8) {
-    std::uint64_t first, last;
-    std::memcpy(&first, from, 8);
-    std::memcpy(&last, from + count - 8, 8);
-    std::memcpy(to, &first, 8);
-    std::memcpy(to + count - 8, &last, 8);
-  } else {
-    for (std::size_t k = 0; k < count; ++k) to[k] = from[k];
-  }
+// Sixteen bytes to `to`: the first `count` (1 to 15) of `from`, blanks after them; the bytes
+// after them at `from` are read.
+inline void copy_head16(char* to, const char* from, std::size_t count) {
+#if defined(__SSE2__)
+  const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m128i beyond = _mm_cmpgt_epi8(index, _mm_set1_epi8(static_cast<char>(count - 1)));
+  const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  _mm_storeu_si128(
+      reinterpret_cast<__m128i*>(to),
+      _mm_or_si128(_mm_and_si128(beyond, _mm_set1_epi8(' ')), _mm_andnot_si128(beyond, text)));
+#else
+  char head[16];
+  std::memcpy(head, from, 16);
+  std::memset(head + count, ' ', 16 - count);
+  std::memcpy(to, head, 16);
+#endif
 }
 
 }  // namespace
 
-void Line::assign(std::string_view raw, bool may_hold_h) {
+void Line::assign(std::string_view raw, bool may_hold_h, bool readable_after) {
   may_hold_h_ = may_hold_h;
   const std::size_t count = std::min(raw.size(), kLineWidth);
-  copy_columns(text_.data(), raw.data(), count);
+  char* const text = text_.data();
+  std::size_t k = 0;
+  for (; k + 16 <= count; k += 16) copy16(text + k, raw.data() + k);
+  if (k < count) {
+    if (readable_after || raw.size() >= k + 16) {
+      copy_head16(text + k, raw.data() + k, count - k);
+    } else {
+      char head[16];
+      std::memcpy(head, raw.data() + k, count - k);
+      copy_head16(text + k, head, count - k);
+    }
+    k += 16;
+  }
   // Beyond the trimmed length of the line before, every column is blank already; the sixteen
   // columns after the line's width give room for the last store.
   static constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  for (std::size_t k = count; k < trimmed_length_; k += 16) copy16(text_.data() + k, kBlanks);
-  trimmed_length_ = trimmed_length(text_.data(), count);
+  for (; k < trimmed_length_; k += 16) copy16(text + k, kBlanks);
+  trimmed_length_ = trimmed_length(text, count);
 }
 
 void Line::align_marker() {

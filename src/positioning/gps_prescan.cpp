@@ -39,7 +39,7 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
     const Flow flow = read_next_marked_line(files.input, run.line_number, "G$", raw);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
-    load_line(run.LINE, raw);
+    load_line(run.LINE, raw, true, true);
     const std::string_view sentence = gga_sentence_of(run.LINE.trimmed());
     if (sentence.empty()) {
       copy_other_sentence(run.LINE, files.gps, scratch);
