@@ -37,10 +37,12 @@ bool trimmed_in_place(std::string_view raw, std::string_view& trimmed) {
   return true;
 }
 
-Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line) {
-  std::string_view raw;
-  const Flow flow = read_next_raw_line(input, line_number, raw);
-  if (flow == Flow::NextLine) load_line(line, raw, input.may_hold_h(), true);
+Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line,
+                    std::string_view* raw) {
+  std::string_view text;
+  const Flow flow = read_next_raw_line(input, line_number, text);
+  if (flow == Flow::NextLine) load_line(line, text, input.may_hold_h(), true);
+  if (raw != nullptr) *raw = text;
   return flow;
 }
 

@@ -13,7 +13,9 @@ namespace quillet {
 
 // Reads the next line of `input` into `line` (counting it in `line_number` and aligning its
 // marker). Returns NextLine, EndOfFile or InputReadError (the input keeps the error number).
-Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line);
+// `raw`, when given, receives the line as the input holds it (valid until the next read).
+Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line,
+                    std::string_view* raw = nullptr);
 
 // Reads and counts the next line as it came, for a caller that looks at few lines (the GPS
 // pre-scan): `raw` is valid until the next read; `load_line` then puts it into `line` as

@@ -81,6 +81,10 @@ struct RunState {
   bool height_given = false;
 
   Line LINE;
+  // LINE as the input holds it, while the record loop handles it (valid until the next read);
+  // without data elsewhere. A handler may read it where loading left it as it was
+  // (trimmed_in_place) rather than read the copy just made.
+  std::string_view raw_line;
   std::int32_t line_number = 0;
   std::int32_t gps_fix_count = 0;
   bool end_of_input = false;

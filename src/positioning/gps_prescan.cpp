@@ -102,11 +102,13 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
   return Flow::NextLine;
 }
 
-Flow handle_gps_line(const Line& LINE, GpsFix& current_fix, OutputFile& gps,
+Flow handle_gps_line(const Line& LINE, std::string_view raw, GpsFix& current_fix, OutputFile& gps,
                      std::int32_t& gps_fix_count, std::string& record, Console& console) {
-  const std::string_view sentence = gga_sentence_of(LINE.trimmed());
+  std::string_view line;
+  if (raw.data() == nullptr || !trimmed_in_place(raw, line)) line = LINE.trimmed();
+  const std::string_view sentence = gga_sentence_of(line);
   if (sentence.empty()) {
-    copy_other_sentence(LINE.trimmed(), gps, record);
+    copy_other_sentence(line, gps, record);
   } else {
     READ_GPGGA(sentence, current_fix, console);
     // The receiver's own sentence, whatever its talker: the logger cut off only the "$".

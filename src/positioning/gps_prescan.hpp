@@ -18,7 +18,8 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
 // A G$ line of the record loop: its GGA sentence (GPS or any other satellite system) becomes the
 // current fix and is copied, with its "$" restored, to the GPS side file.
 // `gps_fix_count` counts the G$ lines of the output set; `record` is scratch for the copied line.
-Flow handle_gps_line(const Line& LINE, GpsFix& current_fix, OutputFile& gps,
+// `raw`: LINE as the input holds it (RunState::raw_line), read in its place where it can be.
+Flow handle_gps_line(const Line& LINE, std::string_view raw, GpsFix& current_fix, OutputFile& gps,
                      std::int32_t& gps_fix_count, std::string& record, Console& console);
 
 }  // namespace quillet

@@ -80,8 +80,8 @@ Flow dispatch_to_handler(LineKind kind, ProgramState& program, RunState& run, Fi
       return handle_i_packet(run.LINE, program.station, program.ems,
                              program.identification.SW_VERSION, writer, console);
     case LineKind::Gps:
-      return handle_gps_line(run.LINE, program.gps.current_fix, files.gps, run.gps_fix_count,
-                             run.record, console);
+      return handle_gps_line(run.LINE, run.raw_line, program.gps.current_fix, files.gps,
+                             run.gps_fix_count, run.record, console);
     case LineKind::Ignored:
       return Flow::NextLine;
   }

@@ -56,14 +56,18 @@ void report_packet_skip(const RunState& run, Console& console) {
 
 Flow record_loop(ProgramState& program, RunState& run, FileUnits& files, Console& console) {
   for (;;) {
-    const Flow read = read_next_line(files.input, run.line_number, run.LINE);
-    if (read != Flow::NextLine) return read;
+    const Flow read = read_next_line(files.input, run.line_number, run.LINE, &run.raw_line);
+    if (read != Flow::NextLine) {
+      run.raw_line = {};
+      return read;
+    }
     ++run.summary.lines_read;
     const Flow flow = dispatch_line(classify_line(run.LINE), program, run, files, console);
     if (flow == Flow::PacketSkip || flow == Flow::PacketError) {
       if (run.summary.lines_skipped++ == 0) run.summary.first_skipped = run.line_number;
       if (flow == Flow::PacketSkip) report_packet_skip(run, console);
     } else if (flow != Flow::NextLine) {
+      run.raw_line = {};
       return flow;
     }
   }
