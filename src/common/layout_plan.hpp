@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/layout.hpp"
@@ -244,14 +245,25 @@ struct Layout::Bound::Form {
     In::Kind kind = In::Kind::Text;
     std::uint32_t offset = 0;  // of the member, or the index of the text
   };
-  bool direct = false;
+  bool direct = false;  // whether a read of `count` members may store the fields directly
   std::size_t count = 0;
   std::size_t blocks = 0;  // as in the plan's Reading, and its masks
   std::uint64_t word_columns[2] = {0, 0};
   std::uint64_t inner_columns[2] = {0, 0};
   std::uint64_t last_columns[2] = {0, 0};
+  // The same columns per block as byte masks (0xFF for a column in the set), as the vector scan
+  // applies them: the word fields' columns, those that are not the first of their field, and
+  // those where a sign may stand (every column of a word field but its last).
+  alignas(16) unsigned char block_words[8][16] = {};
+  alignas(16) unsigned char block_inner[8][16] = {};
+  alignas(16) unsigned char block_signs[8][16] = {};
   std::vector<Group> groups;
-  std::vector<Text> texts;
+  std::vector<Text> chars;  // the Char texts
+  std::vector<Text> texts;  // the Text texts
+  // What a read field by field takes.
+  const Layout* layout = nullptr;
+  const InMember* members = nullptr;
+  int n = 0;  // the run-time count of the form's plan
 };
 
 namespace layout_detail {

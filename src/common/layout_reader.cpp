@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <span>
 #include <system_error>
 #include <utility>
@@ -393,36 +394,6 @@ struct BlockMasks {
   return bad == 0;
 }
 
-#if defined(__SSE2__)
-// scan_line and plain_word_fields for a line that reaches past the `kBlocks` blocks a plan's
-// word fields lie in, the blocks unrolled and the masks kept in registers.
-template <std::size_t kBlocks>
-[[gnu::always_inline]] inline bool scan_plain(const char* line, const std::uint64_t* word_columns,
-                                              const std::uint64_t* inner_columns,
-                                              const std::uint64_t* last_columns,
-                                              unsigned char* values) {
-  std::uint64_t plain[2] = {0, 0};
-  std::uint64_t numeric[2] = {0, 0};
-  std::uint64_t digit[2] = {0, 0};
-  const auto scan = [&](std::size_t b) {
-    Bytes c;
-    std::memcpy(&c, line + 16 * b, 16);
-    scan_block(b, c, values, plain, numeric, digit);
-  };
-  [&]<std::size_t... b>(std::index_sequence<b...>) {
-    (scan(b), ...);
-  }
-  (std::make_index_sequence<kBlocks>());
-  if constexpr (kBlocks <= 4) {
-    // No word field reaches the second half of the columns.
-    return ((word_columns[0] & ~plain[0]) | (inner_columns[0] & (numeric[0] << 1) & ~digit[0]) |
-            (last_columns[0] & numeric[0] & ~digit[0])) == 0;
-  } else {
-    return plain_word_fields(word_columns, inner_columns, last_columns, plain, numeric, digit);
-  }
-}
-#endif
-
 [[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
                                                      const ScannedColumns& s) {
   return plain_word_fields(reading.word_columns, reading.inner_columns, reading.last_columns,
@@ -670,10 +641,10 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
   return groups;
 }
 
-// Combines a group's four fields from the scanned values and stores them in their members.
-[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* values,
-                                               char* base) {
 #if defined(__SSE2__)
+// A group's four fields combined from the scanned values, in the group's order.
+[[gnu::always_inline]] inline __m128i combine_group(const Group& group,
+                                                    const unsigned char* values) {
   const auto pair = [&](int k) {
     const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + group.at[k]));
     const __m128d both = _mm_loadh_pd(_mm_castsi128_pd(low),
@@ -681,23 +652,32 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
     return _mm_and_si128(_mm_castpd_si128(both),
                          _mm_load_si128(reinterpret_cast<const __m128i*>(group.keep + k)));
   };
-  const __m128i four = combine_four(pair(0), pair(2));
+  return combine_four(pair(0), pair(2));
+}
+#endif
+
+// Combines a group's four fields from the scanned values and stores them in their members.
+[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* values,
+                                               char* base) {
+#if defined(__SSE2__)
+  const __m128i four = combine_group(group, values);
+  const auto store = static_cast<unsigned>(group.store);
   const auto put = [&](int k, __m128i v) {
     const std::int32_t value = _mm_cvtsi128_si32(v);
     std::memcpy(base + group.offset[k], &value, sizeof value);
   };
-  if (group.store == Group::Store::Whole) {
+  if (store == static_cast<unsigned>(Group::Store::Whole)) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(base + group.offset[0]), four);
     return;
   }
-  if ((static_cast<unsigned>(group.store) & 1) != 0) {
+  if ((store & 1) != 0) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(base + group.offset[0]), four);
   } else {
     put(0, four);
     put(1, _mm_shuffle_epi32(four, 1));
   }
   const __m128i high = _mm_unpackhi_epi64(four, four);
-  if ((static_cast<unsigned>(group.store) & 2) != 0) {
+  if ((store & 2) != 0) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(base + group.offset[2]), high);
   } else {
     put(2, high);
@@ -713,105 +693,42 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 #endif
 }
 
-// Whether the word fields of a bound plan are plain on the line, the scanned values put at
-// `values`.
-[[gnu::always_inline]] inline bool scanned_plain(std::string_view line,
-                                                 const Layout::Bound::Form& form,
-                                                 unsigned char* values) {
+using Form = Layout::Bound::Form;
+
 #if defined(__SSE2__)
-  if (line.size() >= 16 * form.blocks) {
-    const std::uint64_t* const w = form.word_columns;
-    const std::uint64_t* const i = form.inner_columns;
-    const std::uint64_t* const l = form.last_columns;
-    switch (form.blocks) {
-      case 1:
-        return scan_plain<1>(line.data(), w, i, l, values);
-      case 2:
-        return scan_plain<2>(line.data(), w, i, l, values);
-      case 3:
-        return scan_plain<3>(line.data(), w, i, l, values);
-      case 4:
-        return scan_plain<4>(line.data(), w, i, l, values);
-      case 5:
-        return scan_plain<5>(line.data(), w, i, l, values);
-      case 6:
-        return scan_plain<6>(line.data(), w, i, l, values);
-      case 7:
-        return scan_plain<7>(line.data(), w, i, l, values);
-      case 8:
-        return scan_plain<8>(line.data(), w, i, l, values);
-      default:
-        break;
-    }
-  }
+// Block `b` of a line, `c`, checked against a bound form's masks: its digit values put at
+// `values` + 16 b, and its columns where a word field is not plain set in `bad` (bytes of 0xFF).
+// `after_blank`: the columns whose column before is a blank. A plus sign counts as not plain
+// here (the logger writes none; a field with one is read field by field), and a minus sign's
+// value is 0xF0: no digit, and above 127 in the sum of its field's bytes, as combine_four takes a
+// field's sign.
+[[gnu::always_inline]] inline void check_block(std::size_t b, __m128i c, __m128i after_blank,
+                                               const Form& form, unsigned char* values,
+                                               __m128i& bad) {
+  const auto mask = [b](const unsigned char(&columns)[8][16]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(columns[b]));
+  };
+  const __m128i value = _mm_sub_epi8(c, _mm_set1_epi8('0'));
+  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(value, _mm_set1_epi8(9)), value);
+  const __m128i minus = _mm_cmpeq_epi8(c, _mm_set1_epi8('-'));
+  const __m128i blank = _mm_cmpeq_epi8(c, _mm_set1_epi8(' '));
+  const __m128i minus_value = _mm_and_si128(minus, _mm_set1_epi8(static_cast<char>(0xF0)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(values + 16 * b),
+                  _mm_and_si128(value, _mm_or_si128(digit, minus_value)));
+  // A column of a word field is plain as a digit, or as a blank or (but in the field's last
+  // column) a sign where the column before it in the field is a blank. That column is a word
+  // column itself: where it is neither a blank, a sign nor a digit, it is not plain anyway, so
+  // that "not after a blank" stands for "after a digit or a sign".
+  const __m128i allowed = _mm_or_si128(blank, _mm_and_si128(minus, mask(form.block_signs)));
+  const __m128i after_other = _mm_andnot_si128(after_blank, mask(form.block_inner));
+  const __m128i plain = _mm_or_si128(digit, _mm_andnot_si128(after_other, allowed));
+  bad = _mm_or_si128(bad, _mm_andnot_si128(plain, mask(form.block_words)));
+}
+
+[[gnu::always_inline]] inline __m128i blanks_of(__m128i c) {
+  return _mm_cmpeq_epi8(c, _mm_set1_epi8(' '));
+}
 #endif
-  std::uint64_t plain[2];
-  std::uint64_t numeric[2];
-  std::uint64_t digit[2];
-  scan_line(line, form.blocks, plain, numeric, digit, values);
-  return plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain, numeric,
-                           digit);
-}
-
-}  // namespace
-
-Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
-    : layout_(std::move(layout)), members_(std::move(members)) {
-  if (members_.size() > kMaxBoundMembers) {
-    std::fprintf(stderr, "Layout::Bound: more than %zu members\n", kMaxBoundMembers);
-    std::abort();
-  }
-  for (std::size_t p = 0; p < layout_.plans_.size(); ++p) {
-    const std::vector<Item>& plan = layout_.plans_[p];
-    const Reading& reading = layout_.readings_[p];
-    Form& form = forms_.emplace_back();
-    form.count = std::min(members_.size(), reading.fields.size());
-    form.direct = reading.blocks != 0;
-    form.blocks = reading.blocks;
-    for (int h = 0; h < 2; ++h) {
-      form.word_columns[h] = reading.word_columns[h];
-      form.inner_columns[h] = reading.inner_columns[h];
-      form.last_columns[h] = reading.last_columns[h];
-    }
-    std::vector<BoundWord> words;
-    for (std::size_t k = 0; k < form.count && form.direct; ++k) {
-      const Reading::Field& field = reading.fields[k];
-      const Item& step = plan[field.step];
-      const InMember& member = members_[k];
-      const bool text = step.op == Op::Text || step.op == Op::TextAll;
-      if (field.word && member.kind == In::Kind::Int) {
-        const std::uint32_t end = step.column + step.w;
-        words.push_back({static_cast<std::uint32_t>(kScanFront + end - 8),
-                         step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
-      } else if (text && member.kind == In::Kind::Text) {
-        form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
-                              member.kind, member.offset});
-      } else if (text && member.kind == In::Kind::Char) {
-        // A one-character variable takes the last column of an Aw field, the first of A alone.
-        form.texts.push_back({step.op == Op::TextAll ? step.column : step.column + step.w - 1, 1,
-                              member.kind, member.offset});
-      } else {
-        form.direct = false;  // a field whose reading may fail: read field by field
-      }
-    }
-    // The characters are stored after the integers: one inside an integer member would take its
-    // place out of the record's order.
-    for (const Form::Text& text : form.texts) {
-      for (const BoundWord& word : words) {
-        if (text.kind == In::Kind::Char && text.offset >= word.offset &&
-            text.offset < word.offset + 4) {
-          form.direct = false;
-        }
-      }
-    }
-    if (form.direct) form.groups = groups_of(words);
-  }
-  form_count_ = forms_.size();
-}
-
-Layout::Bound::~Bound() = default;
-
-namespace {
 
 // A bound read that goes through the layout with the members as variables.
 [[gnu::noinline]] ReadResult read_members(const Layout& layout, const InMember* members,
@@ -830,37 +747,188 @@ namespace {
   return layout.read(line, variables.in, count, n);
 }
 
+// The same for a direct read of a form's `count` members whose line has a field of another
+// shape.
+[[gnu::noinline]] ReadResult read_form_members(const Form& form, const char* line, std::size_t size,
+                                               char* base, std::string_view* texts) {
+  return read_members(*form.layout, form.members, std::string_view(line, size), base, form.count,
+                      form.n, texts);
+}
+
+// The values of a bound form's fields stored in their members, on a line whose word fields are
+// plain, scanned into `values`.
+[[gnu::always_inline]] inline void store_fields(const Form& form, const unsigned char* values,
+                                                const char* line, std::size_t size, char* base,
+                                                std::string_view* texts) {
+  for (const Group& group : form.groups) store_group(group, values, base);
+  for (const Form::Text& c : form.chars) base[c.offset] = c.column < size ? line[c.column] : ' ';
+  for (const Form::Text& text : form.texts) {
+    texts[text.offset] = field_at(std::string_view(line, size), text.column,
+                                  text.width == UINT32_MAX ? std::string_view::npos : text.width);
+  }
+}
+
+// A direct read of a form's `count` members (Layout::Bound::Direct) whatever the line's length, its
+// blocks classified one after another, those past the line's end as blanks.
+[[gnu::noinline]] ReadResult read_direct_any(const Form& form, const char* line, std::size_t size,
+                                             char* base, std::string_view* texts) {
+  alignas(16) unsigned char values[kScanFront + kScannedColumns];
+  std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  bool plain;
+#if defined(__SSE2__)
+  __m128i bad = _mm_setzero_si128();
+  __m128i blanks_before = _mm_setzero_si128();
+  for (std::size_t b = 0; b < form.blocks; ++b) {
+    const std::size_t first = 16 * b;
+    const __m128i c = first + 16 <= size
+                          ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + first))
+                          : reinterpret_cast<__m128i>(
+                                load_partial(line + first, first < size ? size - first : 0));
+    const __m128i blanks = blanks_of(c);
+    check_block(b, c, _mm_or_si128(_mm_slli_si128(blanks, 1), _mm_srli_si128(blanks_before, 15)),
+                form, values + kScanFront, bad);
+    blanks_before = blanks;
+  }
+  plain = _mm_movemask_epi8(bad) == 0;
+#else
+  std::uint64_t plain_columns[2];
+  std::uint64_t numeric[2];
+  std::uint64_t digit[2];
+  scan_line(std::string_view(line, size), form.blocks, plain_columns, numeric, digit,
+            values + kScanFront);
+  plain = plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain_columns,
+                            numeric, digit);
+#endif
+  if (!plain) return read_form_members(form, line, size, base, texts);
+  store_fields(form, values, line, size, base, texts);
+  return {};
+}
+
+// A direct read of a form whose word fields lie in the first `kBlocks` blocks.
+template <std::size_t kBlocks>
+ReadResult read_direct(const Form& form, const char* line, std::size_t size, char* base,
+                       std::string_view* texts) {
+#if defined(__SSE2__)
+  if (size < 16 * kBlocks) [[unlikely]] {
+    return read_direct_any(form, line, size, base, texts);
+  }
+  alignas(16) unsigned char values[kScanFront + 16 * kBlocks];
+  std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  const auto load = [](const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  };
+  // The columns before those of a block from the line again, one column earlier: no column
+  // comes before the first one.
+  __m128i bad = _mm_setzero_si128();
+  const __m128i first = load(line);
+  check_block(0, first, _mm_slli_si128(blanks_of(first), 1), form, values + kScanFront, bad);
+  [&]<std::size_t... b>(std::index_sequence<b...>) {
+    (check_block(b + 1, load(line + 16 * (b + 1)), blanks_of(load(line + 16 * (b + 1) - 1)), form,
+                 values + kScanFront, bad),
+     ...);
+  }
+  (std::make_index_sequence<kBlocks - 1>());
+  if (_mm_movemask_epi8(bad) != 0) [[unlikely]] {
+    return read_form_members(form, line, size, base, texts);
+  }
+  store_fields(form, values, line, size, base, texts);
+  return {};
+#else
+  return read_direct_any(form, line, size, base, texts);
+#endif
+}
+
+// The direct reads by the blocks their word fields lie in.
+using DirectRead = ReadResult (*)(const Form&, const char*, std::size_t, char*, std::string_view*);
+constexpr DirectRead kDirectReads[] = {
+    nullptr,        read_direct<1>, read_direct<2>, read_direct<3>, read_direct<4>,
+    read_direct<5>, read_direct<6>, read_direct<7>, read_direct<8>,
+};
+static_assert(std::size(kDirectReads) == kScannedColumns / 16 + 1);
+
 }  // namespace
 
-ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t count, int n,
-                               std::string_view* texts) const {
-  char* const base = static_cast<char*>(object);
+Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
+    : layout_(std::move(layout)), members_(std::move(members)) {
+  if (members_.size() > kMaxBoundMembers) {
+    std::fprintf(stderr, "Layout::Bound: more than %zu members\n", kMaxBoundMembers);
+    std::abort();
+  }
+  for (std::size_t p = 0; p < layout_.plans_.size(); ++p) {
+    const std::vector<Item>& plan = layout_.plans_[p];
+    const Reading& reading = layout_.readings_[p];
+    Form& form = forms_.emplace_back();
+    form.layout = &layout_;
+    form.members = members_.data();
+    form.n = static_cast<int>(p);
+    form.count = std::min(members_.size(), reading.fields.size());
+    bool direct = reading.blocks != 0;
+    form.blocks = reading.blocks;
+    for (int h = 0; h < 2; ++h) {
+      form.word_columns[h] = reading.word_columns[h];
+      form.inner_columns[h] = reading.inner_columns[h];
+      form.last_columns[h] = reading.last_columns[h];
+    }
+    for (std::size_t c = 0; c < 16 * form.blocks; ++c) {
+      const auto in = [c](const std::uint64_t* columns) { return (columns[c / 64] >> c % 64) & 1; };
+      const auto set = [c](unsigned char(&columns)[8][16], bool on) {
+        columns[c / 16][c % 16] = on ? 0xFF : 0;
+      };
+      set(form.block_words, in(form.word_columns) != 0);
+      set(form.block_inner, in(form.inner_columns) != 0);
+      set(form.block_signs, in(form.word_columns) != 0 && in(form.last_columns) == 0);
+    }
+    std::vector<BoundWord> words;
+    for (std::size_t k = 0; k < form.count && direct; ++k) {
+      const Reading::Field& field = reading.fields[k];
+      const Item& step = plan[field.step];
+      const InMember& member = members_[k];
+      const bool text = step.op == Op::Text || step.op == Op::TextAll;
+      if (field.word && member.kind == In::Kind::Int) {
+        const std::uint32_t end = step.column + step.w;
+        words.push_back({static_cast<std::uint32_t>(kScanFront + end - 8),
+                         step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
+      } else if (text && member.kind == In::Kind::Text) {
+        form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
+                              member.kind, member.offset});
+      } else if (text && member.kind == In::Kind::Char) {
+        // A one-character variable takes the last column of an Aw field, the first of A alone.
+        form.chars.push_back({step.op == Op::TextAll ? step.column : step.column + step.w - 1, 1,
+                              member.kind, member.offset});
+      } else {
+        direct = false;  // a field whose reading may fail: read field by field
+      }
+    }
+    // The characters are stored after the integers: one inside an integer member would take its
+    // place out of the record's order.
+    for (const Form::Text& c : form.chars) {
+      for (const BoundWord& word : words) {
+        if (c.offset >= word.offset && c.offset < word.offset + 4) direct = false;
+      }
+    }
+    if (!direct) continue;
+    form.groups = groups_of(words);
+    form.direct = true;
+  }
+  for (const Form& form : forms_) {
+    Direct& direct = directs_.emplace_back();
+    if (!form.direct) continue;
+    direct.read = kDirectReads[form.blocks];
+    direct.count = form.count;
+    direct.form = &form;
+  }
+  form_count_ = forms_.size();
+}
+
+Layout::Bound::~Bound() = default;
+
+ReadResult Layout::Bound::read_fields(std::string_view line, void* object, std::size_t count, int n,
+                                      std::string_view* texts) const {
   if (count > members_.size()) [[unlikely]] {
     std::fprintf(stderr, "Layout::Bound: a read of more members than were bound\n");
     std::abort();
   }
-  // One form per plan of the layout: the only one, or the one of `n`.
-  const std::size_t p = form_count_ == 1 ? 0 : static_cast<std::size_t>(n);
-  if (p < form_count_) {
-    const Form& form = forms_[p];
-    if (form.direct && count == form.count) {
-      alignas(16) unsigned char values[kScanFront + kScannedColumns];
-      std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
-      if (scanned_plain(line, form, values + kScanFront)) {
-        for (const Form::Group& group : form.groups) store_group(group, values, base);
-        for (const Form::Text& text : form.texts) {
-          if (text.kind == In::Kind::Char) {
-            base[text.offset] = text.column < line.size() ? line[text.column] : ' ';
-          } else {
-            texts[text.offset] = field_at(
-                line, text.column, text.width == UINT32_MAX ? std::string_view::npos : text.width);
-          }
-        }
-        return {};
-      }
-    }
-  }
-  return read_members(layout_, members_.data(), line, base, count, n, texts);
+  return read_members(layout_, members_.data(), line, static_cast<char*>(object), count, n, texts);
 }
 
 ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {
