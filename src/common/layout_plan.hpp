@@ -232,7 +232,7 @@ struct Layout::Bound::Form {
     // after another in the object), or per half, the first two and the last two, the half's
     // two at its first offset on (bit 0 for the first half, bit 1 for the second) or each alone.
     enum class Store : std::uint8_t { Lanes = 0, LowPair = 1, HighPair = 2, Pairs = 3, Whole = 4 };
-    // Per field: the 8 scanned values that end with its last column (from kScanFront + its
+    // Per field: the 8 scanned columns that end with its last column (from kScanFront + its
     // first column + its width - 8 on), and of those the bytes that are its own.
     alignas(16) std::uint64_t keep[4] = {0, 0, 0, 0};
     std::uint32_t at[4] = {0, 0, 0, 0};
@@ -268,8 +268,8 @@ struct Layout::Bound::Form {
 
 namespace layout_detail {
 
-// The bytes before column 0 in the buffer of scanned values that bound reads fill: a field's 8
-// values are loaded ending at its last column, so that a field near column 0 reaches into them.
+// The bytes before column 0 in the buffer of scanned columns that bound reads fill: a field's 8
+// columns are loaded ending at its last one, so that a field near column 0 reaches into them.
 inline constexpr std::size_t kScanFront = 16;
 
 // The writing form of a plan of fixed width (no A alone) whose literals' texts are in `literals`.

@@ -411,24 +411,33 @@ struct BlockMasks {
 // (the first, more significant digit in the low byte: (lo + 256 hi) * 0x0A01 holds 10 lo + hi
 // in its high byte), fours and all eight by multiply-adds, the sign applied where a byte of the
 // field holds 0x80 (the sum of a field's bytes is then above 127: eight digits make at most 72).
+// `kCharacters`: the words hold the fields' characters themselves (zeros before them), which
+// are blanks, digits and perhaps a minus sign, instead of digit values.
+template <bool kCharacters = false>
 [[gnu::always_inline]] inline __m128i combine_four(__m128i ab, __m128i cd) {
   using Lanes = std::uint16_t __attribute__((vector_size(16)));
   const __m128i zero = _mm_setzero_si128();
-  const __m128i digits = _mm_set1_epi8(0x0F);
   const __m128i hundred_one = _mm_set1_epi32(100 | 1 << 16);
   const __m128i ten_thousand_one = _mm_set1_epi32(10000 | 1 << 16);
   // One multiplication, which the compiler would otherwise spell out in shifts and additions.
   __m128i times = _mm_set1_epi16(0x0A01);
   asm("" : "+x"(times));
   const auto pairs = [&](__m128i v) {
-    return reinterpret_cast<__m128i>(
-        reinterpret_cast<Lanes>(_mm_mullo_epi16(_mm_and_si128(v, digits), times)) >> 8);
+    // A character less '0' saturates to 0 for a blank or a sign.
+    const __m128i digits =
+        kCharacters ? _mm_subs_epu8(v, _mm_set1_epi8('0')) : _mm_and_si128(v, _mm_set1_epi8(0x0F));
+    return reinterpret_cast<__m128i>(reinterpret_cast<Lanes>(_mm_mullo_epi16(digits, times)) >> 8);
   };
   const __m128i fours = _mm_packs_epi32(_mm_madd_epi16(pairs(ab), hundred_one),
                                         _mm_madd_epi16(pairs(cd), hundred_one));  // below 10^4
   const __m128i magnitude = _mm_madd_epi16(fours, ten_thousand_one);
-  // Per field the sum of its bytes; 32-bit lanes in field order after the pack.
-  const __m128i sums = _mm_packs_epi32(_mm_sad_epu8(ab, zero), _mm_sad_epu8(cd, zero));
+  // Per field the sum of its bytes (of its minus signs as 0xFF); 32-bit lanes in field order
+  // after the pack.
+  const auto signs = [](__m128i v) {
+    return kCharacters ? _mm_cmpeq_epi8(v, _mm_set1_epi8('-')) : v;
+  };
+  const __m128i sums =
+      _mm_packs_epi32(_mm_sad_epu8(signs(ab), zero), _mm_sad_epu8(signs(cd), zero));
   const __m128i negative = _mm_cmpgt_epi32(sums, _mm_set1_epi32(127));
   return _mm_sub_epi32(_mm_xor_si128(magnitude, negative), negative);
 }
@@ -642,25 +651,27 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 }
 
 #if defined(__SSE2__)
-// A group's four fields combined from the scanned values, in the group's order.
+// A group's four fields combined from the scanned columns (the line's characters), in the
+// group's order.
 [[gnu::always_inline]] inline __m128i combine_group(const Group& group,
-                                                    const unsigned char* values) {
+                                                    const unsigned char* columns) {
   const auto pair = [&](int k) {
-    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + group.at[k]));
+    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + group.at[k]));
     const __m128d both = _mm_loadh_pd(_mm_castsi128_pd(low),
-                                      reinterpret_cast<const double*>(values + group.at[k + 1]));
+                                      reinterpret_cast<const double*>(columns + group.at[k + 1]));
     return _mm_and_si128(_mm_castpd_si128(both),
                          _mm_load_si128(reinterpret_cast<const __m128i*>(group.keep + k)));
   };
-  return combine_four(pair(0), pair(2));
+  return combine_four<true>(pair(0), pair(2));
 }
 #endif
 
-// Combines a group's four fields from the scanned values and stores them in their members.
-[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* values,
+// Combines a group's four fields from the scanned columns (the line's characters; elsewhere
+// their digit values) and stores them in their members.
+[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* columns,
                                                char* base) {
 #if defined(__SSE2__)
-  const __m128i four = combine_group(group, values);
+  const __m128i four = combine_group(group, columns);
   const auto store = static_cast<unsigned>(group.store);
   const auto put = [&](int k, __m128i v) {
     const std::int32_t value = _mm_cvtsi128_si32(v);
@@ -686,7 +697,7 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 #else
   for (int k = 0; k < 4; ++k) {
     std::uint64_t word;
-    std::memcpy(&word, values + group.at[k], 8);
+    std::memcpy(&word, columns + group.at[k], 8);
     const std::int32_t value = combine_word(word & group.keep[k]);
     std::memcpy(base + group.offset[k], &value, sizeof value);
   }
@@ -696,25 +707,21 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 using Form = Layout::Bound::Form;
 
 #if defined(__SSE2__)
-// Block `b` of a line, `c`, checked against a bound form's masks: its digit values put at
-// `values` + 16 b, and its columns where a word field is not plain set in `bad` (bytes of 0xFF).
+// Block `b` of a line, `c`, checked against a bound form's masks: its columns put at `columns`
+// + 16 b, and those where a word field is not plain set in `bad` (bytes of 0xFF).
 // `after_blank`: the columns whose column before is a blank. A plus sign counts as not plain
-// here (the logger writes none; a field with one is read field by field), and a minus sign's
-// value is 0xF0: no digit, and above 127 in the sum of its field's bytes, as combine_four takes a
-// field's sign.
+// here (the logger writes none; a field with one is read field by field).
 [[gnu::always_inline]] inline void check_block(std::size_t b, __m128i c, __m128i after_blank,
-                                               const Form& form, unsigned char* values,
+                                               const Form& form, unsigned char* columns,
                                                __m128i& bad) {
-  const auto mask = [b](const unsigned char(&columns)[8][16]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(columns[b]));
+  const auto mask = [b](const unsigned char(&masks)[8][16]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(masks[b]));
   };
-  const __m128i value = _mm_sub_epi8(c, _mm_set1_epi8('0'));
-  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(value, _mm_set1_epi8(9)), value);
+  _mm_store_si128(reinterpret_cast<__m128i*>(columns + 16 * b), c);
+  // c - '0' below 10, as a signed comparison: c - '0' - 128 below 10 - 128.
+  const __m128i digit = _mm_cmpgt_epi8(_mm_set1_epi8(10 - 128), _mm_add_epi8(c, _mm_set1_epi8(80)));
   const __m128i minus = _mm_cmpeq_epi8(c, _mm_set1_epi8('-'));
   const __m128i blank = _mm_cmpeq_epi8(c, _mm_set1_epi8(' '));
-  const __m128i minus_value = _mm_and_si128(minus, _mm_set1_epi8(static_cast<char>(0xF0)));
-  _mm_store_si128(reinterpret_cast<__m128i*>(values + 16 * b),
-                  _mm_and_si128(value, _mm_or_si128(digit, minus_value)));
   // A column of a word field is plain as a digit, or as a blank or (but in the field's last
   // column) a sign where the column before it in the field is a blank. That column is a word
   // column itself: where it is neither a blank, a sign nor a digit, it is not plain anyway, so
@@ -756,11 +763,12 @@ using Form = Layout::Bound::Form;
 }
 
 // The values of a bound form's fields stored in their members, on a line whose word fields are
-// plain, scanned into `values`.
-[[gnu::always_inline]] inline void store_fields(const Form& form, const unsigned char* values,
+// plain, its columns scanned into `columns` from kScanFront on (check_block, or scan_line's digit
+// values where there is no vector form).
+[[gnu::always_inline]] inline void store_fields(const Form& form, const unsigned char* columns,
                                                 const char* line, std::size_t size, char* base,
                                                 std::string_view* texts) {
-  for (const Group& group : form.groups) store_group(group, values, base);
+  for (const Group& group : form.groups) store_group(group, columns, base);
   for (const Form::Text& c : form.chars) base[c.offset] = c.column < size ? line[c.column] : ' ';
   for (const Form::Text& text : form.texts) {
     texts[text.offset] = field_at(std::string_view(line, size), text.column,
@@ -772,8 +780,8 @@ using Form = Layout::Bound::Form;
 // blocks classified one after another, those past the line's end as blanks.
 [[gnu::noinline]] ReadResult read_direct_any(const Form& form, const char* line, std::size_t size,
                                              char* base, std::string_view* texts) {
-  alignas(16) unsigned char values[kScanFront + kScannedColumns];
-  std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  alignas(16) unsigned char columns[kScanFront + kScannedColumns];
+  std::memset(columns + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
   bool plain;
 #if defined(__SSE2__)
   __m128i bad = _mm_setzero_si128();
@@ -786,7 +794,7 @@ using Form = Layout::Bound::Form;
                                 load_partial(line + first, first < size ? size - first : 0));
     const __m128i blanks = blanks_of(c);
     check_block(b, c, _mm_or_si128(_mm_slli_si128(blanks, 1), _mm_srli_si128(blanks_before, 15)),
-                form, values + kScanFront, bad);
+                form, columns + kScanFront, bad);
     blanks_before = blanks;
   }
   plain = _mm_movemask_epi8(bad) == 0;
@@ -795,12 +803,12 @@ using Form = Layout::Bound::Form;
   std::uint64_t numeric[2];
   std::uint64_t digit[2];
   scan_line(std::string_view(line, size), form.blocks, plain_columns, numeric, digit,
-            values + kScanFront);
+            columns + kScanFront);
   plain = plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain_columns,
                             numeric, digit);
 #endif
   if (!plain) return read_form_members(form, line, size, base, texts);
-  store_fields(form, values, line, size, base, texts);
+  store_fields(form, columns, line, size, base, texts);
   return {};
 }
 
@@ -812,8 +820,8 @@ ReadResult read_direct(const Form& form, const char* line, std::size_t size, cha
   if (size < 16 * kBlocks) [[unlikely]] {
     return read_direct_any(form, line, size, base, texts);
   }
-  alignas(16) unsigned char values[kScanFront + 16 * kBlocks];
-  std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  alignas(16) unsigned char columns[kScanFront + 16 * kBlocks];
+  std::memset(columns + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
   const auto load = [](const char* at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
   };
@@ -821,17 +829,17 @@ ReadResult read_direct(const Form& form, const char* line, std::size_t size, cha
   // comes before the first one.
   __m128i bad = _mm_setzero_si128();
   const __m128i first = load(line);
-  check_block(0, first, _mm_slli_si128(blanks_of(first), 1), form, values + kScanFront, bad);
+  check_block(0, first, _mm_slli_si128(blanks_of(first), 1), form, columns + kScanFront, bad);
   [&]<std::size_t... b>(std::index_sequence<b...>) {
     (check_block(b + 1, load(line + 16 * (b + 1)), blanks_of(load(line + 16 * (b + 1) - 1)), form,
-                 values + kScanFront, bad),
+                 columns + kScanFront, bad),
      ...);
   }
   (std::make_index_sequence<kBlocks - 1>());
   if (_mm_movemask_epi8(bad) != 0) [[unlikely]] {
     return read_form_members(form, line, size, base, texts);
   }
-  store_fields(form, values, line, size, base, texts);
+  store_fields(form, columns, line, size, base, texts);
   return {};
 #else
   return read_direct_any(form, line, size, base, texts);
