@@ -232,8 +232,9 @@ struct Layout::Bound::Form {
     // after another in the object), or per half, the first two and the last two, the half's
     // two at its first offset on (bit 0 for the first half, bit 1 for the second) or each alone.
     enum class Store : std::uint8_t { Lanes = 0, LowPair = 1, HighPair = 2, Pairs = 3, Whole = 4 };
-    // Per field: the 8 scanned columns that end with its last column (from kScanFront + its
-    // first column + its width - 8 on), and of those the bytes that are its own.
+    // Per field: where the 8 scanned columns that end with its last column lie (from kScanFront
+    // + its first column + its width - 8 on, or in the second copy when they cross a multiple of
+    // 16 columns), and of those the bytes that are its own.
     alignas(16) std::uint64_t keep[4] = {0, 0, 0, 0};
     std::uint32_t at[4] = {0, 0, 0, 0};
     std::uint32_t offset[4] = {0, 0, 0, 0};  // of the members

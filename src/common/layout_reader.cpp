@@ -24,6 +24,14 @@ namespace {
 
 using namespace layout_detail;
 
+// A second copy of the scanned columns in the buffer of scanned columns that bound reads fill,
+// column c at kSecondScan + c, stored sixteen at a time from column -8 on (zeros before column 0).
+// A load soon after a store takes its bytes straight from the store only when it lies within that
+// one store; a field's 8 columns that cross a multiple of 16 columns lie within one store of this
+// copy, and the load takes them there instead of waiting for the stores to reach the cache.
+constexpr std::size_t kSecondScan = kScanFront + kScannedColumns + 8;
+constexpr std::size_t kScanBuffer = kSecondScan + kScannedColumns + 8;
+
 // Columns [pos, pos + w) of the line, cut where the line ends.
 [[gnu::always_inline]] inline std::string_view field_at(std::string_view line, std::size_t pos,
                                                         std::size_t w) {
@@ -310,26 +318,25 @@ struct BlockMasks {
   std::uint32_t plain;
 };
 
-// Classifies 16 columns, and puts their digit values at `values`.
-[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, unsigned char* values) {
+// Classifies 16 columns, and gives their digit values in `v`.
+[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, Bytes& v) {
   const Bytes value = c - '0';
   const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
   const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
   const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
-  const Bytes v = (value & is_digit) | (is_minus & 0x80);
-  std::memcpy(values, &v, 16);
+  v = (value & is_digit) | (is_minus & 0x80);
   const auto bits = [](Bytes mask) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(mask)));
   };
   return {bits(is_digit), bits(is_numeric), bits(is_numeric | reinterpret_cast<Bytes>(c == ' '))};
 }
 
-// Classifies block `b` of a line, `c`: its digit values at `values` + 16 b, and its three masks
-// as 16 bits in their place of the two words per mask.
-[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, unsigned char* values,
+// Classifies block `b` of a line, `c`: its digit values in `v`, and its three masks as 16 bits in
+// their place of the two words per mask.
+[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, Bytes& v,
                                               std::uint64_t* plain, std::uint64_t* numeric,
                                               std::uint64_t* digit) {
-  const BlockMasks masks = classify_block(c, values + 16 * b);
+  const BlockMasks masks = classify_block(c, v);
   const unsigned shift = 16 * (b % 4);
   digit[b / 4] |= std::uint64_t{masks.digit} << shift;
   numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
@@ -345,7 +352,9 @@ struct BlockMasks {
 #if defined(__SSE2__)
   for (int h = 0; h < 2; ++h) plain[h] = numeric[h] = digit[h] = 0;
   const auto scan = [&](std::size_t b, Bytes c) {
-    scan_block(b, c, values, plain, numeric, digit);
+    Bytes v;
+    scan_block(b, c, v, plain, numeric, digit);
+    std::memcpy(values + 16 * b, &v, 16);
   };
   const std::size_t whole = std::min(blocks, line.size() / 16);
   for (std::size_t b = 0; b < whole; ++b) {
@@ -651,14 +660,14 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 }
 
 #if defined(__SSE2__)
-// A group's four fields combined from the scanned columns (the line's characters), in the
-// group's order.
+// A group's four fields combined from the buffer of scanned columns (the line's characters),
+// in the group's order.
 [[gnu::always_inline]] inline __m128i combine_group(const Group& group,
-                                                    const unsigned char* columns) {
+                                                    const unsigned char* buffer) {
   const auto pair = [&](int k) {
-    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(columns + group.at[k]));
+    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(buffer + group.at[k]));
     const __m128d both = _mm_loadh_pd(_mm_castsi128_pd(low),
-                                      reinterpret_cast<const double*>(columns + group.at[k + 1]));
+                                      reinterpret_cast<const double*>(buffer + group.at[k + 1]));
     return _mm_and_si128(_mm_castpd_si128(both),
                          _mm_load_si128(reinterpret_cast<const __m128i*>(group.keep + k)));
   };
@@ -666,12 +675,12 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 }
 #endif
 
-// Combines a group's four fields from the scanned columns (the line's characters; elsewhere
-// their digit values) and stores them in their members.
-[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* columns,
+// Combines a group's four fields from the buffer of scanned columns (the line's characters;
+// elsewhere their digit values) and stores them in their members.
+[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* buffer,
                                                char* base) {
 #if defined(__SSE2__)
-  const __m128i four = combine_group(group, columns);
+  const __m128i four = combine_group(group, buffer);
   const auto store = static_cast<unsigned>(group.store);
   const auto put = [&](int k, __m128i v) {
     const std::int32_t value = _mm_cvtsi128_si32(v);
@@ -697,7 +706,7 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 #else
   for (int k = 0; k < 4; ++k) {
     std::uint64_t word;
-    std::memcpy(&word, columns + group.at[k], 8);
+    std::memcpy(&word, buffer + group.at[k], 8);
     const std::int32_t value = combine_word(word & group.keep[k]);
     std::memcpy(base + group.offset[k], &value, sizeof value);
   }
@@ -707,21 +716,33 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 using Form = Layout::Bound::Form;
 
 #if defined(__SSE2__)
-// Block `b` of a line, `c`, checked against a bound form's masks: its columns put at `columns`
-// + 16 b, and those where a word field is not plain set in `bad` (bytes of 0xFF).
-// `after_blank`: the columns whose column before is a blank. A plus sign counts as not plain
-// here (the logger writes none; a field with one is read field by field).
-[[gnu::always_inline]] inline void check_block(std::size_t b, __m128i c, __m128i after_blank,
-                                               const Form& form, unsigned char* columns,
-                                               __m128i& bad) {
+// What the scan of a line's blocks carries from one block to the next.
+struct BlockScan {
+  __m128i bad = _mm_setzero_si128();     // the word columns that are not plain (bytes of 0xFF)
+  __m128i before = _mm_setzero_si128();  // the block before (zeros before the first)
+  __m128i blanks_before = _mm_setzero_si128();
+};
+
+// Block `b` of a line, `c`, checked against a bound form's masks, and its columns put in the
+// buffer of scanned columns at `buffer` (both copies). A plus sign counts as not plain here (the
+// logger writes none; a field with one is read field by field).
+[[gnu::always_inline]] inline void check_block(std::size_t b, __m128i c, const Form& form,
+                                               unsigned char* buffer, BlockScan& scan) {
   const auto mask = [b](const unsigned char(&masks)[8][16]) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(masks[b]));
   };
-  _mm_store_si128(reinterpret_cast<__m128i*>(columns + 16 * b), c);
+  _mm_store_si128(reinterpret_cast<__m128i*>(buffer + kScanFront + 16 * b), c);
+  // The second copy's columns from 16 b - 8 on: the last half of the block before, the first of
+  // this one.
+  _mm_store_si128(
+      reinterpret_cast<__m128i*>(buffer + kSecondScan + 16 * b - 8),
+      _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(scan.before), _mm_castsi128_pd(c), 1)));
   // c - '0' below 10, as a signed comparison: c - '0' - 128 below 10 - 128.
   const __m128i digit = _mm_cmpgt_epi8(_mm_set1_epi8(10 - 128), _mm_add_epi8(c, _mm_set1_epi8(80)));
   const __m128i minus = _mm_cmpeq_epi8(c, _mm_set1_epi8('-'));
   const __m128i blank = _mm_cmpeq_epi8(c, _mm_set1_epi8(' '));
+  const __m128i after_blank =
+      _mm_or_si128(_mm_slli_si128(blank, 1), _mm_srli_si128(scan.blanks_before, 15));
   // A column of a word field is plain as a digit, or as a blank or (but in the field's last
   // column) a sign where the column before it in the field is a blank. That column is a word
   // column itself: where it is neither a blank, a sign nor a digit, it is not plain anyway, so
@@ -729,11 +750,9 @@ using Form = Layout::Bound::Form;
   const __m128i allowed = _mm_or_si128(blank, _mm_and_si128(minus, mask(form.block_signs)));
   const __m128i after_other = _mm_andnot_si128(after_blank, mask(form.block_inner));
   const __m128i plain = _mm_or_si128(digit, _mm_andnot_si128(after_other, allowed));
-  bad = _mm_or_si128(bad, _mm_andnot_si128(plain, mask(form.block_words)));
-}
-
-[[gnu::always_inline]] inline __m128i blanks_of(__m128i c) {
-  return _mm_cmpeq_epi8(c, _mm_set1_epi8(' '));
+  scan.bad = _mm_or_si128(scan.bad, _mm_andnot_si128(plain, mask(form.block_words)));
+  scan.before = c;
+  scan.blanks_before = blank;
 }
 #endif
 
@@ -763,12 +782,12 @@ using Form = Layout::Bound::Form;
 }
 
 // The values of a bound form's fields stored in their members, on a line whose word fields are
-// plain, its columns scanned into `columns` from kScanFront on (check_block, or scan_line's digit
-// values where there is no vector form).
-[[gnu::always_inline]] inline void store_fields(const Form& form, const unsigned char* columns,
+// plain, its columns scanned into `buffer` (check_block, or scan_line's digit values where there
+// is no vector form).
+[[gnu::always_inline]] inline void store_fields(const Form& form, const unsigned char* buffer,
                                                 const char* line, std::size_t size, char* base,
                                                 std::string_view* texts) {
-  for (const Group& group : form.groups) store_group(group, columns, base);
+  for (const Group& group : form.groups) store_group(group, buffer, base);
   for (const Form::Text& c : form.chars) base[c.offset] = c.column < size ? line[c.column] : ' ';
   for (const Form::Text& text : form.texts) {
     texts[text.offset] = field_at(std::string_view(line, size), text.column,
@@ -777,38 +796,36 @@ using Form = Layout::Bound::Form;
 }
 
 // A direct read of a form's `count` members (Layout::Bound::Direct) whatever the line's length, its
-// blocks classified one after another, those past the line's end as blanks.
+// blocks scanned one after another, those past the line's end as blanks.
 [[gnu::noinline]] ReadResult read_direct_any(const Form& form, const char* line, std::size_t size,
                                              char* base, std::string_view* texts) {
-  alignas(16) unsigned char columns[kScanFront + kScannedColumns];
-  std::memset(columns + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  alignas(16) unsigned char buffer[kScanBuffer];
+  std::memset(buffer + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
   bool plain;
 #if defined(__SSE2__)
-  __m128i bad = _mm_setzero_si128();
-  __m128i blanks_before = _mm_setzero_si128();
+  BlockScan scan;
   for (std::size_t b = 0; b < form.blocks; ++b) {
     const std::size_t first = 16 * b;
     const __m128i c = first + 16 <= size
                           ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + first))
                           : reinterpret_cast<__m128i>(
                                 load_partial(line + first, first < size ? size - first : 0));
-    const __m128i blanks = blanks_of(c);
-    check_block(b, c, _mm_or_si128(_mm_slli_si128(blanks, 1), _mm_srli_si128(blanks_before, 15)),
-                form, columns + kScanFront, bad);
-    blanks_before = blanks;
+    check_block(b, c, form, buffer, scan);
   }
-  plain = _mm_movemask_epi8(bad) == 0;
+  plain = _mm_movemask_epi8(scan.bad) == 0;
 #else
   std::uint64_t plain_columns[2];
   std::uint64_t numeric[2];
   std::uint64_t digit[2];
   scan_line(std::string_view(line, size), form.blocks, plain_columns, numeric, digit,
-            columns + kScanFront);
+            buffer + kScanFront);
+  // The second copy from the first, columns -8 up to the last scanned one.
+  std::memcpy(buffer + kSecondScan - 8, buffer + kScanFront - 8, 16 * form.blocks + 8);
   plain = plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain_columns,
                             numeric, digit);
 #endif
   if (!plain) return read_form_members(form, line, size, base, texts);
-  store_fields(form, columns, line, size, base, texts);
+  store_fields(form, buffer, line, size, base, texts);
   return {};
 }
 
@@ -820,26 +837,19 @@ ReadResult read_direct(const Form& form, const char* line, std::size_t size, cha
   if (size < 16 * kBlocks) [[unlikely]] {
     return read_direct_any(form, line, size, base, texts);
   }
-  alignas(16) unsigned char columns[kScanFront + 16 * kBlocks];
-  std::memset(columns + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
-  const auto load = [](const char* at) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-  };
-  // The columns before those of a block from the line again, one column earlier: no column
-  // comes before the first one.
-  __m128i bad = _mm_setzero_si128();
-  const __m128i first = load(line);
-  check_block(0, first, _mm_slli_si128(blanks_of(first), 1), form, columns + kScanFront, bad);
+  alignas(16) unsigned char buffer[kScanBuffer];
+  std::memset(buffer + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  BlockScan scan;
   [&]<std::size_t... b>(std::index_sequence<b...>) {
-    (check_block(b + 1, load(line + 16 * (b + 1)), blanks_of(load(line + 16 * (b + 1) - 1)), form,
-                 columns + kScanFront, bad),
+    (check_block(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * b)), form, buffer,
+                 scan),
      ...);
   }
-  (std::make_index_sequence<kBlocks - 1>());
-  if (_mm_movemask_epi8(bad) != 0) [[unlikely]] {
+  (std::make_index_sequence<kBlocks>());
+  if (_mm_movemask_epi8(scan.bad) != 0) [[unlikely]] {
     return read_form_members(form, line, size, base, texts);
   }
-  store_fields(form, columns, line, size, base, texts);
+  store_fields(form, buffer, line, size, base, texts);
   return {};
 #else
   return read_direct_any(form, line, size, base, texts);
@@ -894,8 +904,11 @@ Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
       const bool text = step.op == Op::Text || step.op == Op::TextAll;
       if (field.word && member.kind == In::Kind::Int) {
         const std::uint32_t end = step.column + step.w;
-        words.push_back({static_cast<std::uint32_t>(kScanFront + end - 8),
-                         step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
+        const auto first = static_cast<std::uint32_t>(kScanFront + end - 8);
+        const bool crosses = first % 16 > 8;  // a multiple of 16 columns: the second copy
+        words.push_back(
+            {crosses ? static_cast<std::uint32_t>(first - kScanFront + kSecondScan) : first,
+             step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
       } else if (text && member.kind == In::Kind::Text) {
         form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
                               member.kind, member.offset});

@@ -61,7 +61,8 @@ bool InputFile::open(const std::string& path) {
   // Left uninitialised: a short file touches only the pages it fills.
   if (!buffer_) {
     capacity_ = buffer_size_ < 2 * kLongLineKept ? 2 * kLongLineKept : buffer_size_;
-    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_ + kSlack);
+    std::memset(buffer_.get() + capacity_, ' ', kSlack);
   }
   begin_ = end_ = 0;
   at_end_ = false;
@@ -151,7 +152,7 @@ InputFile::Read InputFile::next_line_scanning(std::string_view& line) {
     }
     if (end_ - begin_ == capacity_) {
       // A line longer than the whole buffer: keep its first part, drop the rest.
-      long_line_.assign(buffer_.get() + begin_, kLongLineKept);
+      long_line_.assign(buffer_.get() + begin_, kLongLineKept + kSlack);
       for (;;) {
         begin_ = end_ = 0;
         if (!fill()) {
@@ -164,7 +165,7 @@ InputFile::Read InputFile::next_line_scanning(std::string_view& line) {
           break;
         }
       }
-      line = long_line_;
+      line = std::string_view(long_line_).substr(0, kLongLineKept);
       return Read::Line;
     }
     if (at_end_) {

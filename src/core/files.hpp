@@ -38,6 +38,9 @@ namespace quillet {
 class InputFile {
  public:
   enum class Read : std::uint8_t { Line, End, Error };
+  // Bytes after the end of every line next_line gives, and after the bytes buffered() gives, that
+  // may be read (what they hold is unspecified): a reader may load a line sixteen bytes at a time.
+  static constexpr std::size_t kSlack = 16;
 
   explicit InputFile(std::size_t buffer_size = std::size_t{1} << 20,
                      std::size_t read_size = std::size_t{128} << 10)

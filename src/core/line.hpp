@@ -15,8 +15,10 @@ class Line {
  public:
   Line() { text_.fill(' '); }
   // `may_hold_h` false: the reader saw that `raw` holds no "H" (so no file header mark).
-  void assign(std::string_view raw, bool may_hold_h = true);
-  std::string_view view() const { return {text_.data(), text_.size()}; }
+  // `readable_after`: 16 bytes after `raw` may be read (InputFile::kSlack), so that the line's
+  // last columns are copied sixteen at a time as the others.
+  void assign(std::string_view raw, bool may_hold_h = true, bool readable_after = false);
+  std::string_view view() const { return {text_.data(), kLineWidth}; }
   // The line without trailing blanks.
   std::string_view trimmed() const { return {text_.data(), trimmed_length_}; }
   // Columns first..last (1-based, inclusive).
@@ -31,7 +33,11 @@ class Line {
   void align_marker();
 
  private:
-  std::array<char, kLineWidth> text_;
+  // The 120 columns, and blanks after them that let the line's last columns and the blanks after
+  // them be stored sixteen at a time (kept blank: nothing else writes there). Each sixteen columns
+  // from column 1 on are stored at once: a reader that loads them sixteen at a time soon after
+  // takes them from that store instead of waiting for several to reach the cache.
+  std::array<char, kLineWidth + 16> text_;
   // Kept with the text: handlers ask for it on every line, and the raw line already tells it.
   // Every column beyond it is blank, so the next line blanks only the columns this one filled.
   std::size_t trimmed_length_ = 0;

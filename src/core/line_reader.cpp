@@ -25,15 +25,15 @@ Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string
   return Flow::InputReadError;
 }
 
-void load_line(Line& line, std::string_view raw, bool may_hold_h) {
-  line.assign(raw, may_hold_h);
+void load_line(Line& line, std::string_view raw, bool may_hold_h, bool readable_after) {
+  line.assign(raw, may_hold_h, readable_after);
   line.align_marker();
 }
 
 Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line) {
   std::string_view raw;
   const Flow flow = read_next_raw_line(input, line_number, raw);
-  if (flow == Flow::NextLine) load_line(line, raw, input.may_hold_h());
+  if (flow == Flow::NextLine) load_line(line, raw, input.may_hold_h(), true);
   return flow;
 }
 

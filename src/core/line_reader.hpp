@@ -17,9 +17,11 @@ Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line);
 
 // Reads and counts the next line as it came, for a caller that looks at few lines (the GPS
 // pre-scan): `raw` is valid until the next read; `load_line` then puts it into `line` as
-// read_next_line would have (`may_hold_h` as Line::assign takes it).
+// read_next_line would have (`may_hold_h` and `readable_after` as Line::assign takes them: a raw
+// line from the input has InputFile::kSlack readable bytes after it).
 Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string_view& raw);
-void load_line(Line& line, std::string_view raw, bool may_hold_h = true);
+void load_line(Line& line, std::string_view raw, bool may_hold_h = true,
+               bool readable_after = false);
 
 // The line of the read-ahead bytes `text` (InputFile::buffered) from `first` up to its line end
 // at `stop`, less the carriage return of a Windows line end: the line next_line would give.

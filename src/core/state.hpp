@@ -6,6 +6,7 @@
 // part here as a member struct, so a handler's signature shows which objects it touches.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +32,12 @@
 
 namespace quillet {
 
+// Asks the system for the pages of [data, data + bytes) ready for writing in one request. Each page
+// a process writes first costs a fault of its own otherwise, which a virtual machine makes dear
+// (about twice what one request costs per page). Only a hint: where the system has no such
+// request, nothing changes.
+void populate_for_writing(void* data, std::size_t bytes);
+
 // `N` values that start at zero, their memory taken from the system already zeroed: a program
 // that reads a short file touches only the entries it fills, instead of clearing them all when
 // it starts. Copies copy the values.
@@ -50,6 +57,10 @@ class ZeroedList {
   T& operator[](std::size_t k) { return values_.get()[k]; }
   const T& operator[](std::size_t k) const { return values_.get()[k]; }
   static constexpr std::size_t size() { return N; }
+  // Readies entries [k, k + count), cut at the end, for writing (populate_for_writing).
+  void prepare(std::size_t k, std::size_t count) {
+    if (k < N) populate_for_writing(values_.get() + k, std::min(count, N - k) * sizeof(T));
+  }
 
  private:
   struct Free {

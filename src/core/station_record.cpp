@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "common/console.hpp"
 #include "common/free_form.hpp"
 
@@ -67,6 +71,26 @@ static_assert(offsetof(StationRecord, RAW_PI) == offsetof(StationRecord, RAW_HI)
               offsetof(StationRecord, PC) == offsetof(StationRecord, HC) + 24 &&
               offsetof(StationRecord, PI) == offsetof(StationRecord, HC) + 36);
 
+// The twelve raw integers at `from` as three vectors. The reading of the line has just stored
+// them one or two at a time, and a wider load of values still on their way to the cache waits
+// until they have arrived there: one load per integer takes each from its store at once.
+[[gnu::always_inline]] inline void load_raw_lanes(const char* from, Ints* raw) {
+#if defined(__SSE2__)
+  const auto lane = [&](int k) {
+    std::int32_t value;
+    std::memcpy(&value, from + 4 * k, sizeof value);
+    return _mm_cvtsi32_si128(value);
+  };
+  for (int v = 0; v < 3; ++v) {
+    const __m128i low = _mm_unpacklo_epi32(lane(4 * v), lane(4 * v + 1));
+    const __m128i high = _mm_unpacklo_epi32(lane(4 * v + 2), lane(4 * v + 3));
+    raw[v] = reinterpret_cast<Ints>(_mm_unpacklo_epi64(low, high));
+  }
+#else
+  std::memcpy(raw, from, 3 * sizeof(Ints));
+#endif
+}
+
 // Arrays first..last of the twelve lanes. `rows[k]`: the offsets of array k + 1 (as in
 // USER_OFFSET), `hcp` and `prp`: the factors of arrays 1..3 in the first three lanes. Every lane
 // takes the operations of convert_array_scalar for its channel, in their order; a division by 1
@@ -76,7 +100,7 @@ static_assert(offsetof(StationRecord, RAW_PI) == offsetof(StationRecord, RAW_HI)
                                                  Floats hcp, Floats prp) {
   char* const record = reinterpret_cast<char*>(&station);
   Ints raw[3];
-  std::memcpy(raw, record + offsetof(StationRecord, RAW_HI), sizeof raw);
+  load_raw_lanes(record + offsetof(StationRecord, RAW_HI), raw);
   // Lanes of the inputs: HI1 HI2 HI3 PI1 | PI2 PI3 HQ1 HQ2 | HQ3 PQ1 PQ2 PQ3 (arrays numbered
   // from 1); their offsets the rows' columns in that order.
   const Floats t = __builtin_shufflevector(rows[0], rows[1], 0, 4, 1, 5);

@@ -420,6 +420,13 @@ void write_aux_record(const AuxReading& aux, const ProgramState& program, RunSta
 }
 
 Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
+  // A comment number stays on every D$/X$ record until a record of another packet has carried it.
+  const bool carries_comment = kind != PacketKind::D && kind != PacketKind::X;
+  if (run.type == OutputType::I || run.type == OutputType::None) {
+    // No station records in these runs: the readings go to the side files only.
+    if (carries_comment) program.CN = 0;
+    return Flow::NextLine;
+  }
   // With more than one coil array, T$ and D$ packets carry array 1 only: the X$ packet that
   // follows writes the station with all its arrays, except in DAT31 files, which hold array 1.
   const bool multi = program.coils.N != 1;
@@ -463,12 +470,10 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
       break;
     case OutputType::I:
     case OutputType::None:
-      written = false;
-      break;
+      break;  // left above
   }
   if (written && flow == Flow::NextLine && files.main.is_open()) files.main.count_station_record();
-  // A comment number stays on every D$/X$ record until a record of another packet has carried it.
-  if (kind != PacketKind::D && kind != PacketKind::X) program.CN = 0;
+  if (carries_comment) program.CN = 0;
   return flow;
 }
 

@@ -12,6 +12,9 @@ namespace quillet {
 
 namespace {
 
+// Entries of the fix lists made ready for writing at a time: 64 KiB of latitudes.
+constexpr std::size_t kListChunk = 8192;
+
 // The GPS side file line of a G$ line that holds no GGA sentence: "$GPG" and the line from
 // column 2 on.
 void copy_other_sentence(const Line& line, OutputFile& gps, std::string& scratch) {
@@ -36,12 +39,18 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
     const Flow flow = read_next_marked_line(files.input, run.line_number, "G$", raw);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
-    load_line(run.LINE, raw);
+    load_line(run.LINE, raw, true, true);
     const std::string_view sentence = gga_sentence_of(run.LINE.trimmed());
     if (sentence.empty()) {
       copy_other_sentence(run.LINE, files.gps, scratch);
     } else if (static_cast<std::size_t>(run.gps_fix_count) <= GpsState::kListCapacity) {
       const std::size_t entry = static_cast<std::size_t>(run.gps_fix_count) - 1;
+      if (entry % kListChunk == 0) {
+        // The pages of the next entries at once rather than one fault each.
+        gps.lat_list.prepare(entry, kListChunk);
+        gps.lon_list.prepare(entry, kListChunk);
+        gps.alt_list.prepare(entry, kListChunk);
+      }
       READ_GPGGA(sentence, fix.GPS_TIME, gps.lat_list[entry], gps.lon_list[entry], fix.DMODE,
                  fix.GPS_SATS, fix.GPS_HDOP, gps.alt_list[entry], console);
       if (gps.lat_list[entry] != 0.0 && gps.lon_list[entry] != 0.0) run.HAS_GPS = true;

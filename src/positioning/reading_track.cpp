@@ -430,7 +430,7 @@ class TimedLines {
       stop_ = Step::InputEnd;
       return;
     }
-    load_line(line_, raw);
+    load_line(line_, raw, true, true);
     switch (classify(line_, has_header_mark)) {
       case TrackLine::Header:
         pending_ = header_start(line_);

@@ -37,6 +37,27 @@ TEST(MarkerAlignment, TrimmedLengthFollowsTheShift) {
   EXPECT_EQ(aligned(" G$" + std::string(200, 'y')).trimmed().size(), 120u);
 }
 
+// One line taking lines of every length in turn: each shows its own columns, blank-padded, and
+// nothing of a longer line before it, nor of the bytes after it that it may read.
+TEST(Line, EveryLengthShowsItsColumnsBlankPadded) {
+  std::mt19937 random(27);
+  Line line;
+  for (int k = 0; k < 4000; ++k) {
+    std::string bytes(random() % 131 + InputFile::kSlack, 'x');
+    for (char& c : bytes) c = random() % 3 == 0 ? ' ' : static_cast<char>('!' + random() % 90);
+    const std::string raw = bytes.substr(0, bytes.size() - InputFile::kSlack);
+    if (k % 2 == 0) {
+      line.assign(raw);
+    } else {
+      line.assign(std::string_view(bytes).substr(0, raw.size()), true, true);
+    }
+    std::string padded = raw.substr(0, kLineWidth);
+    padded.resize(kLineWidth, ' ');
+    ASSERT_EQ(line.view(), padded) << k;
+    ASSERT_EQ(line.trimmed(), padded.substr(0, padded.find_last_not_of(' ') + 1)) << k;
+  }
+}
+
 // The pre-scan looks for its marker before aligning: the answer must be that of the aligned line.
 TEST(MarkerAlignment, MarkerOfTheRawLineIsThatOfTheAlignedLine) {
   const std::string lines[] = {" G$GPGGA", "G$GPGGA", "xG$",  "$G$", "G$",  "G",

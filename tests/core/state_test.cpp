@@ -22,6 +22,16 @@ TEST(ZeroedList, StartsAtZeroEverywhereAndCopiesItsValues) {
   copy = gps;
   EXPECT_EQ(copy.lat_list[0], 1.0);
   EXPECT_EQ(copy.lon_list[0], 0.0);
+
+  // Readying pages for writing keeps every value, at the start, the end and past it.
+  constexpr std::size_t kLast = GpsState::kListCapacity - 1;
+  copy.lat_list.prepare(0, 8192);
+  copy.alt_list.prepare(kLast, 8192);
+  copy.alt_list.prepare(kLast + 1, 8192);
+  EXPECT_EQ(copy.lat_list[0], 1.0);
+  EXPECT_EQ(copy.alt_list[kLast], 245.0f);
+  copy.lat_list[8191] = 2.0;
+  EXPECT_EQ(copy.lat_list[8191] + copy.lat_list[8190], 2.0);
 }
 
 }  // namespace
