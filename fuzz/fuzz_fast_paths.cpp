@@ -269,10 +269,11 @@ void check_written(std::uint32_t f, std::uint64_t d) {
   }
 }
 
-// A fix's columns as a run of steady values, written through KeptFields that last from input to
-// input, twice (the second time copied), against the general writer: the run is copied only for
-// the bits it was written from, whatever the values (zeros of either sign, NaN payloads, values
-// past their columns).
+// A fix's columns as a run of steady values, one of them from a second object, written through
+// KeptFields that last from input to input, twice (the second time copied, while the second
+// object's other bytes change), against the general writer: the run is copied only for the bits
+// it was written from, whatever the values (zeros of either sign, NaN payloads, values past their
+// columns).
 struct KeptRecord {
   std::int32_t ints[2];
   float floats[2];
@@ -281,15 +282,15 @@ struct KeptRecord {
 };
 
 void check_kept(std::uint32_t f, std::uint64_t d, float fv, double dv) {
-  static constexpr std::string_view kText = "(I12, F12.6, 1X, F14.8, 1X, F7.1, 1X, I2, F12.1)";
+  static constexpr std::string_view kText = "(I12, F12.6, F14.8, 1X, F7.1, 1X, I2, I3, F12.1)";
   static const quillet::Layout layout(kText);
-  static const quillet::RecordWriter<KeptRecord> writer(
+  static const quillet::RecordWriter<KeptRecord, KeptRecord> writer(
       kText, 0, 0,
-      [](quillet::OutMembers& v, int, const KeptRecord& r) {
+      [](quillet::OutMembers& v, int, const KeptRecord& r, const KeptRecord& o) {
         v.steady(true) << r.ints[0] << r.doubles[0] << r.doubles[1] << r.floats[0] << r.ints[1]
-                       << r.doubles[2];
+                       << o.ints[1] << r.doubles[2];
       },
-      KeptRecord{});
+      KeptRecord{}, KeptRecord{});
   static quillet::KeptFields kept;
   KeptRecord r{};
   r.ints[0] = static_cast<std::int32_t>(f);
@@ -298,13 +299,17 @@ void check_kept(std::uint32_t f, std::uint64_t d, float fv, double dv) {
   r.doubles[0] = dv;
   r.doubles[1] = static_cast<double>(static_cast<std::int64_t>(d) >> 20) / 1e6;
   r.doubles[2] = (f & 1) != 0 ? -0.0 : static_cast<double>(f) / 10.0;
-  const std::vector<quillet::Out> values{r.ints[0],   r.doubles[0], r.doubles[1],
-                                         r.floats[0], r.ints[1],    r.doubles[2]};
+  KeptRecord o{};
+  o.ints[1] = static_cast<std::int32_t>(f >> 20) - 2048;
+  const std::vector<quillet::Out> values{r.ints[0], r.doubles[0], r.doubles[1], r.floats[0],
+                                         r.ints[1], o.ints[1],    r.doubles[2]};
   std::string general;
   layout.write_general(general, values.data(), values.size());
   for (int pass = 0; pass < 2; ++pass) {
+    o.ints[0] = pass;
+    o.floats[0] = fv * static_cast<float>(pass);
     std::string line(writer.write_room(0), ' ');
-    line.resize(writer.write(line.data(), kept, 0, r));
+    line.resize(writer.write(line.data(), kept, 0, r, o));
     if (line != general) std::abort();
   }
 }

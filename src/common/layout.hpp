@@ -281,24 +281,27 @@ class Layout::Bound {
 // The texts of fields that bound writers (Layout::Writer) keep from one record to the next. A
 // logger reads some ten times a second and fixes its position once a second, so the fields of a
 // fix (its time, its position, the UTM coordinates) stand unchanged in record after record. A
-// record's steady fields (OutMembers::steady) that stand next to each other and take their
-// values from one object, within 64 bytes of it, form a run; a writer that a write hands this
-// object copies a run's columns from here when those 64 bytes and the run's fields are those it
-// wrote there last, instead of formatting the values again (an object of fewer than 64 bytes
-// has no runs; a change of the other bytes among the 64 costs a run written afresh, never a
-// wrong text). Owned by whoever writes the records (one per run) and handed to each write of
-// any bound writer: a slot that a run of other fields used misses, so layouts and counts may
-// change between records. Fixed size.
+// record's steady fields (OutMembers::steady) that stand next to each other form a run where they
+// take their values from one object, within 64 bytes of it, and from at most one other object,
+// within 16 bytes of that one (the zeros that some records put among the columns of a fix); a
+// writer copies a run's columns from here when those bytes and the run's fields are those it
+// wrote there last, instead of formatting the values again (the first object must have 64 bytes
+// and the other 16; a change of the bytes among the 64 that are not the run's values costs a run
+// written afresh, never a wrong text). Owned by whoever writes the records (one per run) and
+// handed to each write of any bound writer: a slot that a run of other fields used misses, so
+// layouts and counts may change between records. Fixed size.
 struct KeptFields {
-  static constexpr std::size_t kSlots = 4;     // runs kept per record
-  static constexpr std::size_t kFields = 5;    // fields per run at most
-  static constexpr std::size_t kBytes = 64;    // bytes of an object a run's values lie in
-  static constexpr std::size_t kColumns = 64;  // columns per run at most
+  static constexpr std::size_t kSlots = 4;        // runs kept per record
+  static constexpr std::size_t kFields = 9;       // fields per run at most
+  static constexpr std::size_t kBytes = 64;       // bytes of an object a run's values lie in
+  static constexpr std::size_t kOtherBytes = 16;  // bytes of the other object
+  static constexpr std::size_t kColumns = 64;     // columns per run at most
   // The writer's own: one run as last written.
   struct Slot {
-    alignas(16) unsigned char fields[16] = {};      // the run's fields described; 0: never written
+    alignas(16) unsigned char fields[32] = {};      // the run's fields described; 0: never written
     alignas(16) unsigned char values[kBytes] = {};  // the bytes its values lie in
-    alignas(16) char text[kColumns] = {};           // its columns
+    alignas(16) unsigned char other[kOtherBytes] = {};  // those in the other object
+    alignas(16) char text[kColumns] = {};               // its columns
   };
   Slot slots[kSlots];
 };

@@ -83,13 +83,20 @@ struct WriteStep {
 };
 
 // A run of steady fields kept from record to record (KeptFields): the 64 bytes of one object
-// its values lie in, its columns, and its fields described as a slot records them, in 128 bits:
-// their number, then per field the offset of its value among those bytes, its kind, width
-// and decimals and the blank columns after it.
+// its values lie in, the 16 bytes of the other one, its columns, and its fields described as a
+// slot records them. A short run (up to 5 fields, of one object) in 128 bits: their number, then
+// per field the offset of its value among those bytes, its kind, width and decimals and the
+// blank columns after it. A long one in 256 bits: three zero bits (a short run's number is never
+// 0), the number, then per field the same and its object.
 struct KeptRun {
-  alignas(16) unsigned char fields[16] = {};
-  std::uint32_t offset = 0;  // of the KeptFields::kBytes bytes in their object
+  alignas(16) unsigned char fields[32] = {};
+  alignas(16) unsigned char other_mask[16] = {};  // the bytes of the other object's values
+  std::uint32_t offset = 0;                       // of the KeptFields::kBytes bytes in their object
   std::uint8_t object = 0;
+  // The other object and the offset of its KeptFields::kOtherBytes bytes; a short run's first
+  // object and its offset, whose bytes are kept but never compared.
+  std::uint32_t other_offset = 0;
+  std::uint8_t other_object = 0;
   std::uint32_t column = 0;
   std::uint32_t columns = 0;  // 16 to KeptFields::kColumns
   // The starts of four pieces of 16 that cover the columns (see pieces_of).
@@ -130,9 +137,12 @@ struct BoundStep {
     Double8x2,
     // Around the steps of a run of fields kept from record to record (KeptFields): the first
     // copies the run's columns where its values are those written last and passes over the
-    // run's steps and the last, which keeps the columns the run's steps wrote.
+    // run's steps (KeptLong: of a long run) and the last, which keeps the columns the run's steps
+    // wrote.
     Kept,
+    KeptLong,
     KeptEnd,
+    End,  // the last step of every form: the record is written
   };
   Op op = Op::Literal;
   std::uint8_t object = 0;   // of the member among the objects written from
@@ -152,6 +162,11 @@ struct BoundStep {
   // the columns allow, else in 2 (see set_wide); as 2^52 + that bound, exact, for floats.
   std::uint64_t wide[2] = {0, 0};
   double wide_sum[2] = {0, 0};
+  // Fw.d: where the text of a wide whole part's leading digits and sign (WriteStep::small) is
+  // laid, relative to the point, and the texts of 0 and of -0 from its first character laid,
+  // when three digits follow the text (0) and when six do (1).
+  std::int32_t top_at[2] = {0, 0};
+  const char* top_texts[2][2] = {{nullptr, nullptr}, {nullptr, nullptr}};
   std::uint32_t columns = 0;  // left of the point, the sign's included; Iw: w
   std::uint32_t point = 0;    // the column of the point
   std::uint32_t whole_at = 0;
@@ -182,9 +197,10 @@ struct Layout::WritePlan {
 
 // How a bound writer writes the records of one run-time count: their image (the literals in
 // their columns, blanks elsewhere, as long as the 32-byte steps that lay it reach and 16 bytes
-// more), then each field from its member.
+// more), then each field from its member, up to the End step.
 struct Layout::Writer::Form {
-  std::size_t width = 0;  // the record's columns; 0 where the count was not bound
+  std::size_t width = 0;   // the record's columns; 0 where the count was not bound
+  std::size_t chunks = 0;  // the 32-byte steps that lay the image
   std::string image;
   std::vector<layout_detail::BoundStep> steps;
   std::vector<layout_detail::KeptRun> runs;  // by their slots

@@ -824,8 +824,22 @@ template <unsigned D>
   }
 }
 
-// q / 10^D of a bound step's wide magnitudes (see BoundStep::wide): the point and the decimals,
-// then the whole part: below 1000 as a text of four characters with its sign.
+// Three digits followed by a point, "000." to "999.": the last three digits of a whole part laid
+// with the point after them in one store.
+constexpr auto kDigitsAndPoint = [] {
+  std::array<Chars4, 1000> texts{};
+  for (unsigned v = 0; v < 1000; ++v) {
+    texts[v] = {static_cast<char>('0' + v / 100), static_cast<char>('0' + v / 10 % 10),
+                static_cast<char>('0' + v % 10), '.'};
+  }
+  return texts;
+}();
+
+// q / 10^D of a bound step's wide magnitudes (see BoundStep::wide): below 1000 the whole part as
+// a text of four characters with its sign; from 1000 on the text of its leading digits and sign
+// first (where it has two columns, the two characters after them fall on the digits that follow),
+// then its digits three at a time with a point after them, each over the point of the one before,
+// then the point and the decimals.
 template <unsigned D>
 [[gnu::always_inline]] inline void put_wide(char* out, const BoundStep& step, unsigned negative,
                                             std::uint64_t q) {
@@ -835,12 +849,22 @@ template <unsigned D>
   const auto scaled = static_cast<Scaled>(q);
   const auto whole = static_cast<std::uint32_t>(scaled / kUnit);
   char* const point = out + step.point;
-  put_point<D>(point, scaled - whole * kUnit);
   if (whole < 1000) {
+    put_point<D>(point, scaled - whole * kUnit);
     std::memcpy(point - 4, kSmallWhole[1000 * negative + whole].data(), 4);
     return;
   }
-  put_wide_whole(point, step, negative, whole);
+  std::uint32_t rest = whole / 1000;
+  const std::uint32_t last = whole - rest * 1000;
+  if (rest < 1000) {
+    std::memcpy(point + step.top_at[0], step.top_texts[0][negative] + 4 * rest, 4);
+  } else {
+    const std::uint32_t top = rest / 1000;
+    std::memcpy(point + step.top_at[1], step.top_texts[1][negative] + 4 * top, 4);
+    std::memcpy(point - 6, kDigitsAndPoint[rest - top * 1000].data(), 4);
+  }
+  std::memcpy(point - 3, kDigitsAndPoint[last].data(), 4);
+  if constexpr (D != 0) put_point<D>(point, scaled - whole * kUnit);
 }
 
 template <unsigned D>
@@ -896,6 +920,18 @@ void set_wide(BoundStep& step, std::int64_t columns, unsigned d) {
                                                : 3;
     step.wide[sign] = kPow10_64[std::min(digits, columns - sign)] * kPow10_64[d];
     step.wide_sum[sign] = 0x1p52 + static_cast<double>(step.wide[sign]);
+  }
+  // The text before three digits and before six: all four characters where the columns reach
+  // that far, else its last two (up to 99, or 9 with a sign, as the bounds above allow). Read from
+  // its third character, the text's four bytes end two bytes into the next text, which stands in
+  // kSmallWhole after every one of these.
+  for (std::size_t k = 0; k < 2; ++k) {
+    const std::int64_t digits = 3 * static_cast<std::int64_t>(k + 1);
+    const std::int64_t skip = columns >= digits + 4 ? 0 : 2;
+    step.top_at[k] = static_cast<std::int32_t>(skip - digits - 4);
+    for (std::size_t sign = 0; sign < 2; ++sign) {
+      step.top_texts[k][sign] = kSmallWhole[1000 * sign].data() + skip;
+    }
   }
 }
 
@@ -1022,27 +1058,89 @@ void pieces_of(std::uint8_t (&pieces)[4], std::uint32_t count) {
 // field is blank before it is written, and what a field writes past its last column is blank),
 // and the columns between the run's fields are blanks, so the slot's columns are what the
 // writer would write.
+// A short run's description fills the first 16 bytes and differs from a long one's there, so a
+// short run looks at those alone (kLong false) and at the bytes of its first object.
+template <bool kLong>
 [[gnu::always_inline]] inline bool holds(const KeptFields::Slot& slot, const KeptRun& run,
-                                         const unsigned char* values) {
+                                         const void* const* objects) {
+  const auto* const values = static_cast<const unsigned char*>(objects[run.object]) + run.offset;
   Lanes differ = xor16(run.fields, slot.fields);
   for (std::size_t at = 0; at < KeptFields::kBytes; at += 16) {
     differ |= xor16(values + at, slot.values + at);
   }
+  if constexpr (kLong) {
+    const auto* const other =
+        static_cast<const unsigned char*>(objects[run.other_object]) + run.other_offset;
+    Lanes mask;
+    std::memcpy(&mask, run.other_mask, 16);
+    differ |= xor16(run.fields + 16, slot.fields + 16) | (xor16(other, slot.other) & mask);
+  }
   return (differ[0] | differ[1]) == 0;
 }
 
-// The bytes a run's values lie in.
-[[gnu::always_inline]] inline const unsigned char* run_values(const void* const* objects,
-                                                              const KeptRun& run) {
-  return static_cast<const unsigned char*>(objects[run.object]) + run.offset;
+// Keeps the run as the record's steps wrote it.
+[[gnu::always_inline]] inline void keep(KeptFields::Slot& slot, const KeptRun& run,
+                                        const void* const* objects, const char* out) {
+  std::memcpy(slot.fields, run.fields, sizeof slot.fields);
+  std::memcpy(slot.values, static_cast<const unsigned char*>(objects[run.object]) + run.offset,
+              sizeof slot.values);
+  std::memcpy(slot.other,
+              static_cast<const unsigned char*>(objects[run.other_object]) + run.other_offset,
+              sizeof slot.other);
+  copy_pieces(slot.text, out + run.column, run.column_pieces);
+}
+
+// The image of a record, `chunks` steps of 32 bytes, in straight code up to 8 of them (256
+// columns): a loop would cost a compare and a jump per step.
+[[gnu::always_inline]] inline void lay_image(char* out, const char* image, std::size_t chunks) {
+  const auto lay = [out, image](std::size_t k) { std::memcpy(out + 32 * k, image + 32 * k, 32); };
+  switch (chunks) {
+    default:
+      for (std::size_t k = 8; k < chunks; ++k) lay(k);
+      [[fallthrough]];
+    case 8:
+      lay(7);
+      [[fallthrough]];
+    case 7:
+      lay(6);
+      [[fallthrough]];
+    case 6:
+      lay(5);
+      [[fallthrough]];
+    case 5:
+      lay(4);
+      [[fallthrough]];
+    case 4:
+      lay(3);
+      [[fallthrough]];
+    case 3:
+      lay(2);
+      [[fallthrough]];
+    case 2:
+      lay(1);
+      [[fallthrough]];
+    case 1:
+      lay(0);
+      [[fallthrough]];
+    case 0:
+      break;
+  }
+}
+
+// Sets `width` bits of `bits` from bit `at` on to `value`.
+void put_bits(std::uint64_t (&bits)[4], unsigned at, std::uint64_t value, unsigned width) {
+  for (unsigned k = 0; k < width; ++k, ++at) {
+    bits[at / 64] |= ((value >> k) & 1) << (at % 64);
+  }
 }
 
 // Makes runs of the steady fields of `form` that stand next to each other with blanks alone
-// between them in its image and take their values from one object, within KeptFields' bounds,
-// each between a Kept and a KeptEnd step. A run is kept where it is worth a check and a copy:
-// where one of its fields would take a slow path of the writer (a double, or a field of 8
-// columns or more), while slots are left.
+// between them in its image and take their values from one object and at most one other,
+// within KeptFields' bounds, each between a Kept (or KeptLong) and a KeptEnd step. A run is kept
+// where it is worth a check and a copy: where one of its fields would take a slow path of the
+// writer (a double, or a field of 8 columns or more), while slots are left.
 void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& object_sizes) {
+  constexpr std::size_t kShortFields = 5;
   const std::vector<BoundStep> steps = std::move(form.steps);
   form.steps.clear();
   for (std::size_t k = 0; k < steps.size();) {
@@ -1054,6 +1152,10 @@ void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& obj
     }
     std::uint32_t low = head.offset;
     std::uint32_t high = head.offset + head.value_size;
+    bool with_other = false;  // whether a field takes its value from another object
+    std::uint8_t other = 0;
+    std::uint32_t other_low = 0;
+    std::uint32_t other_high = 0;
     std::size_t count = 1;
     bool worth = false;
     for (;; ++count) {
@@ -1061,15 +1163,30 @@ void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& obj
       worth = worth || last.value_size == 8 || last.field.w >= 8;
       if (k + count == steps.size() || count == KeptFields::kFields) break;
       const BoundStep& next = steps[k + count];
-      const std::uint32_t next_low = std::min(low, next.offset);
-      const std::uint32_t next_high = std::max(high, next.offset + next.value_size);
-      if (!next.steady || next.object != head.object || next_high - next_low > KeptFields::kBytes ||
-          next.field.end - head.field.column > KeptFields::kColumns ||
+      if (!next.steady || next.field.end - head.field.column > KeptFields::kColumns ||
           form.image.find_first_not_of(' ', last.field.end) < next.field.column) {
         break;
       }
-      low = next_low;
-      high = next_high;
+      const std::uint32_t next_end = next.offset + next.value_size;
+      if (next.object == head.object) {
+        if (std::max(high, next_end) - std::min(low, next.offset) > KeptFields::kBytes) break;
+        low = std::min(low, next.offset);
+        high = std::max(high, next_end);
+      } else if (!with_other) {
+        if (object_sizes[next.object] < KeptFields::kOtherBytes) break;
+        with_other = true;
+        other = next.object;
+        other_low = next.offset;
+        other_high = next_end;
+      } else {
+        if (next.object != other ||
+            std::max(other_high, next_end) - std::min(other_low, next.offset) >
+                KeptFields::kOtherBytes) {
+          break;
+        }
+        other_low = std::min(other_low, next.offset);
+        other_high = std::max(other_high, next_end);
+      }
     }
     KeptRun run;
     // The bytes from `low` on, or the object's last ones where it ends before them.
@@ -1077,38 +1194,55 @@ void make_runs(Layout::Writer::Form& form, const std::vector<std::uint32_t>& obj
     run.offset =
         size >= KeptFields::kBytes ? std::min<std::uint32_t>(low, size - KeptFields::kBytes) : 0;
     run.object = head.object;
+    run.other_object = with_other ? other : head.object;
+    run.other_offset = with_other ? std::min<std::uint32_t>(
+                                        other_low, object_sizes[other] - KeptFields::kOtherBytes)
+                                  : run.offset;
     run.column = head.field.column;
     run.columns = steps[k + count - 1].field.end - head.field.column;
     // Every run within these bounds has its description's fields in their bits: offsets below
-    // 64, widths and gaps below 64 (kColumns), decimals below 16.
+    // 64, widths up to 64 and gaps below 64 (kColumns), decimals below 16.
     static_assert(KeptFields::kBytes <= 64 && KeptFields::kColumns <= 64 &&
-                  KeptFields::kFields * 25 + 3 <= 128);
+                  kShortFields * 25 + 3 <= 128 && KeptFields::kFields * 26 + 7 <= 256 &&
+                  KeptFields::kFields < 16);
     bool small_decimals = true;
     for (std::size_t j = 0; j < count; ++j)
       small_decimals = small_decimals && steps[k + j].field.d < 16;
     const bool kept = worth && small_decimals && size >= KeptFields::kBytes && run.columns >= 16 &&
                       run.columns <= KeptFields::kColumns && form.runs.size() < KeptFields::kSlots;
+    const bool long_run = with_other || count > kShortFields;
     BoundStep bounds;
     if (kept) {
-      // 3 bits for the count, then 25 per field.
-      u128 described = count;
+      // A short run: 3 bits for the count, then 25 per field. A long one: 3 zero bits, 4 for the
+      // count, then 26 per field.
+      std::uint64_t described[4] = {0, 0, 0, 0};
       unsigned at = 3;
+      if (long_run) {
+        put_bits(described, at, count, 4);
+        at += 4;
+      } else {
+        put_bits(described, 0, count, 3);
+      }
       for (std::size_t j = 0; j < count; ++j) {
         const BoundStep& step = steps[k + j];
+        const bool in_other = step.object != head.object;
         const std::uint32_t kind = step.op == BoundOp::Int    ? 0
                                    : step.op == BoundOp::Char ? 1
                                    : step.value_size == 4     ? 2
                                                               : 3;
         const std::uint32_t gap =
             j + 1 < count ? steps[k + j + 1].field.column - step.field.end : 0;
-        const std::uint32_t field = (step.offset - run.offset) | kind << 6 | step.field.w << 8 |
-                                    std::uint32_t{step.field.d} << 15 | gap << 19;
-        described |= static_cast<u128>(field) << at;
-        at += 25;
+        const std::uint32_t offset = step.offset - (in_other ? run.other_offset : run.offset);
+        const std::uint32_t field = offset | kind << 6 | step.field.w << 8 |
+                                    std::uint32_t{step.field.d} << 15 | gap << 19 |
+                                    std::uint32_t{in_other} << 25;
+        put_bits(described, at, field, long_run ? 26 : 25);
+        at += long_run ? 26 : 25;
+        if (in_other) std::memset(run.other_mask + offset, 0xFF, step.value_size);
       }
-      std::memcpy(run.fields, &described, sizeof run.fields);
+      std::memcpy(run.fields, described, sizeof run.fields);
       pieces_of(run.column_pieces, run.columns);
-      bounds.op = BoundOp::Kept;
+      bounds.op = long_run ? BoundOp::KeptLong : BoundOp::Kept;
       bounds.slot = static_cast<std::uint8_t>(form.runs.size());
       bounds.run = static_cast<std::uint8_t>(count + 1);
       form.runs.push_back(run);
@@ -1257,7 +1391,8 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
     if (values.size() != plan.fields) bad_values(layout_.text_, values.size(), n);
     Form& form = forms_.emplace_back();
     form.width = layout_.widths_[index];
-    form.image.assign((form.width + 31) / 32 * 32 + 16, ' ');
+    form.chunks = (form.width + 31) / 32;
+    form.image.assign(form.chunks * 32 + 16, ' ');
     std::uint32_t reach = 0;  // the fields so far may have written up to here
     std::size_t next = 0;
     for (const WriteStep& field : plan.steps) {
@@ -1296,12 +1431,13 @@ Layout::Writer::Writer(Layout layout, int first, std::vector<std::vector<OutMemb
     }
     make_runs(form, object_sizes);
     group_steps(form.steps);
+    form.steps.emplace_back().op = BoundOp::End;
   }
   form_count_ = forms_.size();
   // The runs stay where they are from here on.
   for (Form& form : forms_) {
     for (BoundStep& step : form.steps) {
-      if (step.op == BoundOp::Kept || step.op == BoundOp::KeptEnd) {
+      if (step.op == BoundOp::Kept || step.op == BoundOp::KeptLong || step.op == BoundOp::KeptEnd) {
         step.kept_run = &form.runs[step.slot];
       }
     }
@@ -1328,10 +1464,9 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
   // The width in a local: the stores into `out` could otherwise change it, for all the compiler
   // knows, and it would be loaded again after each of them.
   const std::size_t width = f.width;
-  for (std::size_t k = 0; k < width; k += 32) std::memcpy(out + k, image + k, 32);
+  lay_image(out, image, f.chunks);
   const BoundStep* next = f.steps.data();
-  const BoundStep* const end = next + f.steps.size();
-  while (next != end) {
+  for (;;) {
     const BoundStep& step = *next++;
     switch (step.op) {
       case BoundOp::Int:
@@ -1415,25 +1550,30 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
       case BoundOp::Kept: {
         const KeptRun& run = *step.kept_run;
         const KeptFields::Slot& slot = kept.slots[step.slot];
-        if (holds(slot, run, run_values(objects, run))) {
+        if (holds<false>(slot, run, objects)) {
           copy_pieces(out + run.column, slot.text, run.column_pieces);
           next = &step + 1 + step.run;
         }
         break;
       }
-      case BoundOp::KeptEnd: {
+      case BoundOp::KeptLong: {
         const KeptRun& run = *step.kept_run;
-        KeptFields::Slot& slot = kept.slots[step.slot];
-        std::memcpy(slot.fields, run.fields, sizeof slot.fields);
-        std::memcpy(slot.values, run_values(objects, run), sizeof slot.values);
-        copy_pieces(slot.text, out + run.column, run.column_pieces);
+        const KeptFields::Slot& slot = kept.slots[step.slot];
+        if (holds<true>(slot, run, objects)) {
+          copy_pieces(out + run.column, slot.text, run.column_pieces);
+          next = &step + 1 + step.run;
+        }
         break;
       }
+      case BoundOp::KeptEnd:
+        keep(kept.slots[step.slot], *step.kept_run, objects, out);
+        break;
+      case BoundOp::End:
+        return width;
       default:
         __builtin_unreachable();
     }
   }
-  return width;
 }
 
 void detail::write_fixed_float(char* field, unsigned w, unsigned d, float value) {

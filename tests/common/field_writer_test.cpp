@@ -392,7 +392,8 @@ void with_member(Object& o, const Layout::Field& field, std::size_t k, std::size
 // Records of steady members (every field's, or three in four) that mostly repeat, a changed
 // value one unit in the last place away, the other zero, another NaN or any, written with one
 // KeptFields that the writers of several layouts share while the count changes, against the
-// general writer and the writer with nothing kept.
+// general writer and the writer with nothing kept. In one pass a steady field in four takes its
+// member from the object of the changing ones, whose other members change every record.
 TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
   const std::string_view texts[] = {
       "(I6, I6, N(4F9.2), I2, 2I3, F7.3, F7.3, F7.1, 1X, I4, 2F7.2, 1X, I12, F12.6, 1X, F12.6, "
@@ -407,6 +408,8 @@ TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
   std::mt19937_64 rng(2706);
   for (std::size_t p = 0; p < 3; ++p) {
     const auto steady = [p](std::size_t k) { return p == 0 || (k + p) % 4 != 0; };
+    // Whether field k takes its member from the first object (the changing fields: k % 4 == 3).
+    const auto first = [&steady, p](std::size_t k) { return steady(k) && (p != 1 || k % 4 != 1); };
     std::vector<std::unique_ptr<RecordWriter<Values, Values>>> writers;
     for (const std::string_view text : texts) {
       const Layout layout(text);
@@ -415,7 +418,7 @@ TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
         const std::vector<Layout::Field> fields = layout.fields(n, columns);
         for (std::size_t k = 0; k < fields.size(); ++k) {
           v.steady(steady(k));
-          with_member(steady(k) ? kept : changing, fields[k], k, p, [&v](auto& m) { v << m; });
+          with_member(first(k) ? kept : changing, fields[k], k, p, [&v](auto& m) { v << m; });
         }
       };
       writers.push_back(
@@ -433,7 +436,7 @@ TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
       for (std::size_t k = 0; k < fields.size(); ++k) {
         const Out any = field_value(rng, fields[k]);
         const bool change = !steady(k) || rng() % 10 == 0;
-        with_member(steady(k) ? repeated : changing, fields[k], k, p, [&](auto& m) {
+        with_member(first(k) ? repeated : changing, fields[k], k, p, [&](auto& m) {
           using T = std::remove_reference_t<decltype(m)>;
           if constexpr (std::is_floating_point_v<T>) {
             using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
@@ -449,7 +452,7 @@ TEST(LayoutWriter, RecordsWithKeptRunsMatchTheGeneralWriter) {
       }
       // After every change: fields may share a member.
       for (std::size_t k = 0; k < fields.size(); ++k) {
-        with_member(steady(k) ? repeated : changing, fields[k], k, p,
+        with_member(first(k) ? repeated : changing, fields[k], k, p,
                     [&values](auto& m) { values.emplace_back(m); });
       }
       std::string general;
@@ -496,6 +499,45 @@ TEST(LayoutWriter, KeptRunsAreCopiedWhileTheirValuesStay) {
   mark();
   fix.floats[0] = -0.0f;
   EXPECT_EQ(write(2), "      123456   48.117200    11.520000    -0.0  1");
+}
+
+// A long run of nine fields, two of them from the object of the changing ones (as the zeros
+// among the columns of a fix): copied while the run's values stay, whatever the other bytes of
+// that object do, and written again once one of its values there changes.
+TEST(LayoutWriter, LongRunsWithAnotherObjectAreCopiedWhileTheirValuesStay) {
+  Values fix{{4, 32400000, 8, 0}, {545.5f, 0.75f}, {48.1175, 11.52}, {}};
+  Values reading{};
+  const auto bind = [](OutMembers& v, int n, const Values& x, const Values& y) {
+    for (int k = 0; k < n; ++k) v << y.floats[k];
+    v.steady(true) << x.doubles[0] << x.doubles[1] << x.floats[0] << x.ints[0] << x.ints[1]
+                   << y.ints[2] << y.ints[2] << x.ints[2] << x.floats[1];
+  };
+  constexpr std::string_view kText =
+      "(N(F9.2), F12.6, 1X, F12.6, 1X, F7.1, 1X, I2, I10, 2I2, I3, F9.3)";
+  const RecordWriter<Values, Values> writer(kText, 1, 2, bind, fix, reading);
+  KeptFields kept;
+  const auto write = [&](int n) {
+    std::string line(writer.write_room(n), ' ');
+    line.resize(writer.write(line.data(), kept, n, fix, reading));
+    return line.substr(9 * static_cast<std::size_t>(n));
+  };
+  const auto mark = [&] {  // a copy shows the marks
+    for (KeptFields::Slot& slot : kept.slots) std::replace(slot.text, slot.text + 64, '5', '#');
+  };
+  const std::string text = "   48.117500    11.520000   545.5  4  32400000 0 0  8    0.750";
+  const std::string marked = "   48.117#00    11.#20000   #4#.#  4  32400000 0 0  8    0.7#0";
+  EXPECT_EQ(write(2), text);
+  mark();
+  reading.floats[0] = 7.0f;  // among the 16 bytes of the other object, not the run's
+  reading.floats[1] = -3.0f;
+  EXPECT_EQ(write(2), marked);
+  EXPECT_EQ(write(1), marked);
+  reading.ints[2] = 7;
+  EXPECT_EQ(write(1), "   48.117500    11.520000   545.5  4  32400000 7 7  8    0.750");
+  mark();
+  EXPECT_EQ(write(2), "   48.117#00    11.#20000   #4#.#  4  32400000 7 7  8    0.7#0");
+  reading.ints[2] = 0;
+  EXPECT_EQ(write(2), text);
 }
 
 }  // namespace
