@@ -30,6 +30,13 @@ void load_line(Line& line, std::string_view raw, bool may_hold_h, bool readable_
   line.align_marker();
 }
 
+bool trimmed_in_place(std::string_view raw, std::string_view& trimmed) {
+  if (raw.size() > kLineWidth || (raw.size() > 1 && raw[1] == '$' && raw[0] != '$')) return false;
+  const std::size_t last = raw.find_last_not_of(' ');
+  trimmed = raw.substr(0, last == std::string_view::npos ? 0 : last + 1);
+  return true;
+}
+
 Flow read_next_line(InputFile& input, std::int32_t& line_number, Line& line) {
   std::string_view raw;
   const Flow flow = read_next_raw_line(input, line_number, raw);

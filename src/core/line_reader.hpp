@@ -23,6 +23,11 @@ Flow read_next_raw_line(InputFile& input, std::int32_t& line_number, std::string
 void load_line(Line& line, std::string_view raw, bool may_hold_h = true,
                bool readable_after = false);
 
+// What `line.trimmed()` gives once load_line has put `raw` into `line`, where that is `raw`
+// itself less its trailing blanks (a line of at most 120 columns that the marker rule leaves in
+// place): true and `trimmed` set; false for any other line.
+bool trimmed_in_place(std::string_view raw, std::string_view& trimmed);
+
 // The line of the read-ahead bytes `text` (InputFile::buffered) from `first` up to its line end
 // at `stop`, less the carriage return of a Windows line end: the line next_line would give.
 inline std::string_view buffered_line(std::string_view text, std::size_t first, std::size_t stop) {

@@ -1,6 +1,7 @@
 #include "packets/station_output.hpp"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
@@ -350,11 +351,21 @@ void write_dat31_records(ProgramState& program, RunState& run, FileUnits& files)
   emit(kHorizontal, 0, program, c, run, files.main);
 }
 
+namespace {
+
+// Sets `to` to `value` where its bits change. The record writer compares the position with the
+// one it wrote last by loads wider than one member, which would wait for a store just made.
+void set_bits(double& to, double value) {
+  if (std::bit_cast<std::uint64_t>(to) != std::bit_cast<std::uint64_t>(value)) to = value;
+}
+
+}  // namespace
+
 StationPosition station_position(ProgramState& program, const RunState& run, FileUnits& files) {
   GpsState& gps = program.gps;
   if (!run.HAS_GPS) {
-    gps.utm_easting = static_cast<double>(program.station.LINENO);
-    gps.utm_northing = static_cast<double>(program.station.STATION);
+    set_bits(gps.utm_easting, static_cast<double>(program.station.LINENO));
+    set_bits(gps.utm_northing, static_cast<double>(program.station.STATION));
   } else {
     // The current fix in the survey's zone; a fix never changes the zone itself.
     GpsState::Projection& last = gps.last_projection;
@@ -373,8 +384,8 @@ StationPosition station_position(ProgramState& program, const RunState& run, Fil
               point.northing,
               unit99.lines == 0};
     }
-    gps.utm_easting = last.easting;
-    gps.utm_northing = last.northing;
+    set_bits(gps.utm_easting, last.easting);
+    set_bits(gps.utm_northing, last.northing);
   }
   return {gps.utm_easting, gps.utm_northing};
 }

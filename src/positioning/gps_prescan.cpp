@@ -15,11 +15,11 @@ namespace {
 // Entries of the fix lists made ready for writing at a time: 64 KiB of latitudes.
 constexpr std::size_t kListChunk = 8192;
 
-// The GPS side file line of a G$ line that holds no GGA sentence: "$GPG" and the line from
-// column 2 on.
-void copy_other_sentence(const Line& line, OutputFile& gps, std::string& scratch) {
+// The GPS side file line of a G$ line that holds no GGA sentence: "$GPG" and the line (without
+// its trailing blanks) from column 2 on.
+void copy_other_sentence(std::string_view trimmed, OutputFile& gps, std::string& scratch) {
   scratch.assign("$GPG");
-  scratch.append(line.trimmed().substr(1));
+  scratch.append(trimmed.substr(1));
   gps.write_line(scratch);
 }
 
@@ -39,10 +39,16 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
     const Flow flow = read_next_marked_line(files.input, run.line_number, "G$", raw);
     if (flow == Flow::EndOfFile) break;
     if (flow != Flow::NextLine) return flow;
-    load_line(run.LINE, raw, true, true);
-    const std::string_view sentence = gga_sentence_of(run.LINE.trimmed());
+    std::string_view line;
+    // Read where the input holds it when it can: a copy just made would make the reading wait
+    // for the copy's stores to reach the cache.
+    if (!trimmed_in_place(raw, line)) {
+      load_line(run.LINE, raw, true, true);
+      line = run.LINE.trimmed();
+    }
+    const std::string_view sentence = gga_sentence_of(line);
     if (sentence.empty()) {
-      copy_other_sentence(run.LINE, files.gps, scratch);
+      copy_other_sentence(line, files.gps, scratch);
     } else if (static_cast<std::size_t>(run.gps_fix_count) <= GpsState::kListCapacity) {
       const std::size_t entry = static_cast<std::size_t>(run.gps_fix_count) - 1;
       if (entry % kListChunk == 0) {
@@ -100,7 +106,7 @@ Flow handle_gps_line(const Line& LINE, GpsFix& current_fix, OutputFile& gps,
                      std::int32_t& gps_fix_count, std::string& record, Console& console) {
   const std::string_view sentence = gga_sentence_of(LINE.trimmed());
   if (sentence.empty()) {
-    copy_other_sentence(LINE, gps, record);
+    copy_other_sentence(LINE.trimmed(), gps, record);
   } else {
     READ_GPGGA(sentence, current_fix, console);
     // The receiver's own sentence, whatever its talker: the logger cut off only the "$".

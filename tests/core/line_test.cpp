@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "common/text.hpp"
 #include "core/files.hpp"
 #include "core/line_reader.hpp"
 #include "support/aligned_line.hpp"
@@ -55,6 +56,22 @@ TEST(Line, EveryLengthShowsItsColumnsBlankPadded) {
     padded.resize(kLineWidth, ' ');
     ASSERT_EQ(line.view(), padded) << k;
     ASSERT_EQ(line.trimmed(), padded.substr(0, padded.find_last_not_of(' ') + 1)) << k;
+  }
+}
+
+// A line read where the input holds it reads as the loaded line does.
+TEST(Line, TrimmedInPlaceIsTheLoadedLine) {
+  std::mt19937 random(5);
+  const char kChars[] = {' ', ' ', '$', 'G', 'x', '\t'};
+  for (int k = 0; k < 3000; ++k) {
+    std::string raw(random() % 126, ' ');
+    for (char& c : raw) c = kChars[random() % sizeof kChars];
+    std::string_view trimmed;
+    if (trimmed_in_place(raw, trimmed)) {
+      ASSERT_EQ(trimmed, aligned(raw).trimmed()) << "[" << raw << "]";
+    } else {
+      ASSERT_TRUE(raw.size() > kLineWidth || aligned(raw).trimmed() != trim_right(raw)) << k;
+    }
   }
 }
 
