@@ -235,7 +235,15 @@ class Layout::Bound {
   // Reads the first `count` members (no more than were bound) of `object`; the texts among
   // them go to `texts`, which has room for every text member.
   ReadResult read(std::string_view line, void* object, std::size_t count, int n = 0,
-                  std::string_view* texts = nullptr) const;
+                  std::string_view* texts = nullptr) const {
+    // One form per plan of the layout: the only one, or the one of `n`.
+    const std::size_t p = form_count_ == 1 ? 0 : static_cast<std::size_t>(n);
+    if (p < form_count_ && count == directs_[p].count) {
+      const Direct& direct = directs_[p];
+      return direct.read(*direct.form, line.data(), line.size(), static_cast<char*>(object), texts);
+    }
+    return read_fields(line, object, count, n, texts);
+  }
   // Every member, for a layout without a run-time count.
   ReadResult read_all(std::string_view line, void* object,
                       std::string_view* texts = nullptr) const {
@@ -251,10 +259,23 @@ class Layout::Bound {
   struct Form;  // how a read of one plan runs (layout_plan.hpp)
 
  private:
+  // A form's read of `count` members that takes a line of the usual shape at once (of any other
+  // count: none, SIZE_MAX).
+  struct Direct {
+    ReadResult (*read)(const Form& form, const char* line, std::size_t size, char* object,
+                       std::string_view* texts) = nullptr;
+    std::size_t count = SIZE_MAX;
+    const Form* form = nullptr;
+  };
+  // The read field by field, through the layout with the members as variables.
+  ReadResult read_fields(std::string_view line, void* object, std::size_t count, int n,
+                         std::string_view* texts) const;
+
   Layout layout_;
   std::vector<InMember> members_;
-  std::vector<Form> forms_;     // per plan of the layout
-  std::size_t form_count_ = 0;  // their number, kept apart for the reads
+  std::vector<Form> forms_;      // per plan of the layout
+  std::vector<Direct> directs_;  // per plan too
+  std::size_t form_count_ = 0;   // their number, kept apart for the reads
 };
 
 // The texts of fields that bound writers (Layout::Writer) keep from one record to the next. A

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/layout.hpp"
@@ -247,9 +248,9 @@ struct Layout::Bound::Form {
     // after another in the object), or per half, the first two and the last two, the half's
     // two at its first offset on (bit 0 for the first half, bit 1 for the second) or each alone.
     enum class Store : std::uint8_t { Lanes = 0, LowPair = 1, HighPair = 2, Pairs = 3, Whole = 4 };
-    // Per field: where the 8 scanned values that end with its last column lie (from kScanFront +
-    // its first column + its width - 8 on, or in the second copy when they cross a multiple of 16
-    // columns), and of those the bytes that are its own.
+    // Per field: where the 8 scanned columns that end with its last column lie (from kScanFront
+    // + its first column + its width - 8 on, or in the second copy when they cross a multiple of
+    // 16 columns), and of those the bytes that are its own.
     alignas(16) std::uint64_t keep[4] = {0, 0, 0, 0};
     std::uint32_t at[4] = {0, 0, 0, 0};
     std::uint32_t offset[4] = {0, 0, 0, 0};  // of the members
@@ -261,20 +262,31 @@ struct Layout::Bound::Form {
     In::Kind kind = In::Kind::Text;
     std::uint32_t offset = 0;  // of the member, or the index of the text
   };
-  bool direct = false;
+  bool direct = false;  // whether a read of `count` members may store the fields directly
   std::size_t count = 0;
   std::size_t blocks = 0;  // as in the plan's Reading, and its masks
   std::uint64_t word_columns[2] = {0, 0};
   std::uint64_t inner_columns[2] = {0, 0};
   std::uint64_t last_columns[2] = {0, 0};
+  // The same columns per block as byte masks (0xFF for a column in the set), as the vector scan
+  // applies them: the word fields' columns, those that are not the first of their field, and
+  // those where a sign may stand (every column of a word field but its last).
+  alignas(16) unsigned char block_words[8][16] = {};
+  alignas(16) unsigned char block_inner[8][16] = {};
+  alignas(16) unsigned char block_signs[8][16] = {};
   std::vector<Group> groups;
-  std::vector<Text> texts;
+  std::vector<Text> chars;  // the Char texts
+  std::vector<Text> texts;  // the Text texts
+  // What a read field by field takes.
+  const Layout* layout = nullptr;
+  const InMember* members = nullptr;
+  int n = 0;  // the run-time count of the form's plan
 };
 
 namespace layout_detail {
 
-// The bytes before column 0 in the buffer of scanned values that bound reads fill: a field's 8
-// values are loaded ending at its last column, so that a field near column 0 reaches into them.
+// The bytes before column 0 in the buffer of scanned columns that bound reads fill: a field's 8
+// columns are loaded ending at its last one, so that a field near column 0 reaches into them.
 inline constexpr std::size_t kScanFront = 16;
 
 // The writing form of a plan of fixed width (no A alone) whose literals' texts are in `literals`.

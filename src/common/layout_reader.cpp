@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <span>
 #include <system_error>
 #include <utility>
@@ -23,12 +24,11 @@ namespace {
 
 using namespace layout_detail;
 
-// A second copy of the scanned values in the buffer of scanned values that bound reads fill, column
-// c at kSecondScan + c, stored sixteen at a time from column 8 on (and from column -8, with zeros
-// before column 0). A value loaded soon after it was stored comes straight from its store only when
-// the load lies within one store; a field's 8 values that cross a multiple of 16 columns lie within
-// one store of this copy, and the load takes them there instead of waiting for the stores to reach
-// the cache.
+// A second copy of the scanned columns in the buffer of scanned columns that bound reads fill,
+// column c at kSecondScan + c, stored sixteen at a time from column -8 on (zeros before column 0).
+// A load soon after a store takes its bytes straight from the store only when it lies within that
+// one store; a field's 8 columns that cross a multiple of 16 columns lie within one store of this
+// copy, and the load takes them there instead of waiting for the stores to reach the cache.
 constexpr std::size_t kSecondScan = kScanFront + kScannedColumns + 8;
 constexpr std::size_t kScanBuffer = kSecondScan + kScannedColumns + 8;
 
@@ -403,49 +403,6 @@ struct BlockMasks {
   return bad == 0;
 }
 
-#if defined(__SSE2__)
-// scan_line and plain_word_fields for a line that reaches past the `kBlocks` blocks a plan's
-// word fields lie in, the blocks unrolled and the masks kept in registers.
-template <std::size_t kBlocks>
-[[gnu::always_inline]] inline bool scan_plain(const char* line, const std::uint64_t* word_columns,
-                                              const std::uint64_t* inner_columns,
-                                              const std::uint64_t* last_columns,
-                                              unsigned char* values) {
-  std::uint64_t plain[2] = {0, 0};
-  std::uint64_t numeric[2] = {0, 0};
-  std::uint64_t digit[2] = {0, 0};
-  __m128i v[kBlocks];
-  const auto scan = [&](std::size_t b) {
-    Bytes c;
-    std::memcpy(&c, line + 16 * b, 16);
-    Bytes block;
-    scan_block(b, c, block, plain, numeric, digit);
-    v[b] = reinterpret_cast<__m128i>(block);
-    _mm_store_si128(reinterpret_cast<__m128i*>(values + 16 * b), v[b]);
-  };
-  [&]<std::size_t... b>(std::index_sequence<b...>) {
-    (scan(b), ...);
-  }
-  (std::make_index_sequence<kBlocks>());
-  // The second copy, from column -8 on: the halves of neighbouring blocks put together.
-  unsigned char* const second = values - kScanFront + kSecondScan + 8;
-  _mm_store_si128(reinterpret_cast<__m128i*>(second - 16), _mm_slli_si128(v[0], 8));
-  for (std::size_t b = 0; b + 1 < kBlocks; ++b) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(second + 16 * b),
-                    _mm_or_si128(_mm_srli_si128(v[b], 8), _mm_slli_si128(v[b + 1], 8)));
-  }
-  _mm_store_si128(reinterpret_cast<__m128i*>(second + 16 * (kBlocks - 1)),
-                  _mm_srli_si128(v[kBlocks - 1], 8));
-  if constexpr (kBlocks <= 4) {
-    // No word field reaches the second half of the columns.
-    return ((word_columns[0] & ~plain[0]) | (inner_columns[0] & (numeric[0] << 1) & ~digit[0]) |
-            (last_columns[0] & numeric[0] & ~digit[0])) == 0;
-  } else {
-    return plain_word_fields(word_columns, inner_columns, last_columns, plain, numeric, digit);
-  }
-}
-#endif
-
 [[gnu::always_inline]] inline bool plain_word_fields(const Layout::Reading& reading,
                                                      const ScannedColumns& s) {
   return plain_word_fields(reading.word_columns, reading.inner_columns, reading.last_columns,
@@ -463,24 +420,33 @@ template <std::size_t kBlocks>
 // (the first, more significant digit in the low byte: (lo + 256 hi) * 0x0A01 holds 10 lo + hi
 // in its high byte), fours and all eight by multiply-adds, the sign applied where a byte of the
 // field holds 0x80 (the sum of a field's bytes is then above 127: eight digits make at most 72).
+// `kCharacters`: the words hold the fields' characters themselves (zeros before them), which
+// are blanks, digits and perhaps a minus sign, instead of digit values.
+template <bool kCharacters = false>
 [[gnu::always_inline]] inline __m128i combine_four(__m128i ab, __m128i cd) {
   using Lanes = std::uint16_t __attribute__((vector_size(16)));
   const __m128i zero = _mm_setzero_si128();
-  const __m128i digits = _mm_set1_epi8(0x0F);
   const __m128i hundred_one = _mm_set1_epi32(100 | 1 << 16);
   const __m128i ten_thousand_one = _mm_set1_epi32(10000 | 1 << 16);
   // One multiplication, which the compiler would otherwise spell out in shifts and additions.
   __m128i times = _mm_set1_epi16(0x0A01);
   asm("" : "+x"(times));
   const auto pairs = [&](__m128i v) {
-    return reinterpret_cast<__m128i>(
-        reinterpret_cast<Lanes>(_mm_mullo_epi16(_mm_and_si128(v, digits), times)) >> 8);
+    // A character less '0' saturates to 0 for a blank or a sign.
+    const __m128i digits =
+        kCharacters ? _mm_subs_epu8(v, _mm_set1_epi8('0')) : _mm_and_si128(v, _mm_set1_epi8(0x0F));
+    return reinterpret_cast<__m128i>(reinterpret_cast<Lanes>(_mm_mullo_epi16(digits, times)) >> 8);
   };
   const __m128i fours = _mm_packs_epi32(_mm_madd_epi16(pairs(ab), hundred_one),
                                         _mm_madd_epi16(pairs(cd), hundred_one));  // below 10^4
   const __m128i magnitude = _mm_madd_epi16(fours, ten_thousand_one);
-  // Per field the sum of its bytes; 32-bit lanes in field order after the pack.
-  const __m128i sums = _mm_packs_epi32(_mm_sad_epu8(ab, zero), _mm_sad_epu8(cd, zero));
+  // Per field the sum of its bytes (of its minus signs as 0xFF); 32-bit lanes in field order
+  // after the pack.
+  const auto signs = [](__m128i v) {
+    return kCharacters ? _mm_cmpeq_epi8(v, _mm_set1_epi8('-')) : v;
+  };
+  const __m128i sums =
+      _mm_packs_epi32(_mm_sad_epu8(signs(ab), zero), _mm_sad_epu8(signs(cd), zero));
   const __m128i negative = _mm_cmpgt_epi32(sums, _mm_set1_epi32(127));
   return _mm_sub_epi32(_mm_xor_si128(magnitude, negative), negative);
 }
@@ -693,34 +659,45 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
   return groups;
 }
 
-// Combines a group's four fields from the scanned values and stores them in their members.
-[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* values,
-                                               char* base) {
 #if defined(__SSE2__)
+// A group's four fields combined from the buffer of scanned columns (the line's characters),
+// in the group's order.
+[[gnu::always_inline]] inline __m128i combine_group(const Group& group,
+                                                    const unsigned char* buffer) {
   const auto pair = [&](int k) {
-    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + group.at[k]));
+    const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(buffer + group.at[k]));
     const __m128d both = _mm_loadh_pd(_mm_castsi128_pd(low),
-                                      reinterpret_cast<const double*>(values + group.at[k + 1]));
+                                      reinterpret_cast<const double*>(buffer + group.at[k + 1]));
     return _mm_and_si128(_mm_castpd_si128(both),
                          _mm_load_si128(reinterpret_cast<const __m128i*>(group.keep + k)));
   };
-  const __m128i four = combine_four(pair(0), pair(2));
+  return combine_four<true>(pair(0), pair(2));
+}
+#endif
+
+// Combines a group's four fields from the buffer of scanned columns (the line's characters;
+// elsewhere their digit values) and stores them in their members.
+[[gnu::always_inline]] inline void store_group(const Group& group, const unsigned char* buffer,
+                                               char* base) {
+#if defined(__SSE2__)
+  const __m128i four = combine_group(group, buffer);
+  const auto store = static_cast<unsigned>(group.store);
   const auto put = [&](int k, __m128i v) {
     const std::int32_t value = _mm_cvtsi128_si32(v);
     std::memcpy(base + group.offset[k], &value, sizeof value);
   };
-  if (group.store == Group::Store::Whole) {
+  if (store == static_cast<unsigned>(Group::Store::Whole)) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(base + group.offset[0]), four);
     return;
   }
-  if ((static_cast<unsigned>(group.store) & 1) != 0) {
+  if ((store & 1) != 0) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(base + group.offset[0]), four);
   } else {
     put(0, four);
     put(1, _mm_shuffle_epi32(four, 1));
   }
   const __m128i high = _mm_unpackhi_epi64(four, four);
-  if ((static_cast<unsigned>(group.store) & 2) != 0) {
+  if ((store & 2) != 0) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(base + group.offset[2]), high);
   } else {
     put(2, high);
@@ -729,117 +706,55 @@ std::vector<Group> groups_of(const std::vector<BoundWord>& in_record_order) {
 #else
   for (int k = 0; k < 4; ++k) {
     std::uint64_t word;
-    std::memcpy(&word, values + group.at[k], 8);
+    std::memcpy(&word, buffer + group.at[k], 8);
     const std::int32_t value = combine_word(word & group.keep[k]);
     std::memcpy(base + group.offset[k], &value, sizeof value);
   }
 #endif
 }
 
-// Whether the word fields of a bound plan are plain on the line, the scanned values put at
-// `values`.
-[[gnu::always_inline]] inline bool scanned_plain(std::string_view line,
-                                                 const Layout::Bound::Form& form,
-                                                 unsigned char* values) {
+using Form = Layout::Bound::Form;
+
 #if defined(__SSE2__)
-  if (line.size() >= 16 * form.blocks) {
-    const std::uint64_t* const w = form.word_columns;
-    const std::uint64_t* const i = form.inner_columns;
-    const std::uint64_t* const l = form.last_columns;
-    switch (form.blocks) {
-      case 1:
-        return scan_plain<1>(line.data(), w, i, l, values);
-      case 2:
-        return scan_plain<2>(line.data(), w, i, l, values);
-      case 3:
-        return scan_plain<3>(line.data(), w, i, l, values);
-      case 4:
-        return scan_plain<4>(line.data(), w, i, l, values);
-      case 5:
-        return scan_plain<5>(line.data(), w, i, l, values);
-      case 6:
-        return scan_plain<6>(line.data(), w, i, l, values);
-      case 7:
-        return scan_plain<7>(line.data(), w, i, l, values);
-      case 8:
-        return scan_plain<8>(line.data(), w, i, l, values);
-      default:
-        break;
-    }
-  }
+// What the scan of a line's blocks carries from one block to the next.
+struct BlockScan {
+  __m128i bad = _mm_setzero_si128();     // the word columns that are not plain (bytes of 0xFF)
+  __m128i before = _mm_setzero_si128();  // the block before (zeros before the first)
+  __m128i blanks_before = _mm_setzero_si128();
+};
+
+// Block `b` of a line, `c`, checked against a bound form's masks, and its columns put in the
+// buffer of scanned columns at `buffer` (both copies). A plus sign counts as not plain here (the
+// logger writes none; a field with one is read field by field).
+[[gnu::always_inline]] inline void check_block(std::size_t b, __m128i c, const Form& form,
+                                               unsigned char* buffer, BlockScan& scan) {
+  const auto mask = [b](const unsigned char(&masks)[8][16]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(masks[b]));
+  };
+  _mm_store_si128(reinterpret_cast<__m128i*>(buffer + kScanFront + 16 * b), c);
+  // The second copy's columns from 16 b - 8 on: the last half of the block before, the first of
+  // this one.
+  _mm_store_si128(
+      reinterpret_cast<__m128i*>(buffer + kSecondScan + 16 * b - 8),
+      _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(scan.before), _mm_castsi128_pd(c), 1)));
+  // c - '0' below 10, as a signed comparison: c - '0' - 128 below 10 - 128.
+  const __m128i digit = _mm_cmpgt_epi8(_mm_set1_epi8(10 - 128), _mm_add_epi8(c, _mm_set1_epi8(80)));
+  const __m128i minus = _mm_cmpeq_epi8(c, _mm_set1_epi8('-'));
+  const __m128i blank = _mm_cmpeq_epi8(c, _mm_set1_epi8(' '));
+  const __m128i after_blank =
+      _mm_or_si128(_mm_slli_si128(blank, 1), _mm_srli_si128(scan.blanks_before, 15));
+  // A column of a word field is plain as a digit, or as a blank or (but in the field's last
+  // column) a sign where the column before it in the field is a blank. That column is a word
+  // column itself: where it is neither a blank, a sign nor a digit, it is not plain anyway, so
+  // that "not after a blank" stands for "after a digit or a sign".
+  const __m128i allowed = _mm_or_si128(blank, _mm_and_si128(minus, mask(form.block_signs)));
+  const __m128i after_other = _mm_andnot_si128(after_blank, mask(form.block_inner));
+  const __m128i plain = _mm_or_si128(digit, _mm_andnot_si128(after_other, allowed));
+  scan.bad = _mm_or_si128(scan.bad, _mm_andnot_si128(plain, mask(form.block_words)));
+  scan.before = c;
+  scan.blanks_before = blank;
+}
 #endif
-  std::uint64_t plain[2];
-  std::uint64_t numeric[2];
-  std::uint64_t digit[2];
-  scan_line(line, form.blocks, plain, numeric, digit, values);
-  // The second copy from the first, columns -8 up to the last scanned one.
-  std::memcpy(values - kScanFront + kSecondScan - 8, values - 8, 16 * form.blocks + 8);
-  return plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain, numeric,
-                           digit);
-}
-
-}  // namespace
-
-Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
-    : layout_(std::move(layout)), members_(std::move(members)) {
-  if (members_.size() > kMaxBoundMembers) {
-    std::fprintf(stderr, "Layout::Bound: more than %zu members\n", kMaxBoundMembers);
-    std::abort();
-  }
-  for (std::size_t p = 0; p < layout_.plans_.size(); ++p) {
-    const std::vector<Item>& plan = layout_.plans_[p];
-    const Reading& reading = layout_.readings_[p];
-    Form& form = forms_.emplace_back();
-    form.count = std::min(members_.size(), reading.fields.size());
-    form.direct = reading.blocks != 0;
-    form.blocks = reading.blocks;
-    for (int h = 0; h < 2; ++h) {
-      form.word_columns[h] = reading.word_columns[h];
-      form.inner_columns[h] = reading.inner_columns[h];
-      form.last_columns[h] = reading.last_columns[h];
-    }
-    std::vector<BoundWord> words;
-    for (std::size_t k = 0; k < form.count && form.direct; ++k) {
-      const Reading::Field& field = reading.fields[k];
-      const Item& step = plan[field.step];
-      const InMember& member = members_[k];
-      const bool text = step.op == Op::Text || step.op == Op::TextAll;
-      if (field.word && member.kind == In::Kind::Int) {
-        const std::uint32_t end = step.column + step.w;
-        const auto first = static_cast<std::uint32_t>(kScanFront + end - 8);
-        const bool crosses = first % 16 > 8;  // a multiple of 16 columns: the second copy
-        words.push_back(
-            {crosses ? static_cast<std::uint32_t>(first - kScanFront + kSecondScan) : first,
-             step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
-      } else if (text && member.kind == In::Kind::Text) {
-        form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
-                              member.kind, member.offset});
-      } else if (text && member.kind == In::Kind::Char) {
-        // A one-character variable takes the last column of an Aw field, the first of A alone.
-        form.texts.push_back({step.op == Op::TextAll ? step.column : step.column + step.w - 1, 1,
-                              member.kind, member.offset});
-      } else {
-        form.direct = false;  // a field whose reading may fail: read field by field
-      }
-    }
-    // The characters are stored after the integers: one inside an integer member would take its
-    // place out of the record's order.
-    for (const Form::Text& text : form.texts) {
-      for (const BoundWord& word : words) {
-        if (text.kind == In::Kind::Char && text.offset >= word.offset &&
-            text.offset < word.offset + 4) {
-          form.direct = false;
-        }
-      }
-    }
-    if (form.direct) form.groups = groups_of(words);
-  }
-  form_count_ = forms_.size();
-}
-
-Layout::Bound::~Bound() = default;
-
-namespace {
 
 // A bound read that goes through the layout with the members as variables.
 [[gnu::noinline]] ReadResult read_members(const Layout& layout, const InMember* members,
@@ -858,37 +773,183 @@ namespace {
   return layout.read(line, variables.in, count, n);
 }
 
+// The same for a direct read of a form's `count` members whose line has a field of another
+// shape.
+[[gnu::noinline]] ReadResult read_form_members(const Form& form, const char* line, std::size_t size,
+                                               char* base, std::string_view* texts) {
+  return read_members(*form.layout, form.members, std::string_view(line, size), base, form.count,
+                      form.n, texts);
+}
+
+// The values of a bound form's fields stored in their members, on a line whose word fields are
+// plain, its columns scanned into `buffer` (check_block, or scan_line's digit values where there
+// is no vector form).
+[[gnu::always_inline]] inline void store_fields(const Form& form, const unsigned char* buffer,
+                                                const char* line, std::size_t size, char* base,
+                                                std::string_view* texts) {
+  for (const Group& group : form.groups) store_group(group, buffer, base);
+  for (const Form::Text& c : form.chars) base[c.offset] = c.column < size ? line[c.column] : ' ';
+  for (const Form::Text& text : form.texts) {
+    texts[text.offset] = field_at(std::string_view(line, size), text.column,
+                                  text.width == UINT32_MAX ? std::string_view::npos : text.width);
+  }
+}
+
+// A direct read of a form's `count` members (Layout::Bound::Direct) whatever the line's length, its
+// blocks scanned one after another, those past the line's end as blanks.
+[[gnu::noinline]] ReadResult read_direct_any(const Form& form, const char* line, std::size_t size,
+                                             char* base, std::string_view* texts) {
+  alignas(16) unsigned char buffer[kScanBuffer];
+  std::memset(buffer + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  bool plain;
+#if defined(__SSE2__)
+  BlockScan scan;
+  for (std::size_t b = 0; b < form.blocks; ++b) {
+    const std::size_t first = 16 * b;
+    const __m128i c = first + 16 <= size
+                          ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + first))
+                          : reinterpret_cast<__m128i>(
+                                load_partial(line + first, first < size ? size - first : 0));
+    check_block(b, c, form, buffer, scan);
+  }
+  plain = _mm_movemask_epi8(scan.bad) == 0;
+#else
+  std::uint64_t plain_columns[2];
+  std::uint64_t numeric[2];
+  std::uint64_t digit[2];
+  scan_line(std::string_view(line, size), form.blocks, plain_columns, numeric, digit,
+            buffer + kScanFront);
+  // The second copy from the first, columns -8 up to the last scanned one.
+  std::memcpy(buffer + kSecondScan - 8, buffer + kScanFront - 8, 16 * form.blocks + 8);
+  plain = plain_word_fields(form.word_columns, form.inner_columns, form.last_columns, plain_columns,
+                            numeric, digit);
+#endif
+  if (!plain) return read_form_members(form, line, size, base, texts);
+  store_fields(form, buffer, line, size, base, texts);
+  return {};
+}
+
+// A direct read of a form whose word fields lie in the first `kBlocks` blocks.
+template <std::size_t kBlocks>
+ReadResult read_direct(const Form& form, const char* line, std::size_t size, char* base,
+                       std::string_view* texts) {
+#if defined(__SSE2__)
+  if (size < 16 * kBlocks) [[unlikely]] {
+    return read_direct_any(form, line, size, base, texts);
+  }
+  alignas(16) unsigned char buffer[kScanBuffer];
+  std::memset(buffer + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
+  BlockScan scan;
+  [&]<std::size_t... b>(std::index_sequence<b...>) {
+    (check_block(b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * b)), form, buffer,
+                 scan),
+     ...);
+  }
+  (std::make_index_sequence<kBlocks>());
+  if (_mm_movemask_epi8(scan.bad) != 0) [[unlikely]] {
+    return read_form_members(form, line, size, base, texts);
+  }
+  store_fields(form, buffer, line, size, base, texts);
+  return {};
+#else
+  return read_direct_any(form, line, size, base, texts);
+#endif
+}
+
+// The direct reads by the blocks their word fields lie in.
+using DirectRead = ReadResult (*)(const Form&, const char*, std::size_t, char*, std::string_view*);
+constexpr DirectRead kDirectReads[] = {
+    nullptr,        read_direct<1>, read_direct<2>, read_direct<3>, read_direct<4>,
+    read_direct<5>, read_direct<6>, read_direct<7>, read_direct<8>,
+};
+static_assert(std::size(kDirectReads) == kScannedColumns / 16 + 1);
+
 }  // namespace
 
-ReadResult Layout::Bound::read(std::string_view line, void* object, std::size_t count, int n,
-                               std::string_view* texts) const {
-  char* const base = static_cast<char*>(object);
+Layout::Bound::Bound(Layout layout, std::vector<InMember> members)
+    : layout_(std::move(layout)), members_(std::move(members)) {
+  if (members_.size() > kMaxBoundMembers) {
+    std::fprintf(stderr, "Layout::Bound: more than %zu members\n", kMaxBoundMembers);
+    std::abort();
+  }
+  for (std::size_t p = 0; p < layout_.plans_.size(); ++p) {
+    const std::vector<Item>& plan = layout_.plans_[p];
+    const Reading& reading = layout_.readings_[p];
+    Form& form = forms_.emplace_back();
+    form.layout = &layout_;
+    form.members = members_.data();
+    form.n = static_cast<int>(p);
+    form.count = std::min(members_.size(), reading.fields.size());
+    bool direct = reading.blocks != 0;
+    form.blocks = reading.blocks;
+    for (int h = 0; h < 2; ++h) {
+      form.word_columns[h] = reading.word_columns[h];
+      form.inner_columns[h] = reading.inner_columns[h];
+      form.last_columns[h] = reading.last_columns[h];
+    }
+    for (std::size_t c = 0; c < 16 * form.blocks; ++c) {
+      const auto in = [c](const std::uint64_t* columns) { return (columns[c / 64] >> c % 64) & 1; };
+      const auto set = [c](unsigned char(&columns)[8][16], bool on) {
+        columns[c / 16][c % 16] = on ? 0xFF : 0;
+      };
+      set(form.block_words, in(form.word_columns) != 0);
+      set(form.block_inner, in(form.inner_columns) != 0);
+      set(form.block_signs, in(form.word_columns) != 0 && in(form.last_columns) == 0);
+    }
+    std::vector<BoundWord> words;
+    for (std::size_t k = 0; k < form.count && direct; ++k) {
+      const Reading::Field& field = reading.fields[k];
+      const Item& step = plan[field.step];
+      const InMember& member = members_[k];
+      const bool text = step.op == Op::Text || step.op == Op::TextAll;
+      if (field.word && member.kind == In::Kind::Int) {
+        const std::uint32_t end = step.column + step.w;
+        const auto first = static_cast<std::uint32_t>(kScanFront + end - 8);
+        const bool crosses = first % 16 > 8;  // a multiple of 16 columns: the second copy
+        words.push_back(
+            {crosses ? static_cast<std::uint32_t>(first - kScanFront + kSecondScan) : first,
+             step.w == 0 ? 0 : UINT64_MAX << (8 * (8 - step.w)), member.offset});
+      } else if (text && member.kind == In::Kind::Text) {
+        form.texts.push_back({step.column, step.op == Op::TextAll ? UINT32_MAX : step.w,
+                              member.kind, member.offset});
+      } else if (text && member.kind == In::Kind::Char) {
+        // A one-character variable takes the last column of an Aw field, the first of A alone.
+        form.chars.push_back({step.op == Op::TextAll ? step.column : step.column + step.w - 1, 1,
+                              member.kind, member.offset});
+      } else {
+        direct = false;  // a field whose reading may fail: read field by field
+      }
+    }
+    // The characters are stored after the integers: one inside an integer member would take its
+    // place out of the record's order.
+    for (const Form::Text& c : form.chars) {
+      for (const BoundWord& word : words) {
+        if (c.offset >= word.offset && c.offset < word.offset + 4) direct = false;
+      }
+    }
+    if (!direct) continue;
+    form.groups = groups_of(words);
+    form.direct = true;
+  }
+  for (const Form& form : forms_) {
+    Direct& direct = directs_.emplace_back();
+    if (!form.direct) continue;
+    direct.read = kDirectReads[form.blocks];
+    direct.count = form.count;
+    direct.form = &form;
+  }
+  form_count_ = forms_.size();
+}
+
+Layout::Bound::~Bound() = default;
+
+ReadResult Layout::Bound::read_fields(std::string_view line, void* object, std::size_t count, int n,
+                                      std::string_view* texts) const {
   if (count > members_.size()) [[unlikely]] {
     std::fprintf(stderr, "Layout::Bound: a read of more members than were bound\n");
     std::abort();
   }
-  // One form per plan of the layout: the only one, or the one of `n`.
-  const std::size_t p = form_count_ == 1 ? 0 : static_cast<std::size_t>(n);
-  if (p < form_count_) {
-    const Form& form = forms_[p];
-    if (form.direct && count == form.count) {
-      alignas(16) unsigned char values[kScanBuffer];
-      std::memset(values + kScanFront - 8, 0, 8);  // before column 0, for fields that reach it
-      if (scanned_plain(line, form, values + kScanFront)) {
-        for (const Form::Group& group : form.groups) store_group(group, values, base);
-        for (const Form::Text& text : form.texts) {
-          if (text.kind == In::Kind::Char) {
-            base[text.offset] = text.column < line.size() ? line[text.column] : ' ';
-          } else {
-            texts[text.offset] = field_at(
-                line, text.column, text.width == UINT32_MAX ? std::string_view::npos : text.width);
-          }
-        }
-        return {};
-      }
-    }
-  }
-  return read_members(layout_, members_.data(), line, base, count, n, texts);
+  return read_members(layout_, members_.data(), line, static_cast<char*>(object), count, n, texts);
 }
 
 ReadResult Layout::read(std::string_view line, std::initializer_list<In> targets, int n) const {

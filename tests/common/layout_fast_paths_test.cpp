@@ -316,6 +316,79 @@ TEST(LayoutFastPaths, BoundRecordsReadAsTheGeneralReaderReadsThem) {
   EXPECT_GT(whole, 20000);
 }
 
+// Every pair of neighbouring columns of a record of the logger's shape given every pair of the
+// characters that decide a field's shape, and the record cut at every length: the bound read
+// against the general reader, on layouts whose fields start, end and straddle at every place of
+// the 16-column blocks the columns are checked in.
+TEST(LayoutFastPaths, BoundReadsDecideEveryColumnAsTheGeneralReader) {
+  struct Record {
+    std::int32_t ints[24];
+    char chars[4];
+  };
+  constexpr Shape kEdges[] = {
+      {"(13X, 8I6)", 0},
+      {"(N(1X, I7))", 8},
+      {"(2X, I8, 5I5, 1X, I3, A1, 4I8, 2I1)", 0},
+      {"(1X, 2X, 3I2, 1X, I3, 1X, I6, A1, 1X, I6, A1, I1, 1X, 4I6, 2(1X, I5), 1X, 2I4)", 0},
+  };
+  constexpr char kCharacters[] = " -+7x";
+  std::mt19937_64 rng(31);
+  for (const Shape& shape : kEdges) {
+    const Layout layout(shape.layout);
+    std::size_t columns = 0;
+    const std::vector<Layout::Field> fields = layout.fields(shape.n, columns);
+    const auto variables_of = [&](Record& record) {
+      std::vector<In> in;
+      std::size_t i = 0;
+      std::size_t c = 0;
+      for (const Layout::Field& field : fields) {
+        if (field.kind == Layout::Field::Kind::Text) {
+          in.emplace_back(record.chars[c++]);
+        } else {
+          in.emplace_back(record.ints[i++]);
+        }
+      }
+      return in;
+    };
+    Record prototype{};
+    const std::vector<In> prototype_in = variables_of(prototype);
+    const Layout::Bound bound(
+        layout, members_in(&prototype, sizeof prototype, prototype_in.data(), prototype_in.size()));
+    const auto check = [&](const std::string& line) {
+      Record fast;
+      Record general;
+      std::memset(&fast, 0x55, sizeof fast);
+      std::memset(&general, 0x55, sizeof general);
+      const std::vector<In> general_in = variables_of(general);
+      const ReadResult a = bound.read(line, &fast, general_in.size(), shape.n);
+      const ReadResult b = layout.read_general(line, general_in.data(), general_in.size(), shape.n);
+      ASSERT_EQ(a.status, b.status) << shape.layout << " \"" << line << '"';
+      ASSERT_EQ(a.item, b.item) << shape.layout << " \"" << line << '"';
+      ASSERT_EQ(0, std::memcmp(&fast, &general, sizeof fast))
+          << shape.layout << " \"" << line << '"';
+    };
+    for (int round = 0; round < 4; ++round) {
+      const std::string line = record_line(fields, columns, 3, rng);  // whole, unchanged
+      for (std::size_t length = 0; length <= line.size(); ++length) {
+        ASSERT_NO_FATAL_FAILURE(check(line.substr(0, length)));
+      }
+      for (std::size_t column = 1; column < columns; ++column) {
+        for (const char before : std::string_view(kCharacters)) {
+          for (const char at : std::string_view(kCharacters)) {
+            std::string changed = line;
+            changed[column - 1] = before;
+            changed[column] = at;
+            ASSERT_NO_FATAL_FAILURE(check(changed));
+            if (round == 0) {
+              ASSERT_NO_FATAL_FAILURE(check(changed.substr(0, column + 1)));
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
 // A bound layout's members come from the variables of one object, texts numbered apart.
 TEST(LayoutFastPaths, MembersOfAnObject) {
   struct Record {
