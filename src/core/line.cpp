@@ -57,7 +57,7 @@ void Line::assign(std::string_view raw, bool may_hold_h, bool readable_after) {
     if (readable_after || raw.size() >= k + 16) {
       copy_head16(text + k, raw.data() + k, count - k);
     } else {
-      char head[16];
+      char head[16] = {};  // all of it is loaded
       std::memcpy(head, raw.data() + k, count - k);
       copy_head16(text + k, head, count - k);
     }
