@@ -318,25 +318,26 @@ struct BlockMasks {
   std::uint32_t plain;
 };
 
-// Classifies 16 columns, and gives their digit values in `v`.
-[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, Bytes& v) {
+// Classifies 16 columns, and puts their digit values at `values`.
+[[gnu::always_inline]] inline BlockMasks classify_block(Bytes c, unsigned char* values) {
   const Bytes value = c - '0';
   const Bytes is_digit = reinterpret_cast<Bytes>(value <= 9);
   const Bytes is_minus = reinterpret_cast<Bytes>(c == '-');
   const Bytes is_numeric = is_digit | is_minus | reinterpret_cast<Bytes>(c == '+');
-  v = (value & is_digit) | (is_minus & 0x80);
+  const Bytes v = (value & is_digit) | (is_minus & 0x80);
+  std::memcpy(values, &v, 16);
   const auto bits = [](Bytes mask) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(mask)));
   };
   return {bits(is_digit), bits(is_numeric), bits(is_numeric | reinterpret_cast<Bytes>(c == ' '))};
 }
 
-// Classifies block `b` of a line, `c`: its digit values in `v`, and its three masks as 16 bits in
-// their place of the two words per mask.
-[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, Bytes& v,
+// Classifies block `b` of a line, `c`: its digit values at `values` + 16 b, and its three masks
+// as 16 bits in their place of the two words per mask.
+[[gnu::always_inline]] inline void scan_block(std::size_t b, Bytes c, unsigned char* values,
                                               std::uint64_t* plain, std::uint64_t* numeric,
                                               std::uint64_t* digit) {
-  const BlockMasks masks = classify_block(c, v);
+  const BlockMasks masks = classify_block(c, values + 16 * b);
   const unsigned shift = 16 * (b % 4);
   digit[b / 4] |= std::uint64_t{masks.digit} << shift;
   numeric[b / 4] |= std::uint64_t{masks.numeric} << shift;
@@ -352,9 +353,7 @@ struct BlockMasks {
 #if defined(__SSE2__)
   for (int h = 0; h < 2; ++h) plain[h] = numeric[h] = digit[h] = 0;
   const auto scan = [&](std::size_t b, Bytes c) {
-    Bytes v;
-    scan_block(b, c, v, plain, numeric, digit);
-    std::memcpy(values + 16 * b, &v, 16);
+    scan_block(b, c, values, plain, numeric, digit);
   };
   const std::size_t whole = std::min(blocks, line.size() / 16);
   for (std::size_t b = 0; b < whole; ++b) {

@@ -1089,6 +1089,20 @@ template <bool kLong>
   return (differ[0] | differ[1]) == 0;
 }
 
+// At a run's first step: where the slot holds the run, its text copied and `next` set past the
+// run's steps.
+template <bool kLong>
+[[gnu::always_inline]] inline void copy_kept(char* out, const void* const* objects,
+                                             const KeptFields& kept, const BoundStep& step,
+                                             const BoundStep*& next) {
+  const KeptRun& run = *step.kept_run;
+  const KeptFields::Slot& slot = kept.slots[step.slot];
+  if (holds<kLong>(slot, run, objects)) {
+    copy_pieces(out + run.column, slot.text, run.column_pieces);
+    next = &step + 1 + step.run;
+  }
+}
+
 // Keeps the run as the record's steps wrote it.
 [[gnu::always_inline]] inline void keep(KeptFields::Slot& slot, const KeptRun& run,
                                         const void* const* objects, const char* out) {
@@ -1558,24 +1572,12 @@ std::size_t Layout::Writer::write(char* const out, const void* const* objects, i
       case BoundOp::Double8x2:
         put_fields<BoundOp::Double8, 2>(out, objects, image, step, next);
         break;
-      case BoundOp::Kept: {
-        const KeptRun& run = *step.kept_run;
-        const KeptFields::Slot& slot = kept.slots[step.slot];
-        if (holds<false>(slot, run, objects)) {
-          copy_pieces(out + run.column, slot.text, run.column_pieces);
-          next = &step + 1 + step.run;
-        }
+      case BoundOp::Kept:
+        copy_kept<false>(out, objects, kept, step, next);
         break;
-      }
-      case BoundOp::KeptLong: {
-        const KeptRun& run = *step.kept_run;
-        const KeptFields::Slot& slot = kept.slots[step.slot];
-        if (holds<true>(slot, run, objects)) {
-          copy_pieces(out + run.column, slot.text, run.column_pieces);
-          next = &step + 1 + step.run;
-        }
+      case BoundOp::KeptLong:
+        copy_kept<true>(out, objects, kept, step, next);
         break;
-      }
       case BoundOp::KeptEnd:
         keep(kept.slots[step.slot], *step.kept_run, objects, out);
         break;
