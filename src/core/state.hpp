@@ -6,16 +6,10 @@
 // part here as a member struct, so a handler's signature shows which objects it touches.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "common/layout.hpp"
@@ -31,43 +25,6 @@
 #include "core/station_record.hpp"
 
 namespace quillet {
-
-// Asks the system for the pages of [data, data + bytes) ready for writing in one request. Each page
-// a process writes first costs a fault of its own otherwise, which a virtual machine makes dear
-// (about twice what one request costs per page). Only a hint: where the system has no such
-// request, nothing changes.
-void populate_for_writing(void* data, std::size_t bytes);
-
-// `N` values that start at zero, their memory taken from the system already zeroed: a program
-// that reads a short file touches only the entries it fills, instead of clearing them all when
-// it starts. Copies copy the values.
-template <typename T, std::size_t N>
-class ZeroedList {
-  static_assert(std::is_trivially_copyable_v<T>);
-
- public:
-  ZeroedList() : values_(static_cast<T*>(std::calloc(N, sizeof(T)))) {
-    if (!values_) throw std::bad_alloc();
-  }
-  ZeroedList(const ZeroedList& other) : ZeroedList() { *this = other; }
-  ZeroedList& operator=(const ZeroedList& other) {
-    if (this != &other) std::memcpy(values_.get(), other.values_.get(), N * sizeof(T));
-    return *this;
-  }
-  T& operator[](std::size_t k) { return values_.get()[k]; }
-  const T& operator[](std::size_t k) const { return values_.get()[k]; }
-  static constexpr std::size_t size() { return N; }
-  // Readies entries [k, k + count), cut at the end, for writing (populate_for_writing).
-  void prepare(std::size_t k, std::size_t count) {
-    if (k < N) populate_for_writing(values_.get() + k, std::min(count, N - k) * sizeof(T));
-  }
-
- private:
-  struct Free {
-    void operator()(T* values) const { std::free(values); }
-  };
-  std::unique_ptr<T, Free> values_;
-};
 
 // Output type of a run, chosen by its code letter. `None` until the set-up has opened the type's
 // main output file, and for code R, which has none.
@@ -158,12 +115,9 @@ struct OutputSetNames {
 // What the GPS sentences of the input tell: the pre-scan's fixes and mean position, the UTM zone
 // fixed once for the whole program, and the current fix that the records carry.
 struct GpsState {
-  static constexpr std::size_t kListCapacity = 50000;  // G$ lines of one file whose fix is kept
-  // Latitude, longitude (degrees) and altitude of each G$ line of the pre-scan, by its ordinal;
-  // 0 where no sentence filled the entry.
-  ZeroedList<double, kListCapacity> lat_list;
-  ZeroedList<double, kListCapacity> lon_list;
-  ZeroedList<float, kListCapacity> alt_list;
+  // The G$ lines at the start of a file whose fixes the mean position takes: a longer file's
+  // later fixes still update the current fix but are not averaged.
+  static constexpr std::size_t kMeanFixes = 50000;
   double mean_lat = 0.0;
   double mean_lon = 0.0;
   std::int32_t utm_zone = 0;  // negative south; 0 until the first mean position fixes it

@@ -25,7 +25,8 @@ inline constexpr std::size_t kGgaSentenceWidth = 250;
 // The results are written one after another in this order: GPS_TIME; LAT; LON together with
 // DMODE := 0; DMODE; GPS_SATS; GPS_HDOP; GPS_ALT. A decoding that ends early leaves the later
 // results untouched, so a caller keeps its previous values for them. The pre-scan relies on the
-// separate references: it sends LAT, LON and GPS_ALT to its lists and the rest to the current fix.
+// separate references: it keeps LAT, LON and GPS_ALT for its mean and sends the rest to the
+// current fix.
 void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
                 std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
                 Console& console);

@@ -12,9 +12,6 @@ namespace quillet {
 
 namespace {
 
-// Entries of the fix lists made ready for writing at a time: 64 KiB of latitudes.
-constexpr std::size_t kListChunk = 8192;
-
 // The GPS side file line of a G$ line that holds no GGA sentence: "$GPG" and the line (without
 // its trailing blanks) from column 2 on.
 void copy_other_sentence(std::string_view trimmed, OutputFile& gps, std::string& scratch) {
@@ -33,6 +30,11 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
   run.HAS_GPS = false;
   run.end_of_input = false;
   std::string scratch;
+  // The mean position: the sums of the fixes of the first GpsState::kMeanFixes G$ lines whose
+  // latitude and longitude both came out non-zero, in the order of the file.
+  double lat_sum = 0.0;
+  double lon_sum = 0.0;
+  std::int32_t valid = 0;
   for (;;) {
     // Only G$ lines matter here: the others are counted, not even looked at one by one.
     std::string_view raw;
@@ -49,24 +51,21 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
     const std::string_view sentence = gga_sentence_of(line);
     if (sentence.empty()) {
       copy_other_sentence(line, files.gps, scratch);
-    } else if (static_cast<std::size_t>(run.gps_fix_count) <= GpsState::kListCapacity) {
-      const std::size_t entry = static_cast<std::size_t>(run.gps_fix_count) - 1;
-      if (entry % kListChunk == 0) {
-        // The pages of the next entries at once rather than one fault each.
-        gps.lat_list.prepare(entry, kListChunk);
-        gps.lon_list.prepare(entry, kListChunk);
-        gps.alt_list.prepare(entry, kListChunk);
-      }
-      READ_GPGGA(sentence, fix.GPS_TIME, gps.lat_list[entry], gps.lon_list[entry], fix.DMODE,
-                 fix.GPS_SATS, fix.GPS_HDOP, gps.alt_list[entry], console);
-      if (gps.lat_list[entry] != 0.0 && gps.lon_list[entry] != 0.0) run.HAS_GPS = true;
     } else {
-      // Past the lists' capacity the sentence still updates the fix but is not averaged.
+      // The sentence's position only counts towards the mean; a sentence that fails leaves the
+      // rest of it zero. The altitude goes nowhere.
       double lat = 0.0;
       double lon = 0.0;
       float alt = 0.0f;
       READ_GPGGA(sentence, fix.GPS_TIME, lat, lon, fix.DMODE, fix.GPS_SATS, fix.GPS_HDOP, alt,
                  console);
+      if (static_cast<std::size_t>(run.gps_fix_count) <= GpsState::kMeanFixes && lat != 0.0 &&
+          lon != 0.0) {
+        run.HAS_GPS = true;
+        lat_sum += lat;
+        lon_sum += lon;
+        ++valid;
+      }
     }
     ++run.gps_fix_count;
   }
@@ -74,18 +73,6 @@ Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console
 
   if (run.HAS_GPS) {
     gps.ellipsoid_index = kGrs80Row;
-    const std::size_t filled =
-        std::min(static_cast<std::size_t>(run.gps_fix_count) - 1, GpsState::kListCapacity);
-    double lat_sum = 0.0;
-    double lon_sum = 0.0;
-    std::int32_t valid = 0;
-    for (std::size_t k = 0; k < filled; ++k) {
-      if (gps.lat_list[k] != 0.0 && gps.lon_list[k] != 0.0) {
-        lat_sum += gps.lat_list[k];
-        lon_sum += gps.lon_list[k];
-        ++valid;
-      }
-    }
     gps.mean_lat = lat_sum / valid;
     gps.mean_lon = lon_sum / valid;
     const UtmPoint mean = mean_position_to_utm(gps.mean_lat, gps.mean_lon, gps.utm_zone,

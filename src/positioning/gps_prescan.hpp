@@ -9,8 +9,8 @@
 
 namespace quillet {
 
-// Reads the whole input once: decodes the GGA sentence of every G$ line into the program's lists
-// (the first 50,000 of a file), averages the valid fixes and, from the mean position, fixes the UTM
+// Reads the whole input once: decodes the GGA sentence of every G$ line, averages the valid fixes
+// of the first 50,000 G$ lines (GpsState::kMeanFixes) and, from the mean position, fixes the UTM
 // zone for the rest of the program (a zone fixed by an earlier run stays), then rewinds the input.
 // Returns NextLine, or InputReadError when a line cannot be read.
 Flow gps_prescan(ProgramState& program, RunState& run, FileUnits& files, Console& console);

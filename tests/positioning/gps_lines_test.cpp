@@ -120,6 +120,23 @@ TEST(GpsLines, ListsHoldFiftyThousandFixesAndLaterOnesStillUpdateTheFix) {
   EXPECT_DOUBLE_EQ(program->gps.current_fix.LAT, 45.5);
 }
 
+TEST(GpsLines, ASentenceThatFailsAfterItsLatitudeStaysOutOfTheMean) {
+  TempDir dir;
+  // Its latitude (46 N) is read before its longitude fails: neither may count, nor may the
+  // longitude of the fix before it stand in.
+  const std::string lat_only = "GPGGA,120002,4600.0000,N,07X00.0000,W,1,08,0.9,100.0,M,0,M,,*12";
+  const std::string input =
+      dir.write("partial.raw", " H$120000 PARTIAL  261208 1\n G$" + kFixA + "\n G$" + lat_only +
+                                   "\n G$" + kFixB + "\n" + t_line(17) + "\n");
+  const auto result = testing::run_quillet({input, "R"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(starting_with(result.console, " For mean"),
+            (std::vector<std::string>{" For mean Lat, Lon=   45.250000000000000       "
+                                      "-75.000000000000000       get UTM Zone Number           "
+                                      "18"}));
+  EXPECT_EQ(starting_with(result.console, " Read_GPGGA:  Error reading longitude data=").size(), 2u);
+}
+
 TEST(GpsLines, SouthernMeanGivesANegativeZone) {
   TempDir dir;
   const std::string south = "GPGGA,120002,3300.0000,S,15100.0000,E,2,07,1.0,50.0,M,0,M,,*45";
