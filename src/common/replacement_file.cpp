@@ -166,18 +166,17 @@ SignalCleanup::~SignalCleanup() {
 int SignalCleanup::track(std::string_view temporary_path) {
   if (temporary_path.size() >= kPathRoom) return -1;
   for (std::size_t i = 0; i < kSlots; ++i) {
-    Slot& slot = slots_[i];
-    if (slot.live.load()) continue;
-    std::memcpy(slot.path, temporary_path.data(), temporary_path.size());
-    slot.path[temporary_path.size()] = '\0';
-    slot.live.store(true);  // after the path is whole: the handler reads only live slots
+    if (live_[i].load()) continue;
+    std::memcpy(paths_[i], temporary_path.data(), temporary_path.size());
+    paths_[i][temporary_path.size()] = '\0';
+    live_[i].store(true);  // after the path is whole: the handler reads only live slots
     return static_cast<int>(i);
   }
   return -1;
 }
 
 void SignalCleanup::release(int slot) {
-  if (slot >= 0 && static_cast<std::size_t>(slot) < kSlots) slots_[slot].live.store(false);
+  if (slot >= 0 && static_cast<std::size_t>(slot) < kSlots) live_[slot].store(false);
 }
 
 void SignalCleanup::clean_up_after(int signal) noexcept {
@@ -185,19 +184,20 @@ void SignalCleanup::clean_up_after(int signal) noexcept {
   put(console_fd_, "*** Run interrupted by ");
   put(console_fd_, signal_name(signal));
   bool any = false;
-  for (Slot& slot : slots_) {
-    if (!slot.live.load()) continue;
-    slot.live.store(false);
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    if (!live_[i].load()) continue;
+    live_[i].store(false);
+    const char* const path = paths_[i];
     // A temporary already renamed (the signal came between the rename and the release of its
     // slot) is a complete file under its final name: not one to name as lost.
-    if (::unlink(slot.path) != 0 && errno == ENOENT) continue;
+    if (::unlink(path) != 0 && errno == ENOENT) continue;
     // The final name: the temporary's without the leading "." of its base name and the ".tmp".
-    const std::size_t length = std::strlen(slot.path);
-    const char* slash = std::strrchr(slot.path, '/');
-    const std::size_t base = slash == nullptr ? 0 : static_cast<std::size_t>(slash - slot.path) + 1;
+    const std::size_t length = std::strlen(path);
+    const char* slash = std::strrchr(path, '/');
+    const std::size_t base = slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
     put(console_fd_, any ? ", " : "; files not written: ");
-    put(console_fd_, slot.path, base);
-    if (length >= base + 5) put(console_fd_, slot.path + base + 1, length - base - 5);
+    put(console_fd_, path, base);
+    if (length >= base + 5) put(console_fd_, path + base + 1, length - base - 5);
     any = true;
   }
   if (!any) put(console_fd_, "; no file was being written");

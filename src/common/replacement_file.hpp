@@ -86,10 +86,6 @@ class SignalCleanup {
   void clean_up_after(int signal) noexcept;
 
  private:
-  struct Slot {
-    std::atomic<bool> live{false};
-    char path[kPathRoom];
-  };
   static_assert(std::atomic<bool>::is_always_lock_free);
 
   static void handle(int signal);
@@ -99,7 +95,11 @@ class SignalCleanup {
   static SignalCleanup* installed_;
 
   int console_fd_;
-  Slot slots_[kSlots];
+  // The flags apart from the paths: making the object writes one page of it rather than one a
+  // slot (each first write to a page costs the process a fault), and a path's page is written
+  // only when a temporary takes its slot.
+  std::atomic<bool> live_[kSlots] = {};
+  char paths_[kSlots][kPathRoom];
   static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
   struct sigaction saved_[std::size(kSignals)];  // the dispositions to restore
 };

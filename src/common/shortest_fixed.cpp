@@ -69,7 +69,7 @@ using detail::digit_count;
 // byte up, as numbers 0 to 9: v is split into halves of four digits, each half into pairs, each
 // pair into digits, every lane at once (the quotients by 10^4, 100 and 10 as multiplications by
 // rounded-up reciprocals, exact in these ranges).
-constexpr std::uint64_t eight_digits(std::uint32_t v) {
+[[gnu::always_inline]] constexpr std::uint64_t eight_digits(std::uint32_t v) {
   const std::uint64_t x = v;
   const std::uint64_t high = (x * 109951163) >> 40;
   const std::uint64_t halves = high + ((x - high * 10000) << 32);

@@ -44,7 +44,7 @@ bool digit_or_blank(char c) {
 }
 
 // An integer field as the layouts read it: leading blanks, then digits.
-bool read_field(std::string_view text, std::int32_t& value) {
+[[gnu::always_inline]] inline bool read_field(std::string_view text, std::int32_t& value) {
   value = 0;
   bool digits = false;
   for (const char c : text) {
@@ -182,8 +182,10 @@ std::int32_t sampling_rate(std::string_view text) {
 
 // `has_header_mark`: the line holds "H$" (worth_loading tells it from the line as read).
 TrackLine classify(const Line& line, bool has_header_mark) {
-  const std::string_view marker = line.columns(2, 3);
-  if (marker == "C$") {
+  // The marker's letter, or a blank where column 3 holds no "$". Compared a character at a time:
+  // a whole-program build would otherwise call out to compare two characters.
+  const char marker = line.column(3) == '$' ? line.column(2) : ' ';
+  if (marker == 'C') {
     const std::string_view text = line.view();
     const std::size_t sample = text.find("Sample");
     if (sample != std::string_view::npos && text.find("Hz", sample) != std::string_view::npos) {
@@ -194,10 +196,10 @@ TrackLine classify(const Line& line, bool has_header_mark) {
   if (has_header_mark && line.view().find("H$") != std::string_view::npos) {
     return TrackLine::Header;
   }
-  if (marker == "Z$") return TrackLine::End;
-  if (marker == "T$" || marker == "D$" || marker == "N$") return TrackLine::Reading;
+  if (marker == 'Z') return TrackLine::End;
+  if (marker == 'T' || marker == 'D' || marker == 'N') return TrackLine::Reading;
+  if (marker == 'G') return TrackLine::Fix;  // "$PDLMT" has no "$" in column 3
   if (line.columns(1, 6) == "$PDLMT") return TrackLine::Reading;
-  if (marker == "G$") return TrackLine::Fix;
   return TrackLine::Other;
 }
 
@@ -322,14 +324,14 @@ using reading_track_detail::next_worth_loading;
 
 // The time stamp of a reading line: seconds since midnight, and whether it holds milliseconds.
 bool reading_stamp(const Line& line, double& seconds, bool& milliseconds) {
-  if (line.columns(1, 6) == "$PDLMT") {
+  if (line.column(1) == '$' && line.columns(1, 6) == "$PDLMT") {
     milliseconds = false;
     return read_clock(line.columns(8, 13), seconds);
   }
   if (!read_clock(line.columns(4, 9), seconds)) return false;
   const std::size_t length = line.trimmed().size();
-  const std::string_view marker = line.columns(2, 3);
-  milliseconds = (marker == "D$" && length == 76) || (marker == "T$" && length == 83);
+  const char marker = line.column(3) == '$' ? line.column(2) : ' ';
+  milliseconds = (marker == 'D' && length == 76) || (marker == 'T' && length == 83);
   if (!milliseconds) return true;
   std::int32_t ms = 0;
   if (!read_field(line.columns(11, 13), ms)) return false;
