@@ -254,6 +254,34 @@ template <unsigned kLength, unsigned kPoint, typename Real>
   return true;
 }
 
+// What an Fw.d read of the next `width` characters of a field at `at` gives where they are digits
+// with one point among them (at least `least` characters, fewer when the field ends sooner): the
+// digits form an integer below 10^7 and the decimals a power of ten, both exact in a float and a
+// double, so that one division rounds the decimal value correctly, as the layout's reading does.
+// The number of characters read, or 0. A "*" ends the reading.
+template <typename Real>
+int field_window(const char* at, int width, int least, Real& value) {
+  static constexpr Real kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  std::int32_t digits = 0;
+  int point = -1;
+  int k = 0;
+  for (; k < width; ++k) {
+    const auto digit = static_cast<unsigned>(at[k] - '0');
+    if (digit <= 9) {
+      digits = digits * 10 + static_cast<std::int32_t>(digit);
+    } else if (at[k] == '.' && point < 0) {
+      point = k;
+    } else if (at[k] == ',') {
+      break;
+    } else {
+      return 0;
+    }
+  }
+  if (point < 0 || k < least) return 0;
+  value = static_cast<Real>(digits) / kPowers[k - 1 - point];
+  return k;
+}
+
 // A reading position in a sentence whose first "*" stands at least three characters before
 // its end, followed by two hexadecimal digits: the "*" stops every loop below, the position
 // never passes it, and nothing is read more than two characters past it.
@@ -262,7 +290,7 @@ class PlainCursor {
   PlainCursor(const char* at, const char* end) : at_(at), end_(end) {}
 
   // Past the rest of the field and its comma; false when the "*" comes first.
-  bool next_field() {
+  [[gnu::always_inline]] bool next_field() {
     while (*at_ != ',' && *at_ != '*') ++at_;
     return *at_++ == ',';
   }
@@ -274,33 +302,13 @@ class PlainCursor {
     return end_ - at_ >= static_cast<std::ptrdiff_t>(offset + 8);
   }
 
-  // What an Fw.d read of the field's next `width` characters gives where they are digits with
-  // one point among them (at least `least` characters, fewer when the field ends sooner): the
-  // digits form an integer below 10^7 and the decimals a power of ten, both exact in a float and
-  // a double, so that one division rounds the decimal value correctly, as the layout's reading
-  // does. The characters are taken.
+  // What an Fw.d read of the field's next `width` characters gives, as field_window reads them;
+  // the characters are taken.
   template <typename Real>
-  bool decimal(int width, int least, Real& value) {
-    static constexpr Real kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    std::int32_t digits = 0;
-    int point = -1;
-    int k = 0;
-    for (; k < width; ++k) {
-      const auto digit = static_cast<unsigned>(at_[k] - '0');
-      if (digit <= 9) {
-        digits = digits * 10 + static_cast<std::int32_t>(digit);
-      } else if (at_[k] == '.' && point < 0) {
-        point = k;
-      } else if (at_[k] == ',') {
-        break;
-      } else {
-        return false;
-      }
-    }
-    if (point < 0 || k < least) return false;
-    at_ += k;
-    value = static_cast<Real>(digits) / kPowers[k - 1 - point];
-    return true;
+  [[gnu::always_inline]] bool decimal(int width, int least, Real& value) {
+    const int taken = field_window(at_, width, least, value);
+    at_ += taken;
+    return taken > 0;
   }
 
   // Degrees (`width` digits) and minutes (the next 7 characters at most) of an angle field of at

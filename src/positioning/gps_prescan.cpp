@@ -1,5 +1,6 @@
 #include "positioning/gps_prescan.hpp"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -98,10 +99,17 @@ Flow handle_gps_line(const Line& LINE, std::string_view raw, GpsFix& current_fix
     copy_other_sentence(line, gps, record);
   } else {
     READ_GPGGA(sentence, current_fix, console);
-    // The receiver's own sentence, whatever its talker: the logger cut off only the "$".
-    record.assign(1, '$');
-    record.append(sentence);
-    gps.write_line(record);
+    // The receiver's own sentence, whatever its talker: the logger cut off only the "$". Put
+    // together where the file gathers its lines when there is room, as write_line would.
+    if (char* space = gps.line_space(sentence.size() + 1)) {
+      space[0] = '$';
+      std::memcpy(space + 1, sentence.data(), sentence.size());
+      gps.end_line(sentence.size() + 1);
+    } else {
+      record.assign(1, '$');
+      record.append(sentence);
+      gps.write_line(record);
+    }
   }
   ++gps_fix_count;
   return Flow::NextLine;
