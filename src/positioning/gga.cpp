@@ -197,8 +197,66 @@ int hex_digit(char c) {
   return -1;
 }
 
-// A reading position in the body of a sentence whose "*" follows the body: the "*" stops every
-// loop below, so none of them needs to look at the body's length.
+// Bit k set where lane k of `hit` holds.
+[[gnu::always_inline]] inline unsigned lane_mask(byte_scan::Bytes hit) {
+#if defined(__SSE2__)
+  return static_cast<unsigned>(_mm_movemask_epi8(std::bit_cast<__m128i>(hit)));
+#else
+  unsigned mask = 0;
+  for (unsigned k = 0; k < 16; ++k) mask |= static_cast<unsigned>(hit[k] != 0) << k;
+  return mask;
+#endif
+}
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+constexpr std::uint64_t kZeros = '0' * kEveryByte;
+
+// True when every byte of `word` is the code of a decimal digit. The lowest byte that is not
+// gets no carry or borrow from the bytes below it, so its high bit shows in one of the two.
+[[gnu::always_inline]] inline bool all_digits(std::uint64_t word) {
+  return (((word + 0x46 * kEveryByte) | (word - kZeros)) & 0x80 * kEveryByte) == 0;
+}
+
+// The value of the eight digits of `word`, the first character the leading digit.
+[[gnu::always_inline]] inline std::uint32_t digits_value(std::uint64_t word) {
+  std::uint64_t v = word - kZeros;
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+  return static_cast<std::uint32_t>((v * 10000 + (v >> 32)) & 0xFFFFFFFFu);
+}
+
+// The eight characters at `at`, character k in byte k of the word.
+[[gnu::always_inline]] inline std::uint64_t word_at(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// What plain_decimal gives for the `kLength` characters at the start of `word` where they are
+// digits with the point at `kPoint`, the usual shapes of the fields, in a few word operations;
+// false for any other characters.
+template <unsigned kLength, unsigned kPoint, typename Real>
+[[gnu::always_inline]] inline bool shaped_decimal(std::uint64_t word, Real& value) {
+  static constexpr Real kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  static_assert(kLength >= 2 && kLength <= 7 && kPoint < kLength);
+  constexpr unsigned kDigits = kLength - 1;
+  constexpr std::uint64_t kWindow = (std::uint64_t{1} << (8 * kLength)) - 1;
+  constexpr std::uint64_t kBelow = (std::uint64_t{1} << (8 * kPoint)) - 1;
+  if ((word >> (8 * kPoint) & 0xFF) != '.') return false;
+  // The point taken out, the digits after it moved down a byte, then all of them placed last
+  // after leading zeros.
+  const std::uint64_t packed = (word & kBelow) | (word >> 8 & (kWindow >> 8) & ~kBelow);
+  const std::uint64_t aligned = packed << (8 * (8 - kDigits)) | kZeros >> (8 * kDigits);
+  if (!all_digits(aligned)) return false;
+  value = static_cast<Real>(static_cast<std::int32_t>(digits_value(aligned))) /
+          kPowers[kDigits - kPoint];
+  return true;
+}
+
+// A reading position in a sentence whose first "*" stands at least three characters before
+// its end, followed by two hexadecimal digits: the "*" stops every loop below, the position
+// never passes it, and nothing is read more than two characters past it.
 class PlainCursor {
  public:
   PlainCursor(const char* at, const char* end) : at_(at), end_(end) {}
@@ -209,19 +267,11 @@ class PlainCursor {
     return *at_++ == ',';
   }
   bool at_comma() const { return *at_ == ','; }
-  char first() const { return *at_; }
-
-  // `count` digits (at most 9), taken.
-  bool digits(int count, std::int32_t& value) {
-    std::int32_t v = 0;
-    for (int k = 0; k < count; ++k) {
-      const auto digit = static_cast<unsigned>(at_[k] - '0');
-      if (digit > 9) return false;
-      v = v * 10 + static_cast<std::int32_t>(digit);
-    }
-    at_ += count;
-    value = v;
-    return true;
+  const char* at() const { return at_; }
+  void skip(std::size_t count) { at_ += count; }
+  // Whether the eight characters `offset` characters on lie in the sentence.
+  bool word_fits(std::size_t offset) const {
+    return end_ - at_ >= static_cast<std::ptrdiff_t>(offset + 8);
   }
 
   // What an Fw.d read of the field's next `width` characters gives where they are digits with
@@ -253,50 +303,52 @@ class PlainCursor {
     return true;
   }
 
-  // Minutes as receivers mostly write them, "mm.mmmm" filling the window of 7 characters, read
-  // as one word: what decimal(7, ...) gives for them. The characters are taken.
-  bool usual_minutes(double& minutes) {
-    if constexpr (std::endian::native != std::endian::little) return false;
-    // The window and the character after it, both within the sentence.
-    if (end_ - at_ < 8) return false;
-    std::uint64_t word;
-    std::memcpy(&word, at_, 8);
-    // Digits in bytes 0, 1 and 3 to 6: the high half 3, and still 3 once 6 is added to the low
-    // half (a carry out of a byte comes only from a byte that fails already); the point in byte 2.
-    if ((word & 0x00F0F0F0F0FFF0F0u) != 0x00303030302E3030u ||
-        ((word + 0x0006060606000606u) & 0x00F0F0F0F000F0F0u) != 0x0030303030003030u) {
-      return false;
-    }
-    const std::uint64_t values = word - 0x0030303030003030u;
-    // The six digits side by side, then in pairs, then whole.
-    const std::uint64_t digits = (values & 0xFFFF) | (values >> 8 & 0xFFFFFFFF0000u);
-    const std::uint64_t pairs = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
-    const std::uint64_t whole =
-        (pairs & 0xFF) * 10000 + (pairs >> 16 & 0xFF) * 100 + (pairs >> 32 & 0xFF);
-    minutes = static_cast<double>(whole) / 10000.0;
-    at_ += 7;
-    return true;
-  }
-
   // Degrees (`width` digits) and minutes (the next 7 characters at most) of an angle field of at
   // least five characters, negated when the next field's letter is `negative_letter`; the cursor
   // ends past that letter's field.
-  bool angle(int width, char negative_letter, double& angle) {
-    std::int32_t degrees = 0;
+  [[gnu::always_inline]] bool angle(std::size_t width, char negative_letter, double& angle) {
+    // Reads of the first three characters stay within two past the "*".
+    const auto hundreds = width == 3 ? static_cast<unsigned>(at_[0] - '0') : 0u;
+    const auto tens = static_cast<unsigned>(at_[width - 2] - '0');
+    const auto units = static_cast<unsigned>(at_[width - 1] - '0');
+    if (hundreds > 9 || tens > 9 || units > 9) return false;
     double minutes = 0.0;
-    if (!digits(width, degrees) || !(usual_minutes(minutes) || decimal(7, 5 - width, minutes)) ||
-        !next_field()) {
-      return false;
+    // Minutes as receivers mostly write them, "mm.mmmm" filling the window of 7 characters.
+    if (word_fits(width) && shaped_decimal<7, 2>(word_at(at_ + width), minutes)) {
+      at_ += width + 7;
+    } else {
+      at_ += width;
+      if (!decimal(7, static_cast<int>(5 - width), minutes)) return false;
     }
+    if (!next_field()) return false;
     // A letter field reads as its first character, upper-cased; an empty one as a blank.
-    const char letter = static_cast<char>(at_comma() ? ' ' : first() & ~0x20);
+    const char letter = static_cast<char>(at_comma() ? ' ' : *at_ & ~0x20);
     const double sign = letter == negative_letter ? -1.0 : 1.0;
-    angle = sign * (degrees + minutes / 60.0);
+    angle = sign * (static_cast<std::int32_t>(hundreds * 100 + tens * 10 + units) + minutes / 60.0);
+    // Mostly one letter and its comma (a "*" here has a digit after it).
+    if (letter != ' ' && at_[1] == ',') {
+      at_ += 2;
+      return true;
+    }
     return next_field();
   }
 
   // HDOP and altitude: zero for a field shorter than two characters, else F5.1.
-  bool tenths(float& value) {
+  [[gnu::always_inline]] bool tenths(float& value) {
+    const auto whole = static_cast<unsigned>(at_[0] - '0');
+    if (whole <= 9 && at_[1] == '.') {
+      // "d.d", as HDOP mostly is; the first character a digit, the next three are read.
+      const auto tenth = static_cast<unsigned>(at_[2] - '0');
+      if (tenth <= 9 && at_[3] == ',') {
+        value = static_cast<float>(static_cast<std::int32_t>(whole * 10 + tenth)) / 10.0f;
+        at_ += 4;
+        return true;
+      }
+    } else if (word_fits(0) && shaped_decimal<5, 3>(word_at(at_), value)) {
+      // "ddd.d", as altitudes mostly are.
+      at_ += 5;
+      return next_field();
+    }
     if (at_comma() || at_[1] == ',') {
       value = 0.0f;
     } else if (!decimal(5, 2, value)) {
@@ -310,44 +362,121 @@ class PlainCursor {
   const char* end_;
 };
 
+// The first "*" of `s` and the exclusive or of the characters before it, sixteen at a time;
+// false when `s` is shorter than sixteen characters, holds no "*" or fewer than two characters
+// after it. Every load lies in `s`.
+[[gnu::always_inline]] inline bool find_star(std::string_view s, std::size_t& star, int& checksum) {
+  using byte_scan::Bytes;
+  const std::size_t size = s.size();
+  if (size < 16) return false;
+  const Bytes stars_wanted = byte_scan::splat('*');
+  Bytes sum{};
+  Bytes chunk;
+  unsigned stars = 0;
+  std::size_t at = 0;
+  for (; at + 16 <= size; at += 16) {
+    std::memcpy(&chunk, s.data() + at, 16);
+    stars = lane_mask(chunk == stars_wanted);
+    if (stars != 0) break;
+    sum ^= chunk;
+  }
+  // Lanes of the last chunk before `first` were summed already.
+  unsigned first = 0;
+  if (stars == 0) {
+    // The rest, shorter than sixteen characters, as the end of the last sixteen; its lanes
+    // before `first` are the previous chunk's and hold no "*".
+    if (at == size) return false;
+    first = static_cast<unsigned>(at + 16 - size);
+    std::memcpy(&chunk, s.data() + size - 16, 16);
+    stars = lane_mask(chunk == stars_wanted);
+    if (stars == 0) return false;
+  }
+  const auto last = static_cast<unsigned>(std::countr_zero(stars));
+  star = at + last - first;
+  if (star + 2 >= size) return false;
+  // Lanes `first` to `last` (excluded) of the chunk: a run of -1 bytes cut out of a ramp.
+  static constexpr signed char kRamp[48] = {
+      0,  0,  0,  0,  0,  0,  0,  0,  0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, -1, -1,
+      -1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  0,  0,  0,  0,  0,  0};
+  Bytes from_first;
+  Bytes before_last;
+  std::memcpy(&from_first, kRamp + 16 - first, 16);
+  std::memcpy(&before_last, kRamp + 32 - last, 16);
+  sum ^= chunk & from_first & before_last;
+  std::uint64_t halves[2];
+  std::memcpy(halves, &sum, sizeof halves);
+  std::uint64_t folded = halves[0] ^ halves[1];
+  folded ^= folded >> 32;
+  folded ^= folded >> 16;
+  folded ^= folded >> 8;
+  checksum = static_cast<int>(folded & 0xFF);
+  return true;
+}
+
 // The sentence as receivers write it, read in one pass: a "*" with two hexadecimal digits after
 // it and a matching checksum, the first comma after the talker and "GGA", a time of six digits
 // or more, both angles plain, a digit for the mode, 1 to 9 digits of satellites, plain (or
 // short) HDOP and altitude, and a comma after the altitude. Gives what the field by field
-// reading gives for such a sentence, or declines (returns false, `out` then partly written) for
+// reading gives for such a sentence, or declines (returns false with no result written) for
 // anything else.
-bool read_plain_sentence(std::string_view s, GpsFix& out) {
-  const char* const star = find_byte(s.data(), s.size(), '*');
-  if (star == nullptr) return false;
-  const auto p = static_cast<std::size_t>(star - s.data());
-  if (p < 6 || p + 2 >= s.size() || s[4] == ',' || s[5] != ',') return false;
+[[gnu::always_inline]] inline bool read_plain_sentence(std::string_view s, std::int32_t& GPS_TIME,
+                                                       double& LAT, double& LON,
+                                                       std::int32_t& DMODE, std::int32_t& GPS_SATS,
+                                                       float& GPS_HDOP, float& GPS_ALT) {
+  std::size_t p = 0;
+  int checksum = 0;
+  if (!find_star(s, p, checksum) || p < 6 || s[4] == ',' || s[5] != ',') return false;
   const int high = hex_digit(s[p + 1]);
   const int low = hex_digit(s[p + 2]);
-  if (high < 0 || low < 0 || checksum_of(s.substr(0, p)) != high * 16 + low) return false;
+  if (high < 0 || low < 0 || checksum != high * 16 + low) return false;
 
-  PlainCursor at(s.data() + 6, s.data() + s.size());
-  std::int32_t hours = 0;
-  std::int32_t minutes = 0;
-  std::int32_t seconds = 0;
-  if (!at.digits(2, hours) || !at.digits(2, minutes) || !at.digits(2, seconds) ||
-      !at.next_field()) {
+  // Six digits of time in columns 6 to 11, within the first sixteen characters; hours, minutes
+  // and seconds then in bytes 0, 2 and 4 of `pairs`.
+  const std::uint64_t time = word_at(s.data() + 6);
+  if (!all_digits((time & 0x0000FFFFFFFFFFFFu) | (kZeros << 48))) return false;
+  const std::uint64_t pairs = ((time - kZeros) * 10 + ((time - kZeros) >> 8)) & 0x000000FF00FF00FFu;
+  PlainCursor at(s.data() + 12, s.data() + s.size());
+  double latitude;
+  double longitude;
+  if (!at.next_field() || !at.angle(2, 'S', latitude) || !at.angle(3, 'W', longitude)) {
     return false;
   }
-  out.GPS_TIME = ((hours * 60 + minutes) * 60 + seconds) * 1000;
-  if (!at.angle(2, 'S', out.LAT) || !at.angle(3, 'W', out.LON) || !at.digits(1, out.DMODE) ||
-      !at.next_field()) {
-    return false;
+  const auto mode = static_cast<unsigned>(at.at()[0] - '0');
+  if (mode > 9) return false;
+  at.skip(1);
+  if (!at.next_field()) return false;
+  // Satellites: two digits mostly, else 1 to 9 digits.
+  const char* const sats = at.at();
+  const auto tens = static_cast<unsigned>(sats[0] - '0');
+  const auto units = static_cast<unsigned>(sats[1] - '0');
+  std::int32_t satellites = static_cast<std::int32_t>(tens * 10 + units);
+  if (tens <= 9 && units <= 9 && sats[2] == ',') {
+    at.skip(3);
+  } else {
+    satellites = 0;
+    int count = 0;
+    for (; count < 9 && !at.at_comma(); ++count) {
+      const auto digit = static_cast<unsigned>(at.at()[0] - '0');
+      if (digit > 9) return false;
+      satellites = satellites * 10 + static_cast<std::int32_t>(digit);
+      at.skip(1);
+    }
+    if (count == 0 || !at.at_comma() || !at.next_field()) return false;
   }
-  std::int32_t satellites = 0;
-  int count = 0;
-  for (; count < 9 && !at.at_comma(); ++count) {
-    std::int32_t digit = 0;
-    if (!at.digits(1, digit)) return false;
-    satellites = satellites * 10 + digit;
-  }
-  if (count == 0 || !at.at_comma() || !at.next_field()) return false;
-  out.GPS_SATS = satellites;
-  return at.tenths(out.GPS_HDOP) && at.tenths(out.GPS_ALT);
+  float hdop;
+  float altitude;
+  if (!at.tenths(hdop) || !at.tenths(altitude)) return false;
+  const auto hours = static_cast<std::int32_t>(pairs & 0xFF);
+  const auto minutes = static_cast<std::int32_t>(pairs >> 16 & 0xFF);
+  const auto seconds = static_cast<std::int32_t>(pairs >> 32 & 0xFF);
+  GPS_TIME = ((hours * 60 + minutes) * 60 + seconds) * 1000;
+  LAT = latitude;
+  LON = longitude;
+  DMODE = static_cast<std::int32_t>(mode);
+  GPS_SATS = satellites;
+  GPS_HDOP = hdop;
+  GPS_ALT = altitude;
+  return true;
 }
 
 // The hemisphere letter of field k, upper-cased; `absent` when the sentence has no such field.
@@ -536,28 +665,17 @@ void read_gpgga(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, 
 void READ_GPGGA(std::string_view sentence, std::int32_t& GPS_TIME, double& LAT, double& LON,
                 std::int32_t& DMODE, std::int32_t& GPS_SATS, float& GPS_HDOP, float& GPS_ALT,
                 Console& console) {
-  GpsFix fix;
-  if (read_plain_sentence(sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth)), fix)) {
-    GPS_TIME = fix.GPS_TIME;
-    LAT = fix.LAT;
-    LON = fix.LON;
-    DMODE = fix.DMODE;
-    GPS_SATS = fix.GPS_SATS;
-    GPS_HDOP = fix.GPS_HDOP;
-    GPS_ALT = fix.GPS_ALT;
+  if (read_plain_sentence(sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth)),
+                          GPS_TIME, LAT, LON, DMODE, GPS_SATS, GPS_HDOP, GPS_ALT)) {
     return;
   }
   read_gpgga(sentence, GPS_TIME, LAT, LON, DMODE, GPS_SATS, GPS_HDOP, GPS_ALT, console, true);
 }
 
 bool gga_detail::read_gpgga_plain(std::string_view sentence, GpsFix& fix) {
-  GpsFix read;
-  if (!read_plain_sentence(sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth)),
-                           read)) {
-    return false;
-  }
-  fix = read;
-  return true;
+  return read_plain_sentence(sentence.substr(0, std::min(sentence.size(), kGgaSentenceWidth)),
+                             fix.GPS_TIME, fix.LAT, fix.LON, fix.DMODE, fix.GPS_SATS, fix.GPS_HDOP,
+                             fix.GPS_ALT);
 }
 
 void gga_detail::read_gpgga_general(std::string_view sentence, GpsFix& fix, Console& console) {
@@ -571,6 +689,8 @@ std::string_view gga_sentence_of(std::string_view line) {
   std::size_t start = line.size() >= 8 && line.substr(3, 5) == "GPGGA" ? 3 : line.find("GPGGA");
   if (start == std::string_view::npos) start = other_talker_gga(line);
   if (start == std::string_view::npos) return {};
+  // The callers' lines are cut after their last non-blank character already.
+  if (line.back() != ' ') return line.substr(start);
   return trim_right(line.substr(start));
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -608,6 +609,76 @@ TEST(ReadGpggaPlain, TakesOnlyWhatTheLayoutsReadAndReadsItAlike) {
   }
   EXPECT_GT(taken, 5000);
   EXPECT_GT(declined, 10000);
+}
+
+// Sentences of every width a receiver may give each field, near and past the 250 characters
+// read, with checksums right, lower-case, wrong or cut, each alone in a buffer of its size (the
+// address sanitizer sees a read past its end): READ_GPGGA gives what the layouts alone give.
+TEST(ReadGpggaPlain, SentencesOfEveryShapeReadAloneInTheirBuffers) {
+  std::mt19937_64 rng(4099);
+  const auto digits = [&rng](std::size_t count) {
+    std::string text;
+    for (std::size_t k = 0; k < count; ++k) text += static_cast<char>('0' + rng() % 10);
+    return text;
+  };
+  // `whole` digits, then a point and `decimals` digits most of the time.
+  const auto decimal = [&](std::size_t whole, std::size_t decimals) {
+    return rng() % 8 == 0 ? digits(whole + decimals) : digits(whole) + "." + digits(decimals);
+  };
+  constexpr std::string_view kLetters[] = {"N", "S", "E", "W", "s", "w", "", "NS"};
+  const auto same_bits = [](const GpsFix& a, const GpsFix& b) {
+    return a.GPS_TIME == b.GPS_TIME &&
+           std::bit_cast<std::uint64_t>(a.LAT) == std::bit_cast<std::uint64_t>(b.LAT) &&
+           std::bit_cast<std::uint64_t>(a.LON) == std::bit_cast<std::uint64_t>(b.LON) &&
+           a.DMODE == b.DMODE && a.GPS_SATS == b.GPS_SATS &&
+           std::bit_cast<std::uint32_t>(a.GPS_HDOP) == std::bit_cast<std::uint32_t>(b.GPS_HDOP) &&
+           std::bit_cast<std::uint32_t>(a.GPS_ALT) == std::bit_cast<std::uint32_t>(b.GPS_ALT);
+  };
+  int taken = 0;
+  for (int k = 0; k < 40000; ++k) {
+    std::string body = rng() % 2 == 0 ? "GPGGA," : "GNGGA,";
+    body += decimal(5 + rng() % 3, rng() % 5) + ",";
+    body += decimal(3 + rng() % 3, rng() % 9) + "," + std::string(kLetters[rng() % 8]) + ",";
+    body += decimal(4 + rng() % 3, rng() % 9) + "," + std::string(kLetters[rng() % 8]) + ",";
+    body += digits(rng() % 3) + "," + digits(rng() % 11) + ",";
+    body += decimal(rng() % 3, rng() % 4) + "," + decimal(rng() % 7, rng() % 4);
+    const std::size_t tail = rng() % 6;
+    if (tail < 4) body += ",M,46.9,M,,";
+    // Long sentences: filler in the fields after the altitude, up to past the 250 characters.
+    if (tail == 0)
+      body += std::string(170 + rng() % 100 - std::min<std::size_t>(body.size(), 170), '0');
+    std::string sentence = nmea(body);
+    switch (rng() % 6) {
+      case 0:
+        sentence.back() =
+            static_cast<char>(std::tolower(static_cast<unsigned char>(sentence.back())));
+        break;
+      case 1:
+        sentence.back() = sentence.back() == '0' ? '1' : '0';
+        break;
+      case 2:
+        sentence.pop_back();
+        break;
+      default:
+        break;
+    }
+    const auto exact = std::make_unique<char[]>(sentence.size());
+    std::memcpy(exact.get(), sentence.data(), sentence.size());
+    const std::string_view alone(exact.get(), sentence.size());
+    Decoded general;
+    RecordingConsole general_console;
+    gga_detail::read_gpgga_general(sentence, general.fix, general_console);
+    const Decoded fast = decode(alone);
+    ASSERT_EQ(fast.console, general_console.lines) << sentence;
+    ASSERT_TRUE(same_bits(fast.fix, general.fix)) << sentence;
+    GpsFix plain = previous_fix();
+    if (gga_detail::read_gpgga_plain(alone, plain)) {
+      ++taken;
+      ASSERT_TRUE(general_console.lines.empty()) << sentence;
+      ASSERT_TRUE(same_bits(plain, general.fix)) << sentence;
+    }
+  }
+  EXPECT_GT(taken, 2000);  // the receivers' shapes were read by the fast path, not only refused
 }
 
 }  // namespace
