@@ -430,14 +430,12 @@ void write_aux_record(const AuxReading& aux, const ProgramState& program, RunSta
   emit(v, kAux, arrays, run, files.xyx);
 }
 
-Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
-  // A comment number stays on every D$/X$ record until a record of another packet has carried it.
-  const bool carries_comment = kind != PacketKind::D && kind != PacketKind::X;
-  if (run.type == OutputType::I || run.type == OutputType::None) {
-    // No station records in these runs: the readings go to the side files only.
-    if (carries_comment) program.CN = 0;
-    return Flow::NextLine;
-  }
+namespace {
+
+// The records of a station in a run that writes them: apart from write_station_record, so that
+// the runs that write none leave at once, without this part's set-up.
+[[gnu::noinline]] Flow write_records(PacketKind kind, bool carries_comment, ProgramState& program,
+                                     RunState& run, FileUnits& files) {
   // With more than one coil array, T$ and D$ packets carry array 1 only: the X$ packet that
   // follows writes the station with all its arrays, except in DAT31 files, which hold array 1.
   const bool multi = program.coils.N != 1;
@@ -486,6 +484,19 @@ Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run,
   if (written && flow == Flow::NextLine && files.main.is_open()) files.main.count_station_record();
   if (carries_comment) program.CN = 0;
   return flow;
+}
+
+}  // namespace
+
+Flow write_station_record(PacketKind kind, ProgramState& program, RunState& run, FileUnits& files) {
+  // A comment number stays on every D$/X$ record until a record of another packet has carried it.
+  const bool carries_comment = kind != PacketKind::D && kind != PacketKind::X;
+  if (run.type == OutputType::I || run.type == OutputType::None) {
+    // No station records in these runs: the readings go to the side files only.
+    if (carries_comment) program.CN = 0;
+    return Flow::NextLine;
+  }
+  return write_records(kind, carries_comment, program, run, files);
 }
 
 }  // namespace quillet
