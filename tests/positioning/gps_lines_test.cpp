@@ -134,7 +134,8 @@ TEST(GpsLines, ASentenceThatFailsAfterItsLatitudeStaysOutOfTheMean) {
             (std::vector<std::string>{" For mean Lat, Lon=   45.250000000000000       "
                                       "-75.000000000000000       get UTM Zone Number           "
                                       "18"}));
-  EXPECT_EQ(starting_with(result.console, " Read_GPGGA:  Error reading longitude data=").size(), 2u);
+  EXPECT_EQ(starting_with(result.console, " Read_GPGGA:  Error reading longitude data=").size(),
+            2u);
 }
 
 TEST(GpsLines, SouthernMeanGivesANegativeZone) {
