@@ -46,7 +46,7 @@ inline void copy_head16(char* to, const char* from, std::size_t count) {
 }
 
 // copy_head16 of a source without readable bytes after its `count`: through a cleared piece,
-// so that every byte loaded is set. Out of line: the common path then keeps no frame of its own.
+// so that every byte loaded is set. Out of line, so that the common path needs no stack room.
 [[gnu::noinline]] void copy_head16_short(char* to, const char* from, std::size_t count) {
   char head[16] = {};
   std::memcpy(head, from, count);

@@ -112,7 +112,7 @@ struct OutputSetNames {
   bool type_i_pending = false;  // I: the start output of the binary data file is still due
 };
 
-// What the GPS sentences of the input tell: the pre-scan's fixes and mean position, the UTM zone
+// What the GPS sentences of the input tell: the pre-scan's mean position, the UTM zone
 // fixed once for the whole program, and the current fix that the records carry.
 struct GpsState {
   // The G$ lines at the start of a file whose fixes the mean position takes: a longer file's

@@ -697,8 +697,6 @@ std::string_view gga_sentence_of(std::string_view line) {
   std::size_t start = line.size() >= 8 && line.substr(3, 5) == "GPGGA" ? 3 : line.find("GPGGA");
   if (start == std::string_view::npos) start = other_talker_gga(line);
   if (start == std::string_view::npos) return {};
-  // The callers' lines are cut after their last non-blank character already.
-  if (line.back() != ' ') return line.substr(start);
   return trim_right(line.substr(start));
 }
 
